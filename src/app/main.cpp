@@ -1,0 +1,46 @@
+#include "app/constants.h"
+#include "app/orvanta.h"
+#include "app/runtimeoptions.h"
+#include "app/shutdownsignals.h"
+
+#include <QCoreApplication>
+#include <QTextCodec>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(Constants::OrganisationName);
+    QCoreApplication::setOrganizationDomain(Constants::OrganisationDomain);
+    QCoreApplication::setApplicationName(Constants::ApplicationName);
+    QCoreApplication::setApplicationVersion(Constants::ApplicationVersion);
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+
+    const RuntimeOptionsParseResult parsed = parseRuntimeOptions(QCoreApplication::arguments());
+    switch (parsed.action) {
+    case RuntimeOptionsParseResult::Action::Error:
+        std::fprintf(stderr, "orvantacore: %s\nTry 'orvantacore --help'.\n",
+                     qPrintable(parsed.text));
+        return 2;
+    case RuntimeOptionsParseResult::Action::ShowHelp:
+    case RuntimeOptionsParseResult::Action::ShowVersion:
+        std::fputs(qPrintable(parsed.text), stdout);
+        return 0;
+    case RuntimeOptionsParseResult::Action::Run:
+        break;
+    }
+    setRuntimeOptions(parsed.options);
+
+    ShutdownSignals shutdownSignals;
+    QObject::connect(&shutdownSignals, &ShutdownSignals::shutdownRequested, &app,
+                     &QCoreApplication::quit);
+
+    int exitCode = 0;
+    {
+        Orvanta orvanta;
+        orvanta.initialize();
+        exitCode = app.exec();
+    }
+    return exitCode;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+
+class BacklightSettings;
+class CallLimitsSettings;
+class ConfigLoader;
+class ConsoleLogger;
+class LanguageSettings;
+class QUdpSocket;
+class SyslogLogger;
+
+// The application object: creates every long-lived object in a fixed order
+// as its child, wires the signals that cross subsystem borders, loads the
+// configuration and, from the event loop, brings the field bus up.
+class Orvanta : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Orvanta(QObject* parent = nullptr);
+
+    // Builds, connects and loads everything; queues start(). Called once.
+    void initialize();
+
+    // Runs from the event loop right after it starts.
+    void start();
+
+    QUdpSocket* rondelSocket() const { return m_rondelSocket; }
+    ConfigLoader* configLoader() const { return m_configLoader; }
+
+private:
+    void bindRondelSocket();
+
+    bool m_pendingReload = false;
+
+    BacklightSettings* m_backlightSettings = nullptr;
+    CallLimitsSettings* m_callLimitsSettings = nullptr;
+    LanguageSettings* m_languageSettings = nullptr;
+    ConsoleLogger* m_consoleLogger = nullptr;
+    SyslogLogger* m_syslogLogger = nullptr;
+    QUdpSocket* m_rondelSocket = nullptr;
+    ConfigLoader* m_configLoader = nullptr;
+};

@@ -1,0 +1,112 @@
+#include "config/configloader.h"
+
+#include "app/constants.h"
+#include "app/runtimeoptions.h"
+#include "config/jsonfile.h"
+#include "units/backlightsettings.h"
+#include "units/calllimitssettings.h"
+#include "units/languagesettings.h"
+
+#include <QDebug>
+#include <QFile>
+
+namespace {
+
+const char* const Separator = "==========================================";
+
+// Each missing key gives its warning line; the value is handed on empty.
+QVariant section(const QVariantMap& map, const QString& key, const char* missingLine)
+{
+    const auto it = map.constFind(key);
+    if (it == map.constEnd()) {
+        qWarning() << missingLine;
+        return QVariant();
+    }
+    return *it;
+}
+
+} // namespace
+
+ConfigLoader::ConfigLoader(QObject* parent)
+    : QObject(parent)
+{
+}
+
+ConfigSections ConfigLoader::readSections()
+{
+    const QString path = systemPath(Constants::ConfigFile);
+    if (!QFile::exists(path))
+        qWarning() << "Config file doesn't exist.";
+
+    QVariantMap config;
+    try {
+        config = readJsonFile(path);
+    } catch (int) {
+        qWarning() << "Config file is not valid.";
+    }
+
+    ConfigSections sections;
+    const QVariantMap settings =
+        section(config, QStringLiteral("settings"), "Config file - settings missing.").toMap();
+    sections.language = section(settings, QStringLiteral("language"), "Config file - language missing.");
+    sections.synthesizer =
+        section(settings, QStringLiteral("synthesizer"), "Config file - synthesizer missing.");
+    sections.volumes = section(settings, QStringLiteral("volumes"), "Config file - volumes missing.");
+    sections.callQueue =
+        section(settings, QStringLiteral("callQueue"), "Config file - callqueue missing.").toMap();
+    sections.backlight =
+        section(settings, QStringLiteral("backlight"), "Config file - backlight missing.").toMap();
+    sections.wards = section(config, QStringLiteral("wards"), "Config file - wards missing.");
+    sections.rooms = section(config, QStringLiteral("rooms"), "Config file - rooms missing.");
+    sections.units = section(config, QStringLiteral("units"), "Config file - units missing.");
+    sections.buttons =
+        section(config, QStringLiteral("buttons"), "Config file - buttons missing.").toList();
+    sections.radios =
+        section(config, QStringLiteral("radios"), "Config file - radios missing.").toList();
+    return sections;
+}
+
+void ConfigLoader::load()
+{
+    qDebug() << Separator;
+    qDebug() << "== Loading configuration ...";
+    const ConfigSections sections = readSections();
+
+    // The order matters: wards before rooms (a room names its ward) and
+    // rooms before units (a unit names its room).
+    if (m_language)
+        m_language->load(sections.language);
+    if (m_callLimits)
+        m_callLimits->load(sections.callQueue);
+    if (m_backlight)
+        m_backlight->load(sections.backlight);
+}
+
+void ConfigLoader::reload()
+{
+    qDebug() << Separator;
+    qDebug() << "== Reloading configuration ...";
+    m_languageChanged = false;
+    m_synthesizerChanged = false;
+    m_backlightChanged = false;
+
+    const ConfigSections sections = readSections();
+
+    if (m_language) {
+        const int before = m_language->language();
+        m_language->load(sections.language);
+        m_languageChanged = m_language->language() != before;
+    }
+
+    if (m_backlight) {
+        const int day = m_backlight->day();
+        const int night = m_backlight->night();
+        m_backlight->load(sections.backlight);
+        m_backlightChanged = m_backlight->day() != day || m_backlight->night() != night;
+    }
+
+    if (m_callLimits)
+        m_callLimits->load(sections.callQueue);
+
+    emit reloadDone();
+}

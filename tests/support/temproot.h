@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+// A temporary system root for one test: installs itself as --root of the
+// process while alive and restores the previous options afterwards.
+class TempRoot
+{
+public:
+    TempRoot();
+    ~TempRoot();
+    TempRoot(const TempRoot&) = delete;
+    TempRoot& operator=(const TempRoot&) = delete;
+
+    QString path() const { return m_dir.path(); }
+    // The real path of an absolute system path such as /opt/core/etc/settings.conf.
+    QString file(const QString& systemPath) const;
+    // Writes a file at a system path, creating its folders.
+    void write(const QString& systemPath, const QByteArray& content) const;
+    QByteArray read(const QString& systemPath) const;
+    void remove(const QString& systemPath) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previousRoot;
+};
