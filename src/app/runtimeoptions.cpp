@@ -4,6 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QRegularExpression>
 
 RuntimeOptions::RuntimeOptions()
     : rondelAddress(Constants::RondelLocalAddress),
@@ -94,8 +95,14 @@ RuntimeOptionsParseResult parseRuntimeOptions(const QStringList& arguments)
         options.root = QDir(root).absolutePath();
     }
     if (parser.isSet(addressOption)) {
-        const QHostAddress address(parser.value(addressOption));
-        if (address.protocol() != QAbstractSocket::IPv4Protocol)
+        // Dotted quad only: the short forms inet_aton accepts ("10.1") would
+        // silently bind to an address nobody meant.
+        static const QRegularExpression dottedQuad(
+            QStringLiteral("^\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}$"));
+        const QString text = parser.value(addressOption);
+        const QHostAddress address(text);
+        if (!dottedQuad.match(text).hasMatch()
+            || address.protocol() != QAbstractSocket::IPv4Protocol)
             return failure(QStringLiteral("--rondel-address: '%1' is not an IPv4 address.")
                                .arg(parser.value(addressOption)));
         options.rondelAddress = address;

@@ -16,7 +16,10 @@ QByteArray readFile(const QString& path)
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    // Unbuffered, so that a short write (disk full) shows in write()'s
+    // result; a buffered one would only surface at commit(), which does not
+    // report it, and a truncated file would replace the good one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered))
         return false;
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();

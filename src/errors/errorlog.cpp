@@ -1,5 +1,10 @@
 #include "errors/errorlog.h"
 
+ErrorLogger::~ErrorLogger()
+{
+    ErrorLog::instance()->removeLogger(this);
+}
+
 void ErrorLogger::log(const QString&)
 {
 }

@@ -4,11 +4,13 @@
 #include <QString>
 #include <QVector>
 
-// A destination of process log lines.
+// A destination of process log lines. A logger leaves the process log when
+// it is destroyed, so that no line is ever handed to a dead logger (the log
+// outlives the application object that owns the loggers).
 class ErrorLogger
 {
 public:
-    virtual ~ErrorLogger() = default;
+    virtual ~ErrorLogger();
     virtual void log(const QString& message);
 };
 

@@ -6,10 +6,7 @@ LogCapture::LogCapture()
     ErrorLog::instance()->addLogger(this);
 }
 
-LogCapture::~LogCapture()
-{
-    ErrorLog::instance()->removeLogger(this);
-}
+LogCapture::~LogCapture() = default;
 
 void LogCapture::log(const QString& message)
 {

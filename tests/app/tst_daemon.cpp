@@ -1,0 +1,101 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+#include <QtTest>
+
+namespace {
+
+quint16 freeUdpPort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress(QHostAddress::LocalHost), 0);
+    return probe.localPort();
+}
+
+} // namespace
+
+class TestDaemon : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void versionAndHelp();
+    void badOptionExitsWithStatusTwo_data();
+    void badOptionExitsWithStatusTwo();
+    void startsOnTheSampleInstallationAndStopsOnSigterm();
+};
+
+void TestDaemon::versionAndHelp()
+{
+    QProcess process;
+    process.start(ORVANTACORE_BINARY, {"--version"});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(process.readAllStandardOutput(), QByteArray("orvantacore 4.0.1\n"));
+
+    process.start(ORVANTACORE_BINARY, {"--help"});
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(process.readAllStandardOutput().contains("--rondel-address"));
+}
+
+void TestDaemon::badOptionExitsWithStatusTwo_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("unknown") << QStringList{"--bogus"}
+                             << QByteArray("orvantacore: Unknown option 'bogus'.\n");
+    QTest::newRow("port") << QStringList{"--rondel-port", "abc"}
+                          << QByteArray("orvantacore: --rondel-port: 'abc' is not a port number (1-65535).\n");
+}
+
+void TestDaemon::badOptionExitsWithStatusTwo()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, message);
+    QProcess process;
+    process.start(ORVANTACORE_BINARY, arguments);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 2);
+    QVERIFY(process.readAllStandardOutput().isEmpty());
+    QCOMPARE(process.readAllStandardError(),
+             message + "Try 'orvantacore --help'.\n");
+}
+
+void TestDaemon::startsOnTheSampleInstallationAndStopsOnSigterm()
+{
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath("opt/adminapp/etc"));
+    QVERIFY(QFile::copy(ORVANTA_SOURCE_DIR "/examples/config.json",
+                        root.filePath("opt/adminapp/etc/config.json")));
+
+    QProcess process;
+    process.start(ORVANTACORE_BINARY,
+                  {"--root", root.path(), "--rondel-address", "127.0.0.1", "--rondel-port",
+                   QString::number(freeUdpPort()), "--broker", "127.0.0.1:1"});
+    QVERIFY(process.waitForStarted(10000));
+
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains(
+                                 "Debug Units initialisation ...\n"),
+                             10000);
+    const QList<QByteArray> lines = output.split('\n');
+    QCOMPARE(lines.value(0), QByteArray("Debug =========================================="));
+    QCOMPARE(lines.value(1), QByteArray("Debug == Loading configuration ..."));
+    QVERIFY2(!output.contains("Config file"), output.constData()); // the sample is complete
+    const int starting = lines.indexOf("Debug == Starting ...");
+    QVERIFY(starting > 1);
+    QCOMPARE(lines.indexOf("Debug Rondel socket bind OK."), lines.indexOf("Debug Units initialisation ...") - 1);
+    QVERIFY(lines.indexOf("Debug Rondel socket bind OK.") > starting);
+
+    process.terminate();
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestDaemon)
+#include "tst_daemon.moc"

@@ -1,0 +1,121 @@
+#include "errors/errorlog.h"
+
+#include <QtTest>
+
+namespace {
+
+class RecordingLogger : public ErrorLogger
+{
+public:
+    explicit RecordingLogger(QStringList* journal, const QString& name)
+        : m_journal(journal), m_name(name)
+    {
+    }
+    void log(const QString& message) override { m_journal->append(m_name + ": " + message); }
+
+private:
+    QStringList* m_journal;
+    QString m_name;
+};
+
+void deliver(QtMsgType type, const QString& text)
+{
+    errorLogMessageHandler(type, QMessageLogContext("file.cpp", 12, "function", "category"), text);
+}
+
+} // namespace
+
+class TestErrorLog : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void levelsReachTheirLoggersInRegistrationOrder();
+    void fatalAndInfoReachNobody();
+    void unknownLevelIsIgnored();
+    void destroyedLoggerLeavesTheLog();
+    void qtStreamsGoThroughTheHandler();
+};
+
+void TestErrorLog::levelsReachTheirLoggersInRegistrationOrder()
+{
+    QStringList journal;
+    RecordingLogger console(&journal, "console");
+    RecordingLogger mqtt(&journal, "mqtt");
+    RecordingLogger syslog(&journal, "syslog");
+    // The start-up registration: console everywhere, MQTT for critical,
+    // syslog for critical and then warning.
+    ErrorLog::instance()->addLogger(&console);
+    ErrorLog::instance()->addLogger(&mqtt, ErrorLog::Critical);
+    ErrorLog::instance()->addLogger(&syslog, ErrorLog::Critical);
+    ErrorLog::instance()->addLogger(&syslog, ErrorLog::Warning);
+
+    deliver(QtDebugMsg, "one");
+    deliver(QtWarningMsg, "two");
+    deliver(QtCriticalMsg, "three \"quoted\"");
+
+    QCOMPARE(journal, (QStringList{
+                          "console: Debug one",
+                          "console: Warning two",
+                          "syslog: Warning two",
+                          "console: Critical three \"quoted\"",
+                          "mqtt: Critical three \"quoted\"",
+                          "syslog: Critical three \"quoted\"",
+                      }));
+}
+
+void TestErrorLog::fatalAndInfoReachNobody()
+{
+    QStringList journal;
+    RecordingLogger all(&journal, "all");
+    ErrorLog::instance()->addLogger(&all);
+    deliver(QtInfoMsg, "info");
+    deliver(QtFatalMsg, "fatal");
+    QVERIFY(journal.isEmpty());
+    deliver(QtDebugMsg, "after");
+    QCOMPARE(journal, QStringList{"all: Debug after"});
+}
+
+void TestErrorLog::unknownLevelIsIgnored()
+{
+    QStringList journal;
+    RecordingLogger odd(&journal, "odd");
+    ErrorLog::instance()->addLogger(&odd, 3);
+    ErrorLog::instance()->addLogger(&odd, -1);
+    deliver(QtDebugMsg, "d");
+    deliver(QtWarningMsg, "w");
+    deliver(QtCriticalMsg, "c");
+    QVERIFY(journal.isEmpty());
+}
+
+void TestErrorLog::destroyedLoggerLeavesTheLog()
+{
+    QStringList journal;
+    RecordingLogger survivor(&journal, "survivor");
+    {
+        RecordingLogger shortLived(&journal, "short");
+        ErrorLog::instance()->addLogger(&shortLived);
+        ErrorLog::instance()->addLogger(&survivor);
+    }
+    // A line after the logger's death must neither crash nor reach it.
+    deliver(QtCriticalMsg, "late");
+    QCOMPARE(journal, QStringList{"survivor: Critical late"});
+    QCOMPARE(ErrorLog::instance()->loggers(ErrorLog::Critical).size(), 1);
+}
+
+void TestErrorLog::qtStreamsGoThroughTheHandler()
+{
+    QStringList journal;
+    RecordingLogger all(&journal, "all");
+    ErrorLog::instance()->addLogger(&all);
+    const QtMessageHandler previous = qInstallMessageHandler(errorLogMessageHandler);
+    qDebug() << "== Starting ...";
+    qCritical() << QString("Config file - incorrect units type ") + "10.0.0.7";
+    qInstallMessageHandler(previous);
+    // A string value is quoted by the debug stream; a literal is not.
+    QCOMPARE(journal, (QStringList{"all: Debug == Starting ...",
+                                   "all: Critical \"Config file - incorrect units type 10.0.0.7\""}));
+}
+
+QTEST_GUILESS_MAIN(TestErrorLog)
+#include "tst_errorlog.moc"
