@@ -1,5 +1,9 @@
 #include "errors/loggers.h"
 
+#include "mqtt/mqttpublisher.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 
 #include <cstdio>
@@ -24,4 +28,28 @@ SyslogLogger::SyslogLogger(QObject* parent)
 void SyslogLogger::log(const QString& message)
 {
     syslog(LOG_DEBUG, " %s", message.toLocal8Bit().constData());
+}
+
+MqttErrorLogger::MqttErrorLogger(MqttPublisher* publisher, QObject* parent)
+    : QObject(parent)
+    , m_publisher(publisher)
+{
+}
+
+MqttErrorLogger::~MqttErrorLogger()
+{
+    ErrorLog::instance()->removeLogger(this);
+}
+
+void MqttErrorLogger::log(const QString& message)
+{
+    // A critical line written while publishing must not come back here
+    // without end; and the publisher may be gone during teardown.
+    if (m_logging || !m_publisher)
+        return;
+    m_logging = true;
+    const QJsonObject object{{QStringLiteral("error"), message}};
+    m_publisher->publish(MqttMessage(0, QStringLiteral("core/error"),
+                                     QJsonDocument(object).toJson(QJsonDocument::Compact)));
+    m_logging = false;
 }
