@@ -3,8 +3,12 @@
 #include "app/runtimeoptions.h"
 #include "app/sleep.h"
 #include "config/configloader.h"
+#include "errors/errorevents.h"
 #include "errors/errorlog.h"
 #include "errors/loggers.h"
+#include "mqtt/mqttpublisher.h"
+#include "mqtt/mqttsubscriber.h"
+#include "rondel/rondelmqttlogger.h"
 #include "units/backlightsettings.h"
 #include "units/calllimitssettings.h"
 #include "units/languagesettings.h"
@@ -29,15 +33,27 @@ void Orvanta::initialize()
     m_callLimitsSettings = new CallLimitsSettings(this);
     m_languageSettings = new LanguageSettings(this);
 
-    // 4. Loggers: console for every level, syslog for critical then warning.
+    // 3. The two broker connections; they connect in start().
+    const RuntimeOptions& options = runtimeOptions();
+    m_mqttPublisher = new MqttPublisher(options.brokerHost, options.brokerPort, this);
+    m_mqttSubscriber = new MqttSubscriber(options.brokerHost, options.brokerPort, this);
+
+    // 4. Loggers: console for every level, "core/error" for critical,
+    //    syslog for critical then warning.
     m_consoleLogger = new ConsoleLogger(this);
+    m_mqttErrorLogger = new MqttErrorLogger(m_mqttPublisher, this);
     m_syslogLogger = new SyslogLogger(this);
     ErrorLog::instance()->addLogger(m_consoleLogger);
+    ErrorLog::instance()->addLogger(m_mqttErrorLogger, ErrorLog::Critical);
     ErrorLog::instance()->addLogger(m_syslogLogger, ErrorLog::Critical);
     ErrorLog::instance()->addLogger(m_syslogLogger, ErrorLog::Warning);
 
     // 5. The field bus.
     m_rondelSocket = new QUdpSocket(this);
+    m_rondelMqttLogger = new RondelMqttLogger(m_mqttPublisher, this);
+
+    // 14. Error events.
+    m_errorEvents = new ErrorEvents(this);
 
     // 17. The configuration loader and the objects it fills.
     m_configLoader = new ConfigLoader(this);
@@ -55,6 +71,8 @@ void Orvanta::initialize()
 void Orvanta::start()
 {
     qDebug() << "== Starting ...";
+    m_mqttPublisher->connectToHost();
+    m_mqttSubscriber->connectToHost();
     bindRondelSocket();
     qDebug() << "Rondel socket bind OK.";
     qDebug() << "Units initialisation ...";

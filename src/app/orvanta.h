@@ -6,8 +6,13 @@ class BacklightSettings;
 class CallLimitsSettings;
 class ConfigLoader;
 class ConsoleLogger;
+class ErrorEvents;
 class LanguageSettings;
+class MqttErrorLogger;
+class MqttPublisher;
+class MqttSubscriber;
 class QUdpSocket;
+class RondelMqttLogger;
 class SyslogLogger;
 
 // The application object: creates every long-lived object in a fixed order
@@ -27,6 +32,10 @@ public:
 
     QUdpSocket* rondelSocket() const { return m_rondelSocket; }
     ConfigLoader* configLoader() const { return m_configLoader; }
+    MqttPublisher* mqttPublisher() const { return m_mqttPublisher; }
+    MqttSubscriber* mqttSubscriber() const { return m_mqttSubscriber; }
+    ErrorEvents* errorEvents() const { return m_errorEvents; }
+    RondelMqttLogger* rondelMqttLogger() const { return m_rondelMqttLogger; }
 
 private:
     void bindRondelSocket();
@@ -36,8 +45,13 @@ private:
     BacklightSettings* m_backlightSettings = nullptr;
     CallLimitsSettings* m_callLimitsSettings = nullptr;
     LanguageSettings* m_languageSettings = nullptr;
+    MqttPublisher* m_mqttPublisher = nullptr;
+    MqttSubscriber* m_mqttSubscriber = nullptr;
     ConsoleLogger* m_consoleLogger = nullptr;
+    MqttErrorLogger* m_mqttErrorLogger = nullptr;
     SyslogLogger* m_syslogLogger = nullptr;
     QUdpSocket* m_rondelSocket = nullptr;
+    RondelMqttLogger* m_rondelMqttLogger = nullptr;
+    ErrorEvents* m_errorEvents = nullptr;
     ConfigLoader* m_configLoader = nullptr;
 };

@@ -1,5 +1,8 @@
 #include "errors/loggers.h"
 
+#include "config/jsonfile.h"
+#include "mqtt/mqttpublisher.h"
+
 #include <QTextStream>
 
 #include <cstdio>
@@ -24,4 +27,22 @@ SyslogLogger::SyslogLogger(QObject* parent)
 void SyslogLogger::log(const QString& message)
 {
     syslog(LOG_DEBUG, " %s", message.toLocal8Bit().constData());
+}
+
+MqttErrorLogger::MqttErrorLogger(MqttPublisher* publisher, QObject* parent)
+    : QObject(parent)
+    , m_publisher(publisher)
+{
+}
+
+void MqttErrorLogger::log(const QString& message)
+{
+    // A critical line written while publishing must not come back here
+    // without end; and the publisher may be gone during teardown.
+    if (m_logging || !m_publisher)
+        return;
+    m_logging = true;
+    const QVariantMap object{{QStringLiteral("error"), message}};
+    m_publisher->publish(MqttMessage(0, QStringLiteral("core/error"), toJson(object)));
+    m_logging = false;
 }

@@ -3,6 +3,9 @@
 #include "errors/errorlog.h"
 
 #include <QObject>
+#include <QPointer>
+
+class MqttPublisher;
 
 // Every line on standard output.
 class ConsoleLogger : public QObject, public ErrorLogger
@@ -20,4 +23,17 @@ class SyslogLogger : public QObject, public ErrorLogger
 public:
     explicit SyslogLogger(QObject* parent = nullptr);
     void log(const QString& message) override;
+};
+
+// Critical lines as {"error": line} on "core/error", QoS 0, not retained.
+class MqttErrorLogger : public QObject, public ErrorLogger
+{
+    Q_OBJECT
+public:
+    explicit MqttErrorLogger(MqttPublisher* publisher, QObject* parent = nullptr);
+    void log(const QString& message) override;
+
+private:
+    QPointer<MqttPublisher> m_publisher;
+    bool m_logging = false;
 };

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "mqtt/mqttclient.h"
+
+#include <deque>
+
+// The connection everything the core publishes goes through. Messages are
+// queued and sent in order as soon as, and as long as, the broker is
+// reachable.
+class MqttPublisher : public MqttClient
+{
+    Q_OBJECT
+public:
+    // Non-retained QoS 0 messages (error lines, bus traffic) kept while the
+    // broker is unreachable; older ones are dropped first.
+    static constexpr int DefaultDiagnosticsLimit = 1000;
+
+    MqttPublisher(const QString& host, quint16 port, QObject* parent = nullptr);
+
+    // Sends a copy with QoS 2 and the retain flag, whatever the caller set.
+    void publishRetained(const MqttMessage& message);
+    // Sends the message with its own QoS and retain flag.
+    void publish(const MqttMessage& message);
+
+    quint16 nextMessageId() const { return m_nextMessageId; }
+    int queuedCount() const { return int(m_kept.size() + m_diagnostics.size()); }
+
+    int diagnosticsLimit() const { return m_diagnosticsLimit; }
+    void setDiagnosticsLimit(int limit);
+
+private:
+    struct Queued
+    {
+        quint64 sequence;
+        MqttMessage message;
+    };
+
+    void enqueue(const MqttMessage& message);
+    void sendQueue();
+    void onError(int code);
+
+    quint16 m_nextMessageId = 0;
+    bool m_connected = false;
+    // Two queues merged by sequence number on sending, so that dropping the
+    // oldest diagnostic never touches a state message and order is kept.
+    std::deque<Queued> m_kept;
+    std::deque<Queued> m_diagnostics;
+    quint64 m_sequence = 0;
+    int m_diagnosticsLimit = DefaultDiagnosticsLimit;
+    int m_dropped = 0;
+};

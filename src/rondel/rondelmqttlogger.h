@@ -1,0 +1,33 @@
+#pragma once
+
+#include "rondel/rondellogger.h"
+
+#include <QDateTime>
+#include <QPointer>
+
+#include <functional>
+
+class MqttPublisher;
+
+// Mirrors every numbered datagram (commands and acknowledgements) to
+// "rondel/<ip>/out" and "rondel/<ip>/in" for service tools watching the bus.
+class RondelMqttLogger : public RondelLogger
+{
+    Q_OBJECT
+public:
+    using Clock = std::function<QDateTime()>;
+
+    explicit RondelMqttLogger(MqttPublisher* publisher, QObject* parent = nullptr);
+
+    void logSent(const QByteArray& datagram, const QHostAddress& ip) override;
+    void logReceived(const QByteArray& datagram, const QHostAddress& ip) override;
+
+    // Where the entries' time stamps come from (the local clock by default).
+    void setClock(const Clock& clock);
+
+private:
+    void log(const QByteArray& datagram, const QHostAddress& ip, const QString& direction);
+
+    QPointer<MqttPublisher> m_publisher;
+    Clock m_clock;
+};

@@ -1,0 +1,162 @@
+#include "errors/loggers.h"
+#include "mqtt/mqttpublisher.h"
+#include "rondel/rondelmqttlogger.h"
+#include "support/brokerfixture.h"
+#include "support/logcapture.h"
+#include "support/temproot.h"
+
+#include <QProcess>
+#include <QUdpSocket>
+#include <QtTest>
+
+// What leaves the core on MQTT from its logs: critical lines on "core/error"
+// and the mirror of the field-bus traffic.
+class TestMqttLoggers : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void criticalLinesGoToCoreError();
+    void busTrafficIsMirroredPerUnitAndDirection();
+    void daemonPublishesCriticalLinesQueuedBeforeTheBroker();
+
+private:
+    std::unique_ptr<BrokerFixture> m_broker;
+    std::unique_ptr<MqttPublisher> m_publisher;
+};
+
+void TestMqttLoggers::init()
+{
+    m_broker = std::make_unique<BrokerFixture>();
+    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
+    m_publisher = std::make_unique<MqttPublisher>(m_broker->host(), m_broker->port());
+    m_publisher->connectToHost();
+    QTRY_VERIFY(m_publisher->isConnectedToHost());
+}
+
+void TestMqttLoggers::cleanup()
+{
+    m_publisher.reset();
+    m_broker.reset();
+}
+
+void TestMqttLoggers::criticalLinesGoToCoreError()
+{
+    BrokerClient watcher(*m_broker);
+    QVERIFY(watcher.connectToBroker());
+    QVERIFY(watcher.subscribe(QStringLiteral("#")));
+
+    LogCapture capture; // installs the process message handler
+    {
+        MqttErrorLogger logger(m_publisher.get());
+        ErrorLog::instance()->addLogger(&logger, ErrorLog::Critical);
+        qDebug() << "Units initialisation ...";
+        qWarning() << "PersistentSettings file doesn't exist.";
+        qCritical() << "Rondel socket bind Failed!";
+        qCritical() << QStringLiteral("Config file - incorrect units type 127.0.0.9 \"x\"");
+        QVERIFY(watcher.waitForMessages(2));
+        QTest::qWait(100);
+    }
+    // The logger unregistered itself when it died.
+    qCritical() << "after";
+    QTest::qWait(100);
+
+    QCOMPARE(watcher.topics(), QStringList({QStringLiteral("core/error"), QStringLiteral("core/error")}));
+    QCOMPARE(watcher.messages().at(0).payload,
+             QByteArray("{\"error\":\"Critical Rondel socket bind Failed!\"}"));
+    QCOMPARE(watcher.messages().at(1).payload,
+             QByteArray("{\"error\":\"Critical \\\"Config file - incorrect units type 127.0.0.9 "
+                        "\\\\\\\"x\\\\\\\"\\\"\"}"));
+    QCOMPARE(watcher.messages().at(0).qos, 0);
+    QCOMPARE(watcher.messages().at(0).retain, false);
+}
+
+void TestMqttLoggers::busTrafficIsMirroredPerUnitAndDirection()
+{
+    BrokerClient watcher(*m_broker);
+    QVERIFY(watcher.connectToBroker());
+    QVERIFY(watcher.subscribe(QStringLiteral("rondel/#")));
+
+    RondelMqttLogger logger(m_publisher.get());
+    logger.setClock([] { return QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9, 10)); });
+    const QHostAddress unit(QStringLiteral("127.0.0.2"));
+    const QHostAddress other(QStringLiteral("127.0.0.3"));
+
+    logger.logSent("Ping", unit);
+    logger.logReceived("OK", unit);
+    logger.logReceived("Ping", other);
+    logger.logSent("AckNo:12\nError:0\nCRC:1a2b", unit);
+    logger.logReceived("MsgNo:7\r\nCmd:CallChange\r\nButton:1\r\nCRC:00ff", other);
+    logger.logSent("MsgNo:200\nCmd:GetStatus\nCRC:4d2c", other);
+    logger.logReceived("MsgNo:8\nMode:1\nCRC:0000", unit);
+    logger.logSent("OK", other);
+
+    QVERIFY(watcher.waitForMessages(4));
+    QTest::qWait(100);
+    QCOMPARE(watcher.topics(), QStringList({
+        QStringLiteral("rondel/127.0.0.2/out"),
+        QStringLiteral("rondel/127.0.0.3/in"),
+        QStringLiteral("rondel/127.0.0.3/out"),
+        QStringLiteral("rondel/127.0.0.2/in"),
+    }));
+    QCOMPARE(watcher.messages().at(0).payload,
+             QByteArray("{\"cmd\":\"Ack\",\"data\":\"AckNo:12\\nError:0\\nCRC:1a2b\","
+                        "\"timestamp\":\"2024-03-05T07:08:09.010\"}"));
+    QCOMPARE(watcher.messages().at(1).payload,
+             QByteArray("{\"cmd\":\"CallChange\",\"data\":\"MsgNo:7\\r\\nCmd:CallChange\\r\\nButton:1\\r\\nCRC:00ff\","
+                        "\"timestamp\":\"2024-03-05T07:08:09.010\"}"));
+    QCOMPARE(watcher.messages().at(2).payload,
+             QByteArray("{\"cmd\":\"GetStatus\",\"data\":\"MsgNo:200\\nCmd:GetStatus\\nCRC:4d2c\","
+                        "\"timestamp\":\"2024-03-05T07:08:09.010\"}"));
+    // A command datagram without a command line still shows, with no name.
+    QCOMPARE(watcher.messages().at(3).payload,
+             QByteArray("{\"cmd\":\"\",\"data\":\"MsgNo:8\\nMode:1\\nCRC:0000\","
+                        "\"timestamp\":\"2024-03-05T07:08:09.010\"}"));
+    for (const BrokerMessage& message : watcher.messages()) {
+        QCOMPARE(message.qos, 0);
+        QCOMPARE(message.retain, false);
+    }
+}
+
+void TestMqttLoggers::daemonPublishesCriticalLinesQueuedBeforeTheBroker()
+{
+    BrokerClient watcher(*m_broker);
+    QVERIFY(watcher.connectToBroker());
+    QVERIFY(watcher.subscribe(QStringLiteral("core/error")));
+
+    // The field-bus port is taken, so the daemon's first bind fails with a
+    // critical line; it retries until the port is free again.
+    QUdpSocket blocker;
+    QVERIFY(blocker.bind(QHostAddress(QHostAddress::LocalHost), 0));
+    const quint16 rondelPort = blocker.localPort();
+
+    TempRoot root;
+    QProcess daemon;
+    daemon.setProcessChannelMode(QProcess::MergedChannels);
+    daemon.start(QStringLiteral(ORVANTACORE_BINARY),
+                 {QStringLiteral("--root"), root.path(), QStringLiteral("--rondel-address"),
+                  QStringLiteral("127.0.0.1"), QStringLiteral("--rondel-port"), QString::number(rondelPort),
+                  QStringLiteral("--broker"),
+                  QStringLiteral("127.0.0.1:%1").arg(m_broker->port())});
+    QVERIFY(daemon.waitForStarted(5000));
+
+    QVERIFY(watcher.waitForMessages(1, 10000));
+    QCOMPARE(watcher.messages().first().payload,
+             QByteArray("{\"error\":\"Critical Rondel socket bind Failed!\"}"));
+
+    blocker.close();
+    QByteArray output;
+    QVERIFY(QTest::qWaitFor([&] {
+        output += daemon.readAll();
+        return output.contains("Debug Rondel socket bind OK.");
+    }, 5000));
+    QVERIFY(output.contains("Critical Rondel socket bind Failed!\n"));
+    QCOMPARE(watcher.messages().size(), 1);
+
+    daemon.terminate();
+    QVERIFY(daemon.waitForFinished(5000));
+}
+
+QTEST_GUILESS_MAIN(TestMqttLoggers)
+#include "tst_mqttloggers.moc"

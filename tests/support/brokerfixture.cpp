@@ -1,0 +1,331 @@
+#include "support/brokerfixture.h"
+
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <mosquitto.h>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+QString findMosquitto()
+{
+    QString path = QStandardPaths::findExecutable(QStringLiteral("mosquitto"));
+    if (path.isEmpty()) {
+        path = QStandardPaths::findExecutable(
+            QStringLiteral("mosquitto"),
+            {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin"), QStringLiteral("/sbin")});
+    }
+    return path;
+}
+
+quint16 pickFreePort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+QString currentUserName()
+{
+    const passwd* entry = getpwuid(geteuid());
+    return entry ? QString::fromLocal8Bit(entry->pw_name) : QString();
+}
+
+} // namespace
+
+BrokerFixture::BrokerFixture(Persistence persistence)
+    : m_persistence(persistence)
+{
+}
+
+BrokerFixture::~BrokerFixture()
+{
+    stop();
+}
+
+bool BrokerFixture::start()
+{
+    if (isRunning())
+        return true;
+    m_error.clear();
+    const QString program = findMosquitto();
+    if (program.isEmpty()) {
+        m_error = QStringLiteral("The mosquitto broker is not installed; MQTT tests need it "
+                                 "(scripts/install-deps installs the Debian package mosquitto).");
+        return false;
+    }
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("Cannot create a temporary folder for the broker.");
+        return false;
+    }
+    if (m_port == 0)
+        m_port = pickFreePort();
+    if (m_port == 0) {
+        m_error = QStringLiteral("No free loopback port for the broker.");
+        return false;
+    }
+    if (!writeConfig())
+        return false;
+
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::MergedChannels);
+    m_process->setStandardOutputFile(m_dir.filePath(QStringLiteral("broker.log")), QIODevice::Append);
+    m_process->start(program, {QStringLiteral("-c"), m_dir.filePath(QStringLiteral("mosquitto.conf"))});
+    if (!m_process->waitForStarted(5000)) {
+        m_error = QStringLiteral("mosquitto did not start: ") + m_process->errorString();
+        m_process.reset();
+        return false;
+    }
+    if (!waitUntilListening(5000)) {
+        m_error = QStringLiteral("mosquitto is not listening on 127.0.0.1:%1. Its log:\n%2")
+                      .arg(m_port)
+                      .arg(QString::fromLocal8Bit(log().right(2000)));
+        stop();
+        return false;
+    }
+    return true;
+}
+
+void BrokerFixture::stop()
+{
+    if (!m_process)
+        return;
+    if (m_process->state() != QProcess::NotRunning) {
+        m_process->terminate();
+        if (!m_process->waitForFinished(5000)) {
+            m_process->kill();
+            m_process->waitForFinished(2000);
+        }
+    }
+    m_process.reset();
+}
+
+bool BrokerFixture::restart()
+{
+    stop();
+    return start();
+}
+
+bool BrokerFixture::isRunning() const
+{
+    return m_process && m_process->state() == QProcess::Running;
+}
+
+QByteArray BrokerFixture::log() const
+{
+    QFile file(m_dir.filePath(QStringLiteral("broker.log")));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+bool BrokerFixture::writeConfig()
+{
+    QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
+    if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_error = QStringLiteral("Cannot write the broker configuration.");
+        return false;
+    }
+    QByteArray text;
+    text += "listener " + QByteArray::number(m_port) + " 127.0.0.1\n";
+    text += "allow_anonymous true\n";
+    // Run as whoever runs the tests: started as root, mosquitto would switch
+    // to its own user, which cannot write into our private folder.
+    const QString user = currentUserName();
+    if (!user.isEmpty())
+        text += "user " + user.toLocal8Bit() + "\n";
+    if (m_persistence == Persistence::On) {
+        text += "persistence true\n";
+        text += "persistence_location " + m_dir.path().toLocal8Bit() + "/\n";
+        // Offline persistent sessions get QoS 0 messages too, so that a test
+        // client sees everything that was published while it was away.
+        text += "queue_qos0_messages true\n";
+    } else {
+        text += "persistence false\n";
+    }
+    config.write(text);
+    return true;
+}
+
+bool BrokerFixture::waitUntilListening(int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (!m_process || m_process->state() == QProcess::NotRunning)
+            return false;
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, m_port);
+        if (probe.waitForConnected(200)) {
+            probe.abort();
+            return true;
+        }
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+constexpr int PollInterval = 5;
+constexpr int ReconnectPause = 100;
+} // namespace
+
+BrokerClient::BrokerClient(const QString& host, quint16 port, const QString& persistentId)
+    : m_host(host)
+    , m_port(port)
+    , m_poll(std::make_unique<QTimer>())
+{
+    mosquitto_lib_init();
+    if (persistentId.isEmpty())
+        m_mosq = mosquitto_new(nullptr, true, this);
+    else
+        m_mosq = mosquitto_new(persistentId.toUtf8().constData(), false, this);
+    Q_ASSERT(m_mosq);
+    mosquitto_connect_with_flags_callback_set(m_mosq, &BrokerClient::onConnect);
+    mosquitto_disconnect_callback_set(m_mosq, &BrokerClient::onDisconnect);
+    mosquitto_subscribe_callback_set(m_mosq, &BrokerClient::onSubscribe);
+    mosquitto_publish_callback_set(m_mosq, &BrokerClient::onPublish);
+    mosquitto_message_callback_set(m_mosq, &BrokerClient::onMessage);
+    m_poll->setInterval(PollInterval);
+    QObject::connect(m_poll.get(), &QTimer::timeout, [this] { poll(); });
+}
+
+BrokerClient::BrokerClient(const BrokerFixture& broker, const QString& persistentId)
+    : BrokerClient(broker.host(), broker.port(), persistentId)
+{
+}
+
+BrokerClient::~BrokerClient()
+{
+    m_poll->stop();
+    mosquitto_connect_with_flags_callback_set(m_mosq, nullptr);
+    mosquitto_disconnect_callback_set(m_mosq, nullptr);
+    mosquitto_subscribe_callback_set(m_mosq, nullptr);
+    mosquitto_publish_callback_set(m_mosq, nullptr);
+    mosquitto_message_callback_set(m_mosq, nullptr);
+    mosquitto_destroy(m_mosq);
+}
+
+bool BrokerClient::connectToBroker(int timeoutMs)
+{
+    m_wanted = true;
+    m_lastAttempt = QDateTime::currentMSecsSinceEpoch();
+    mosquitto_connect(m_mosq, m_host.toUtf8().constData(), m_port, 60);
+    m_poll->start();
+    return QTest::qWaitFor([this] { return m_connected; }, timeoutMs);
+}
+
+void BrokerClient::disconnectFromBroker()
+{
+    m_wanted = false;
+    mosquitto_disconnect(m_mosq);
+    mosquitto_loop(m_mosq, 0, 1);
+    m_connected = false;
+}
+
+bool BrokerClient::subscribe(const QString& topic, int qos, int timeoutMs)
+{
+    if (!m_subscriptions.contains({topic, qos}))
+        m_subscriptions.append({topic, qos});
+    int mid = 0;
+    if (mosquitto_subscribe(m_mosq, &mid, topic.toUtf8().constData(), qos) != MOSQ_ERR_SUCCESS)
+        return false;
+    return QTest::qWaitFor([this, mid] { return m_acknowledged.contains(mid); }, timeoutMs);
+}
+
+bool BrokerClient::publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
+                           int timeoutMs)
+{
+    int mid = 0;
+    if (mosquitto_publish(m_mosq, &mid, topic.toUtf8().constData(), payload.size(),
+                          payload.isEmpty() ? nullptr : payload.constData(), qos, retain)
+        != MOSQ_ERR_SUCCESS)
+        return false;
+    return QTest::qWaitFor([this, mid] { return m_acknowledged.contains(mid); }, timeoutMs);
+}
+
+QVector<BrokerMessage> BrokerClient::messages(const QString& topic) const
+{
+    QVector<BrokerMessage> result;
+    for (const BrokerMessage& message : m_messages) {
+        if (message.topic == topic)
+            result.append(message);
+    }
+    return result;
+}
+
+QStringList BrokerClient::topics() const
+{
+    QStringList result;
+    for (const BrokerMessage& message : m_messages)
+        result.append(message.topic);
+    return result;
+}
+
+bool BrokerClient::waitForMessages(int count, int timeoutMs)
+{
+    return QTest::qWaitFor([this, count] { return m_messages.size() >= count; }, timeoutMs);
+}
+
+void BrokerClient::poll()
+{
+    const int rc = mosquitto_loop(m_mosq, 0, 100);
+    if (rc == MOSQ_ERR_SUCCESS || !m_wanted)
+        return;
+    m_connected = false;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - m_lastAttempt < ReconnectPause)
+        return;
+    m_lastAttempt = now;
+    mosquitto_reconnect(m_mosq);
+}
+
+void BrokerClient::onConnect(mosquitto* mosq, void* self, int rc, int flags)
+{
+    auto* client = static_cast<BrokerClient*>(self);
+    if (rc != 0)
+        return;
+    client->m_connected = true;
+    // A session the broker still holds has the subscriptions; subscribing
+    // again would make it resend every retained message.
+    const bool sessionPresent = flags & 1;
+    if (sessionPresent)
+        return;
+    for (const auto& subscription : qAsConst(client->m_subscriptions))
+        mosquitto_subscribe(mosq, nullptr, subscription.first.toUtf8().constData(), subscription.second);
+}
+
+void BrokerClient::onDisconnect(mosquitto*, void* self, int)
+{
+    static_cast<BrokerClient*>(self)->m_connected = false;
+}
+
+void BrokerClient::onSubscribe(mosquitto*, void* self, int mid, int, const int*)
+{
+    static_cast<BrokerClient*>(self)->m_acknowledged.append(mid);
+}
+
+void BrokerClient::onPublish(mosquitto*, void* self, int mid)
+{
+    static_cast<BrokerClient*>(self)->m_acknowledged.append(mid);
+}
+
+void BrokerClient::onMessage(mosquitto*, void* self, const struct mosquitto_message* message)
+{
+    BrokerMessage received;
+    received.topic = QString::fromUtf8(message->topic);
+    received.payload = QByteArray(static_cast<const char*>(message->payload), message->payloadlen);
+    received.qos = message->qos;
+    received.retain = message->retain;
+    static_cast<BrokerClient*>(self)->m_messages.append(received);
+}

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QByteArray>
+#include <QPair>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVector>
+
+#include <memory>
+
+struct mosquitto;
+class QTimer;
+
+// A private mosquitto broker for one test: listens on a free loopback port
+// with its own configuration and data folder, and can be stopped and started
+// again on the same port. Stopped when destroyed.
+//
+//     BrokerFixture broker;
+//     QVERIFY2(broker.start(), qPrintable(broker.errorString()));
+//     MqttPublisher publisher(broker.host(), broker.port());
+//
+// A missing mosquitto binary makes start() fail with a message saying so.
+class BrokerFixture
+{
+public:
+    enum class Persistence {
+        Off, // a restart forgets every session and retained message
+        On   // sessions, subscriptions and retained messages survive a restart
+    };
+
+    explicit BrokerFixture(Persistence persistence = Persistence::Off);
+    ~BrokerFixture();
+    BrokerFixture(const BrokerFixture&) = delete;
+    BrokerFixture& operator=(const BrokerFixture&) = delete;
+
+    // Starts the broker and waits until it accepts connections. The first
+    // start picks a free port; later starts reuse it.
+    bool start();
+    // Stops the broker (SIGTERM, so that a persistent broker saves its state).
+    void stop();
+    bool restart();
+    bool isRunning() const;
+
+    QString host() const { return QStringLiteral("127.0.0.1"); }
+    quint16 port() const { return m_port; }
+    // Why the last start failed, with the tail of the broker's log.
+    QString errorString() const { return m_error; }
+    QByteArray log() const;
+
+private:
+    bool writeConfig();
+    bool waitUntilListening(int timeoutMs);
+
+    Persistence m_persistence;
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_process;
+    quint16 m_port = 0;
+    QString m_error;
+};
+
+// A received message as the broker delivered it.
+struct BrokerMessage
+{
+    QString topic;
+    QByteArray payload;
+    int qos = 0;
+    bool retain = false;
+};
+
+// An MQTT client for the test's side of the broker, independent of the
+// core's own client code: plain libmosquitto, polled from the Qt event loop,
+// reconnecting quickly and renewing its subscriptions when the broker has
+// forgotten its session.
+// Wait with QTRY_* or the wait functions (they keep the event loop running).
+class BrokerClient
+{
+public:
+    // A persistent session (clean session off, fixed id) keeps messages for
+    // the client at a persistent broker while either side is down.
+    BrokerClient(const QString& host, quint16 port, const QString& persistentId = QString());
+    explicit BrokerClient(const BrokerFixture& broker, const QString& persistentId = QString());
+    ~BrokerClient();
+    BrokerClient(const BrokerClient&) = delete;
+    BrokerClient& operator=(const BrokerClient&) = delete;
+
+    // Connects and waits for the broker's acknowledgement.
+    bool connectToBroker(int timeoutMs = 5000);
+    bool isConnected() const { return m_connected; }
+    // Subscribes (QoS 2 by default, so messages keep their own QoS) and waits
+    // for the acknowledgement.
+    bool subscribe(const QString& topic, int qos = 2, int timeoutMs = 5000);
+    // Publishes and waits until the message has left (for QoS 0) or been
+    // acknowledged (QoS 1 and 2).
+    bool publish(const QString& topic, const QByteArray& payload, int qos = 0, bool retain = false,
+                 int timeoutMs = 5000);
+    void disconnectFromBroker();
+
+    const QVector<BrokerMessage>& messages() const { return m_messages; }
+    QVector<BrokerMessage> messages(const QString& topic) const;
+    QStringList topics() const;
+    bool waitForMessages(int count, int timeoutMs = 5000);
+    void clear() { m_messages.clear(); }
+
+private:
+    static void onConnect(mosquitto*, void* self, int rc, int flags);
+    static void onDisconnect(mosquitto*, void* self, int rc);
+    static void onSubscribe(mosquitto*, void* self, int mid, int count, const int* granted);
+    static void onPublish(mosquitto*, void* self, int mid);
+    static void onMessage(mosquitto*, void* self, const struct mosquitto_message* message);
+    void poll();
+
+    QString m_host;
+    quint16 m_port;
+    mosquitto* m_mosq = nullptr;
+    std::unique_ptr<QTimer> m_poll;
+    bool m_wanted = false;
+    bool m_connected = false;
+    qint64 m_lastAttempt = 0;
+    QVector<QPair<QString, int>> m_subscriptions; // topic, QoS
+    QVector<int> m_acknowledged; // message ids of SUBACKs and publish completions
+    QVector<BrokerMessage> m_messages;
+};
