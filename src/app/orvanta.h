@@ -1,5 +1,7 @@
 #pragma once
 
+#include "calls/talkvolumes.h"
+
 #include <QObject>
 
 class BacklightSettings;
@@ -7,8 +9,14 @@ class CallLimitsSettings;
 class ConfigLoader;
 class ConsoleLogger;
 class LanguageSettings;
+class NamedaysSettings;
+class NVSettings;
 class QUdpSocket;
+class RadiosSettings;
+class Rooms;
+class Synthesizer;
 class SyslogLogger;
+class Wards;
 
 // The application object: creates every long-lived object in a fixed order
 // as its child, wires the signals that cross subsystem borders, loads the
@@ -25,17 +33,34 @@ public:
     // Runs from the event loop right after it starts.
     void start();
 
+    // The wards' connection and day/night mode, kept across restarts.
+    void loadPersistentSettings();
+    void savePersistentSettings();
+    // Tells the synthesizer which languages the message assembly offers.
+    void loadAssemblemsgConfig();
+
     QUdpSocket* rondelSocket() const { return m_rondelSocket; }
     ConfigLoader* configLoader() const { return m_configLoader; }
+    Wards* wards() const { return m_wards; }
+    Rooms* rooms() const { return m_rooms; }
+    Synthesizer* synthesizer() const { return m_synthesizer; }
 
 private:
     void bindRondelSocket();
+    void reloadDone();
 
     bool m_pendingReload = false;
+    TalkVolumes m_talkVolumes;
 
     BacklightSettings* m_backlightSettings = nullptr;
     CallLimitsSettings* m_callLimitsSettings = nullptr;
     LanguageSettings* m_languageSettings = nullptr;
+    NamedaysSettings* m_namedaysSettings = nullptr;
+    NVSettings* m_nvSettings = nullptr;
+    RadiosSettings* m_radiosSettings = nullptr;
+    Wards* m_wards = nullptr;
+    Rooms* m_rooms = nullptr;
+    Synthesizer* m_synthesizer = nullptr;
     ConsoleLogger* m_consoleLogger = nullptr;
     SyslogLogger* m_syslogLogger = nullptr;
     QUdpSocket* m_rondelSocket = nullptr;
