@@ -1,5 +1,6 @@
 #include "app/clock.h"
 #include "calls/call.h"
+#include "calls/talkvolumes.h"
 #include "support/fakecallcapable.h"
 
 #include <QSet>
@@ -289,6 +290,60 @@ private slots:
             Call::insertByType(list, call);
         QCOMPARE(list, (QVector<Call>{al1, al2, nv, vs1, vs2, vk, pa, dc}));
     }
+
+    void builtInTalkVolumes()
+    {
+        const TalkVolumes volumes;
+        QCOMPARE(volumes.micTable().size(), 26);
+        QCOMPARE(volumes.speakerTable().size(), 31);
+        QCOMPARE(volumes.mic("Tolva/Brisa", "Pardo"), 55);
+        QCOMPARE(volumes.mic("Pardo", "Fenno"), 20);
+        QCOMPARE(volumes.mic("Fenno", "PA"), 50);
+        QCOMPARE(volumes.mic("Melde", "PA"), 0);
+        QCOMPARE(volumes.speaker("Tolva/Brisa", "PA"), 79);
+        QCOMPARE(volumes.speaker("Melde", "PA"), 0);
+        QCOMPARE(volumes.speaker("Pardo", "Fenno"), 250);
+        QCOMPARE(volumes.speaker("Tolva-MTF", "SYNTH"), 79);
+        QCOMPARE(volumes.speaker("Tolva-MTF", "Pardo"), 49);
+        QCOMPARE(volumes.speaker("SYNTH", "Fenno"), 0);
+        QCOMPARE(volumes.speaker("", ""), 0);
+    }
+
+    void talkVolumeOverride()
+    {
+        TalkVolumes volumes;
+        const TalkVolumes before = volumes;
+        volumes.load(QVariantMap{{"mic", QVariantList{QVariantMap{{"sourceType", "Pardo"},
+                                                                  {"Fenno", 25}}}}});
+        QCOMPARE(volumes.mic("Pardo", "Fenno"), 25);
+        // Every other entry keeps its value.
+        Table expected = before.micTable();
+        expected.insert(qMakePair(QStringLiteral("Pardo"), QStringLiteral("Fenno")), 25);
+        QCOMPARE(volumes.micTable(), expected);
+        QCOMPARE(volumes.speakerTable(), before.speakerTable());
+        // A copy taken earlier is not affected.
+        QCOMPARE(before.mic("Pardo", "Fenno"), 20);
+
+        // New pairs are added; elements without a source are skipped whole;
+        // a volume that is no number leaves its entry alone; a later load
+        // builds on the earlier one.
+        volumes.load(QVariantMap{
+            {"speaker", QVariantList{QVariantMap{{"sourceType", "Melde"}, {"PA", "70"}},
+                                     QVariantMap{{"Melde", 1}},
+                                     QVariantMap{{"sourceType", "Pardo"}, {"Pardo", "loud"},
+                                                 {"Melde", 200}}}}});
+        QCOMPARE(volumes.speaker("Melde", "PA"), 70);
+        QCOMPARE(volumes.speaker("Pardo", "Pardo"), 197);
+        QCOMPARE(volumes.speaker("Pardo", "Melde"), 200);
+        QCOMPARE(volumes.speakerTable().size(), 32);
+        QCOMPARE(volumes.mic("Pardo", "Fenno"), 25);
+
+        volumes.load(QVariant());
+        QCOMPARE(volumes.mic("Pardo", "Fenno"), 25);
+    }
+
+private:
+    using Table = TalkVolumes::Table;
 };
 
 QTEST_GUILESS_MAIN(TestCall)
