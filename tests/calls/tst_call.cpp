@@ -107,17 +107,14 @@ private slots:
     void namesAndLetters()
     {
         QCOMPARE(callTypeName(CallType::AL), QStringLiteral("AL"));
-        QCOMPARE(callTypeName(CallType::DC), QStringLiteral("DC"));
         QCOMPARE(callTypeName(static_cast<CallType>(3)), QStringLiteral("None"));
         QCOMPARE(callTypeName(static_cast<CallType>(64)), QStringLiteral("None"));
         QCOMPARE(callStateName(CallState::ConnectedMuted), QStringLiteral("ConnectedMuted"));
         QCOMPARE(callStateName(static_cast<CallState>(9)), QStringLiteral("New"));
-        QCOMPARE(endTypeName(EndType::MovedBetweenUnits), QStringLiteral("MovedBetweenUnits"));
         QCOMPARE(endTypeName(EndType::ConfigChanged), QStringLiteral("ConfigChanged"));
         QCOMPARE(endTypeName(static_cast<EndType>(13)), QStringLiteral("None"));
         QCOMPARE(endTypeName(static_cast<EndType>(-1)), QStringLiteral("None"));
         QCOMPARE(callTypeDisplayLetter(CallType::VK), QLatin1Char('T'));
-        QCOMPARE(callTypeDisplayLetter(CallType::NV), QLatin1Char('N'));
         QCOMPARE(callTypeDisplayLetter(CallType::DC), QLatin1Char('P'));
         QCOMPARE(callTypeDisplayLetter(CallType::None), QLatin1Char(' '));
 
@@ -173,43 +170,6 @@ private slots:
         QCOMPARE(call.endType(), EndType::Timeout);
         QVERIFY(call.finishedAt().isValid());
         QVERIFY(!call.disconnectedAt().isValid());
-    }
-
-    void statePredicates_data()
-    {
-        QTest::addColumn<int>("state");
-        QTest::addColumn<bool>("waiting");
-        QTest::addColumn<bool>("talking");
-        QTest::addColumn<bool>("muted");
-        QTest::addColumn<bool>("active");
-        QTest::addColumn<bool>("canRing");
-        QTest::addColumn<bool>("notConnected");
-        QTest::newRow("New") << 0 << true << false << false << false << true << true;
-        QTest::newRow("Ringing") << 1 << true << false << false << true << true << true;
-        QTest::newRow("Connected") << 2 << false << true << false << true << false << false;
-        QTest::newRow("ConnectedMuted") << 3 << false << true << true << true << false << true;
-        QTest::newRow("Muted") << 4 << false << false << true << false << true << true;
-        QTest::newRow("Finished") << 5 << false << false << false << false << false << false;
-    }
-    void statePredicates()
-    {
-        QFETCH(int, state);
-        Call call(CallType::VS, QStringLiteral("VS"), nullptr);
-        switch (state) {
-        case 1: call.setRinging(); break;
-        case 2: call.setConnected(); break;
-        case 3: call.setConnectedMuted(); break;
-        case 4: call.mute(); break;
-        case 5: call.finish(EndType::Canceled); break;
-        default: break;
-        }
-        QCOMPARE(static_cast<int>(call.state()), state);
-        QTEST(call.isWaiting(), "waiting");
-        QTEST(call.isTalking(), "talking");
-        QTEST(call.isMuted(), "muted");
-        QTEST(call.isActive(), "active");
-        QTEST(call.canRing(), "canRing");
-        QTEST(call.isNotConnected(), "notConnected");
     }
 
     void receiversAndTargets()
