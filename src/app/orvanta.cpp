@@ -2,6 +2,7 @@
 
 #include "app/runtimeoptions.h"
 #include "app/sleep.h"
+#include "app/systemfiles.h"
 #include "config/configloader.h"
 #include "errors/errorevents.h"
 #include "errors/errorlog.h"
@@ -12,6 +13,12 @@
 #include "units/backlightsettings.h"
 #include "units/calllimitssettings.h"
 #include "units/languagesettings.h"
+#include "units/namedayssettings.h"
+#include "units/nvsettings.h"
+#include "units/radiossettings.h"
+#include "synthesizer/synthesizer.h"
+#include "wards/rooms.h"
+#include "wards/wards.h"
 
 #include <QDebug>
 #include <QTimer>
@@ -32,6 +39,9 @@ void Orvanta::initialize()
     m_backlightSettings = new BacklightSettings(this);
     m_callLimitsSettings = new CallLimitsSettings(this);
     m_languageSettings = new LanguageSettings(this);
+    m_namedaysSettings = new NamedaysSettings(this);
+    m_nvSettings = new NVSettings(this);
+    m_radiosSettings = new RadiosSettings(this);
 
     // 3. The two broker connections; they connect in start().
     const RuntimeOptions& options = runtimeOptions();
@@ -52,17 +62,48 @@ void Orvanta::initialize()
     m_rondelSocket = new QUdpSocket(this);
     m_rondelMqttLogger = new RondelMqttLogger(m_mqttPublisher, this);
 
+    // 6. Wards before rooms: a room is placed in its ward while loading.
+    m_wards = new Wards(this);
+    m_rooms = new Rooms(m_wards, this);
+
+    // 8. Synthesizer.
+    m_synthesizer = new Synthesizer(this);
+
     // 14. Error events.
     m_errorEvents = new ErrorEvents(this);
+
+    // 15. Connections 31 and 32: every change of a ward's connection or
+    //     mode is written at once, so a restart brings it back.
+    connect(m_wards, &Wards::connectionChanged, this,
+            [this](const QVector<Ward*>&) { savePersistentSettings(); });
+    connect(m_wards, &Wards::dayNightModeChanged, this,
+            [this](const QVector<Ward*>&) { savePersistentSettings(); });
 
     // 17. The configuration loader and the objects it fills.
     m_configLoader = new ConfigLoader(this);
     m_configLoader->setBacklight(m_backlightSettings);
     m_configLoader->setCallLimits(m_callLimitsSettings);
     m_configLoader->setLanguage(m_languageSettings);
+    m_configLoader->setRooms(m_rooms);
+    m_configLoader->setSynthesizer(m_synthesizer);
+    m_configLoader->setTalkVolumes(&m_talkVolumes);
+    m_configLoader->setWards(m_wards);
+    m_configLoader->setNamedays(m_namedaysSettings);
+    m_configLoader->setNV(m_nvSettings);
+    m_configLoader->setRadios(m_radiosSettings);
+
+    // 18. Connection 34: the reaction to a reloaded configuration.
+    connect(m_configLoader, &ConfigLoader::reloadDone, this, &Orvanta::reloadDone);
 
     // 19. Configuration.
     m_configLoader->load();
+
+    // 20. Name days of the configured language.
+    m_namedaysSettings->load(m_languageSettings->languageString());
+
+    // 21. Persistent ward state, then what the message assembly offers.
+    loadPersistentSettings();
+    loadAssemblemsgConfig();
 
     // 22. The rest runs from the event loop.
     QTimer::singleShot(0, this, &Orvanta::start);
@@ -90,4 +131,33 @@ void Orvanta::bindRondelSocket()
         return;
     while (!m_rondelSocket->bind(options.rondelAddress, options.rondelPort))
         sleep(1000);
+}
+
+void Orvanta::loadPersistentSettings()
+{
+    ::loadPersistentSettings(m_wards);
+}
+
+void Orvanta::savePersistentSettings()
+{
+    ::savePersistentSettings(m_wards);
+}
+
+void Orvanta::loadAssemblemsgConfig()
+{
+    ::loadAssemblemsgConfig(m_synthesizer, m_languageSettings);
+}
+
+void Orvanta::reloadDone()
+{
+    if (m_configLoader->languageChanged() || m_configLoader->synthesizerChanged())
+        loadAssemblemsgConfig();
+
+    // Replaced rooms and wards go once every holder has moved on; units
+    // take their new rooms before this point.
+    m_rooms->deleteOldRooms();
+    m_wards->deleteOldWards();
+
+    if (m_configLoader->languageChanged())
+        m_namedaysSettings->load(m_languageSettings->languageString());
 }

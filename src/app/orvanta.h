@@ -1,5 +1,7 @@
 #pragma once
 
+#include "calls/talkvolumes.h"
+
 #include <QObject>
 
 class BacklightSettings;
@@ -11,9 +13,15 @@ class LanguageSettings;
 class MqttErrorLogger;
 class MqttPublisher;
 class MqttSubscriber;
+class NamedaysSettings;
+class NVSettings;
 class QUdpSocket;
+class RadiosSettings;
 class RondelMqttLogger;
+class Rooms;
+class Synthesizer;
 class SyslogLogger;
+class Wards;
 
 // The application object: creates every long-lived object in a fixed order
 // as its child, wires the signals that cross subsystem borders, loads the
@@ -30,23 +38,40 @@ public:
     // Runs from the event loop right after it starts.
     void start();
 
+    // The wards' connection and day/night mode, kept across restarts.
+    void loadPersistentSettings();
+    void savePersistentSettings();
+    // Tells the synthesizer which languages the message assembly offers.
+    void loadAssemblemsgConfig();
+
     QUdpSocket* rondelSocket() const { return m_rondelSocket; }
     ConfigLoader* configLoader() const { return m_configLoader; }
     MqttPublisher* mqttPublisher() const { return m_mqttPublisher; }
     MqttSubscriber* mqttSubscriber() const { return m_mqttSubscriber; }
     ErrorEvents* errorEvents() const { return m_errorEvents; }
     RondelMqttLogger* rondelMqttLogger() const { return m_rondelMqttLogger; }
+    Wards* wards() const { return m_wards; }
+    Rooms* rooms() const { return m_rooms; }
+    Synthesizer* synthesizer() const { return m_synthesizer; }
 
 private:
     void bindRondelSocket();
+    void reloadDone();
 
     bool m_pendingReload = false;
+    TalkVolumes m_talkVolumes;
 
     BacklightSettings* m_backlightSettings = nullptr;
     CallLimitsSettings* m_callLimitsSettings = nullptr;
     LanguageSettings* m_languageSettings = nullptr;
     MqttPublisher* m_mqttPublisher = nullptr;
     MqttSubscriber* m_mqttSubscriber = nullptr;
+    NamedaysSettings* m_namedaysSettings = nullptr;
+    NVSettings* m_nvSettings = nullptr;
+    RadiosSettings* m_radiosSettings = nullptr;
+    Wards* m_wards = nullptr;
+    Rooms* m_rooms = nullptr;
+    Synthesizer* m_synthesizer = nullptr;
     ConsoleLogger* m_consoleLogger = nullptr;
     MqttErrorLogger* m_mqttErrorLogger = nullptr;
     SyslogLogger* m_syslogLogger = nullptr;

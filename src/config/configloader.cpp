@@ -2,10 +2,16 @@
 
 #include "app/constants.h"
 #include "app/runtimeoptions.h"
+#include "calls/talkvolumes.h"
 #include "config/jsonfile.h"
+#include "synthesizer/synthesizer.h"
 #include "units/backlightsettings.h"
 #include "units/calllimitssettings.h"
 #include "units/languagesettings.h"
+#include "units/nvsettings.h"
+#include "units/radiossettings.h"
+#include "wards/rooms.h"
+#include "wards/wards.h"
 
 #include <QDebug>
 #include <QFile>
@@ -56,8 +62,10 @@ ConfigSections ConfigLoader::readSections()
         section(settings, QStringLiteral("callQueue"), "Config file - callqueue missing.").toMap();
     sections.backlight =
         section(settings, QStringLiteral("backlight"), "Config file - backlight missing.").toMap();
-    sections.wards = section(config, QStringLiteral("wards"), "Config file - wards missing.");
-    sections.rooms = section(config, QStringLiteral("rooms"), "Config file - rooms missing.");
+    sections.wards =
+        section(config, QStringLiteral("wards"), "Config file - wards missing.").toList();
+    sections.rooms =
+        section(config, QStringLiteral("rooms"), "Config file - rooms missing.").toList();
     sections.units = section(config, QStringLiteral("units"), "Config file - units missing.");
     sections.buttons =
         section(config, QStringLiteral("buttons"), "Config file - buttons missing.").toList();
@@ -76,10 +84,22 @@ void ConfigLoader::load()
     // rooms before units (a unit names its room).
     if (m_language)
         m_language->load(sections.language);
+    if (m_synthesizer)
+        m_synthesizer->loadSettings(sections.synthesizer);
+    if (m_talkVolumes)
+        m_talkVolumes->load(sections.volumes);
     if (m_callLimits)
         m_callLimits->load(sections.callQueue);
     if (m_backlight)
         m_backlight->load(sections.backlight);
+    if (m_nv)
+        m_nv->loadButtons(sections.buttons);
+    if (m_wards)
+        m_wards->load(sections.wards);
+    if (m_rooms)
+        m_rooms->load(sections.rooms);
+    if (m_radios)
+        m_radios->load(sections.radios);
 }
 
 void ConfigLoader::reload()
@@ -98,6 +118,15 @@ void ConfigLoader::reload()
         m_languageChanged = m_language->language() != before;
     }
 
+    if (m_synthesizer) {
+        const int before = m_synthesizer->type();
+        m_synthesizer->loadSettings(sections.synthesizer);
+        m_synthesizerChanged = m_synthesizer->type() != before;
+    }
+
+    if (m_talkVolumes)
+        m_talkVolumes->load(sections.volumes);
+
     if (m_backlight) {
         const int day = m_backlight->day();
         const int night = m_backlight->night();
@@ -107,6 +136,18 @@ void ConfigLoader::reload()
 
     if (m_callLimits)
         m_callLimits->load(sections.callQueue);
+
+    // The buttons before the units: a changed button restarts every unit.
+    if (m_radios)
+        m_radios->reload(sections.radios);
+    if (m_nv)
+        m_nv->reloadButtons(sections.buttons);
+
+    // Wards before rooms: a room's ward is looked up in the new wards.
+    if (m_wards)
+        m_wards->reload(sections.wards);
+    if (m_rooms)
+        m_rooms->reload(sections.rooms);
 
     emit reloadDone();
 }

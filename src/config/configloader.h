@@ -8,6 +8,13 @@
 class BacklightSettings;
 class CallLimitsSettings;
 class LanguageSettings;
+class NamedaysSettings;
+class NVSettings;
+class RadiosSettings;
+class Rooms;
+class Synthesizer;
+class TalkVolumes;
+class Wards;
 
 // The sections of the configuration file, each empty when missing.
 struct ConfigSections
@@ -17,8 +24,8 @@ struct ConfigSections
     QVariant volumes;
     QVariantMap callQueue;
     QVariantMap backlight;
-    QVariant wards;
-    QVariant rooms;
+    QVariantList wards;
+    QVariantList rooms;
     QVariant units;
     QVariantList buttons;
     QVariantList radios;
@@ -36,6 +43,13 @@ public:
     void setBacklight(BacklightSettings* backlight) { m_backlight = backlight; }
     void setCallLimits(CallLimitsSettings* callLimits) { m_callLimits = callLimits; }
     void setLanguage(LanguageSettings* language) { m_language = language; }
+    void setNamedays(NamedaysSettings* namedays) { m_namedays = namedays; }
+    void setNV(NVSettings* nv) { m_nv = nv; }
+    void setRadios(RadiosSettings* radios) { m_radios = radios; }
+    void setRooms(Rooms* rooms) { m_rooms = rooms; }
+    void setSynthesizer(Synthesizer* synthesizer) { m_synthesizer = synthesizer; }
+    void setTalkVolumes(TalkVolumes* talkVolumes) { m_talkVolumes = talkVolumes; }
+    void setWards(Wards* wards) { m_wards = wards; }
 
     // First reading, at start-up.
     void load();
@@ -57,7 +71,15 @@ private:
     bool m_synthesizerChanged = false;
     bool m_backlightChanged = false;
 
+    Rooms* m_rooms = nullptr;
+    Synthesizer* m_synthesizer = nullptr;
+    TalkVolumes* m_talkVolumes = nullptr;
+    Wards* m_wards = nullptr;
     BacklightSettings* m_backlight = nullptr;
     CallLimitsSettings* m_callLimits = nullptr;
     LanguageSettings* m_language = nullptr;
+    // Held for completeness: the name days are loaded by the application.
+    NamedaysSettings* m_namedays = nullptr;
+    NVSettings* m_nv = nullptr;
+    RadiosSettings* m_radios = nullptr;
 };

@@ -1,0 +1,57 @@
+#include "app/systemfiles.h"
+
+#include "app/constants.h"
+#include "app/runtimeoptions.h"
+#include "config/jsonfile.h"
+#include "synthesizer/synthesizer.h"
+#include "units/languagesettings.h"
+#include "wards/wards.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+const QString WardsKey = QStringLiteral("wards");
+}
+
+void loadPersistentSettings(Wards* wards)
+{
+    const QString path = systemPath(Constants::PersistentSettingsFile);
+    if (!QFile::exists(path)) {
+        qWarning() << "PersistentSettings file doesn't exist.";
+        return;
+    }
+    QVariantMap settings;
+    try {
+        settings = readJsonFile(path);
+    } catch (int) {
+        qWarning() << "PersistentSettings file is not valid.";
+        return;
+    }
+    if (!settings.contains(WardsKey)) {
+        qWarning() << "PersistentSettings file - wards missing.";
+        return;
+    }
+    wards->restoreState(settings.value(WardsKey).toList());
+}
+
+void savePersistentSettings(const Wards* wards)
+{
+    const QString path = systemPath(Constants::PersistentSettingsFile);
+    // The folder may not exist yet on a freshly installed controller.
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    writeJsonFile(path, QVariantMap{{WardsKey, wards->state()}});
+}
+
+void loadAssemblemsgConfig(Synthesizer* synthesizer, const LanguageSettings* language)
+{
+    QVariantMap config;
+    try {
+        config = readJsonFile(systemPath(Constants::AssemblemsgConfigFile));
+    } catch (int) {
+        qWarning() << "Assemblemsg config file is not valid.";
+    }
+    synthesizer->checkLanguages(config, language->languageString());
+}

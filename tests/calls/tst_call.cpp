@@ -1,0 +1,310 @@
+#include "app/clock.h"
+#include "calls/call.h"
+#include "calls/talkvolumes.h"
+#include "support/fakecallcapable.h"
+
+#include <QSet>
+#include <QtTest>
+
+class TestCall : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { Clock::setOffset(0); }
+
+    void newCallTakesTimeSourceAndDisplayInfo()
+    {
+        FakeCallCapable source;
+        source.clientName = QStringLiteral("Mrs Novak");
+        const qint64 before = QDateTime::currentMSecsSinceEpoch();
+        const Call call(CallType::VS, QStringLiteral("VSM"), &source);
+        const qint64 after = QDateTime::currentMSecsSinceEpoch();
+
+        QVERIFY(call.isValid());
+        QVERIFY(call.id() >= before && call.id() <= after + 5);
+        QVERIFY(qAbs(call.created().toMSecsSinceEpoch() - call.id()) <= 5);
+        QCOMPARE(call.code(), QStringLiteral("VSM"));
+        QCOMPARE(call.source(), static_cast<CallCapable*>(&source));
+        QCOMPARE(call.sourceMode(), 0);
+        QCOMPARE(call.state(), CallState::New);
+        QCOMPARE(source.displayInfoRequests, 1);
+        QCOMPARE(call.displayInfo().icon, QLatin1Char('P'));
+        QCOMPARE(call.displayInfo().client, QStringLiteral("Mrs Novak"));
+
+        const Call sourceless(CallType::PA, QStringLiteral("PA"), nullptr);
+        QVERIFY(sourceless.isValid());
+        QVERIFY(sourceless.displayInfo().isEmpty());
+    }
+
+    void nullCall()
+    {
+        const Call call;
+        QVERIFY(!call.isValid());
+        QCOMPARE(call.id(), qint64(0));
+        QCOMPARE(call.type(), CallType::None);
+        QCOMPARE(call.typeName(), QStringLiteral("None"));
+        QVERIFY(!call.created().isValid());
+        QVERIFY(call.displayInfo().isEmpty());
+        QVERIFY(!Call::null().isValid());
+        QCOMPARE(&Call::null(), &Call::null());
+        QVERIFY(Call::null() == call);
+    }
+
+    // The system-wide queue is keyed by id: calls raised in the same
+    // millisecond must still be told apart.
+    void callsCreatedBackToBackHaveDistinctIds()
+    {
+        QSet<qint64> ids;
+        qint64 previous = 0;
+        for (int i = 0; i < 200; ++i) {
+            const Call call(CallType::NV, QStringLiteral("NV%1").arg(i % 9), nullptr);
+            QVERIFY(call.id() > previous);
+            previous = call.id();
+            ids.insert(call.id());
+        }
+        QCOMPARE(ids.size(), 200);
+
+        const Call first(CallType::VS, QStringLiteral("VS"), nullptr);
+        const Call second(CallType::VS, QStringLiteral("VS"), nullptr);
+        QVERIFY(first != second);
+
+        // Identities stay close to the clock: a later call, a second on,
+        // takes the clock's millisecond again.
+        Clock::setOffset(1000);
+        const Call later(CallType::VS, QStringLiteral("VS"), nullptr);
+        QVERIFY(qAbs(later.id() - later.created().toMSecsSinceEpoch()) <= 5);
+        // A clock set back never repeats an identity.
+        Clock::setOffset(-60000);
+        const Call earlierClock(CallType::VS, QStringLiteral("VS"), nullptr);
+        QVERIFY(earlierClock.id() > later.id());
+    }
+
+    void typeFromCode_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<CallType>("type");
+        QTest::newRow("DC") << "DC" << CallType::DC;
+        QTest::newRow("PA") << "PA" << CallType::PA;
+        QTest::newRow("AL") << "AL" << CallType::AL;
+        QTest::newRow("VS") << "VS" << CallType::VS;
+        QTest::newRow("VSM") << "VSM" << CallType::VS;
+        QTest::newRow("VK") << "VK" << CallType::VK;
+        QTest::newRow("VKM") << "VKM" << CallType::VK;
+        QTest::newRow("NV3") << "NV3" << CallType::NV;
+        QTest::newRow("BT") << "BT-00A1" << CallType::NV;
+        QTest::newRow("lower case") << "vk" << CallType::VS;
+        QTest::newRow("unrelated") << "XYZ" << CallType::VS;
+        QTest::newRow("empty") << "" << CallType::VS;
+    }
+    void typeFromCode()
+    {
+        QFETCH(QString, code);
+        QFETCH(CallType, type);
+        QCOMPARE(callTypeFromCode(code), type);
+    }
+
+    void namesAndLetters()
+    {
+        QCOMPARE(callTypeName(CallType::AL), QStringLiteral("AL"));
+        QCOMPARE(callTypeName(static_cast<CallType>(3)), QStringLiteral("None"));
+        QCOMPARE(callTypeName(static_cast<CallType>(64)), QStringLiteral("None"));
+        QCOMPARE(callStateName(CallState::ConnectedMuted), QStringLiteral("ConnectedMuted"));
+        QCOMPARE(callStateName(static_cast<CallState>(9)), QStringLiteral("New"));
+        QCOMPARE(endTypeName(EndType::ConfigChanged), QStringLiteral("ConfigChanged"));
+        QCOMPARE(endTypeName(static_cast<EndType>(13)), QStringLiteral("None"));
+        QCOMPARE(endTypeName(static_cast<EndType>(-1)), QStringLiteral("None"));
+        QCOMPARE(callTypeDisplayLetter(CallType::VK), QLatin1Char('T'));
+        QCOMPARE(callTypeDisplayLetter(CallType::DC), QLatin1Char('P'));
+        QCOMPARE(callTypeDisplayLetter(CallType::None), QLatin1Char(' '));
+
+        QCOMPARE(CallDisplayInfo::iconFromBus(QLatin1Char('v')), QLatin1Char('v'));
+        QCOMPARE(CallDisplayInfo::iconFromBus(QLatin1Char('Z')), QLatin1Char(' '));
+        QCOMPARE(CallDisplayInfo::iconFromBus(QLatin1Char('b')), QLatin1Char(' '));
+    }
+
+    void transitionsSetTheirTimestamps()
+    {
+        Call call(CallType::VS, QStringLiteral("VS"), nullptr);
+        const QDateTime created = call.created();
+
+        Clock::setOffset(1000);
+        call.setRinging();
+        QVERIFY(call.isRinging());
+        QVERIFY(!call.connectedAt().isValid());
+
+        Clock::setOffset(2000);
+        call.setConnected();
+        QVERIFY(call.isConnected());
+        QVERIFY(call.connectedAt().msecsTo(created) <= -1900);
+
+        Clock::setOffset(5000);
+        call.mute();
+        QVERIFY(call.isMutedOnly());
+        QVERIFY(call.connectedAt().msecsTo(call.disconnectedAt()) >= 2900);
+        const QDateTime firstDisconnect = call.disconnectedAt();
+
+        // Muting a muted call is no end of a talk.
+        Clock::setOffset(8000);
+        call.mute();
+        QCOMPARE(call.disconnectedAt(), firstDisconnect);
+
+        call.setConnectedMuted();
+        QVERIFY(call.isConnectedMuted());
+        QVERIFY(call.connectedAt().msecsTo(call.created()) <= -7900);
+
+        Clock::setOffset(9000);
+        call.finish(EndType::HangUp);
+        QVERIFY(call.isFinished());
+        QCOMPARE(call.endType(), EndType::HangUp);
+        QCOMPARE(call.disconnectedAt(), call.finishedAt());
+        QVERIFY(call.disconnectedAt() > firstDisconnect);
+    }
+
+    void finishWithoutTalkLeavesDisconnectedUnset()
+    {
+        Call call(CallType::AL, QStringLiteral("AL"), nullptr);
+        call.setRinging();
+        call.finish(EndType::Timeout);
+        QVERIFY(call.isFinished());
+        QCOMPARE(call.endType(), EndType::Timeout);
+        QVERIFY(call.finishedAt().isValid());
+        QVERIFY(!call.disconnectedAt().isValid());
+    }
+
+    void receiversAndTargets()
+    {
+        FakeCallCapable a, b, c;
+        Call call(CallType::VS, QStringLiteral("VS"), nullptr);
+        call.addReceiver(&a);
+        call.addReceiver(&b);
+        call.addReceiver(&a);
+        call.removeReceiver(&a);
+        QCOMPARE(call.receivers(), QVector<CallCapable*>{&b});
+        QVERIFY(!call.isReceiver(&a));
+
+        call.addTargets({&a, &b}, 1);
+        call.addTarget(&c, 2);
+        QCOMPARE(call.targets(), (QVector<CallCapable*>{&a, &b, &c}));
+        QCOMPARE(call.targetMode(&c), 2);
+        call.removeTarget(&b);
+        QVERIFY(!call.isTarget(&b));
+        QCOMPARE(call.targetMode(&b), 0);
+
+        call.setTarget(&b, 2);
+        QVERIFY(call.hasSingleTarget());
+        QCOMPARE(call.targetMode(&b), 2);
+        call.setTargets({&a, &c}, 1);
+        QCOMPARE(call.targets(), (QVector<CallCapable*>{&a, &c}));
+        QCOMPARE(call.targetMode(&c), 1);
+    }
+
+    void whoMayEndTheTalk_data()
+    {
+        QTest::addColumn<CallType>("type");
+        QTest::addColumn<bool>("sourcePresence");
+        QTest::addColumn<int>("targets");
+        QTest::addColumn<bool>("targetPresence");
+        QTest::addColumn<bool>("targetMay");
+        QTest::addColumn<bool>("sourceMay");
+        QTest::newRow("PA") << CallType::PA << false << 1 << true << false << true;
+        QTest::newRow("VS no presence") << CallType::VS << false << 1 << false << true << false;
+        QTest::newRow("VS staff at bed, nurse answers")
+            << CallType::VS << true << 1 << false << false << true;
+        QTest::newRow("VS staff at both ends") << CallType::VS << true << 1 << true << true << true;
+        QTest::newRow("VS two targets") << CallType::VS << true << 2 << false << true << true;
+        QTest::newRow("VK") << CallType::VK << false << 1 << false << true << true;
+        QTest::newRow("DC") << CallType::DC << false << 1 << false << true << true;
+        QTest::newRow("NV") << CallType::NV << false << 1 << false << true << false;
+        QTest::newRow("AL with presence") << CallType::AL << true << 1 << false << false << true;
+    }
+    void whoMayEndTheTalk()
+    {
+        QFETCH(CallType, type);
+        QFETCH(bool, sourcePresence);
+        QFETCH(int, targets);
+        QFETCH(bool, targetPresence);
+        FakeCallCapable source, target, other;
+        source.presence = sourcePresence;
+        target.presence = targetPresence;
+        Call call(type, callTypeName(type), &source);
+        call.setTarget(&target, 1);
+        if (targets == 2)
+            call.addTarget(&other, 1);
+        QTEST(call.targetMayEndTalk(), "targetMay");
+        QTEST(call.sourceMayEndTalk(), "sourceMay");
+    }
+
+    void insertByTypeIsStableAndOrderedByKind()
+    {
+        QVector<Call> list;
+        const Call dc(CallType::DC, QStringLiteral("DC"), nullptr);
+        const Call vs1(CallType::VS, QStringLiteral("VS"), nullptr);
+        const Call al1(CallType::AL, QStringLiteral("AL"), nullptr);
+        const Call pa(CallType::PA, QStringLiteral("PA"), nullptr);
+        const Call vs2(CallType::VS, QStringLiteral("VSM"), nullptr);
+        const Call nv(CallType::NV, QStringLiteral("NV1"), nullptr);
+        const Call vk(CallType::VK, QStringLiteral("VK"), nullptr);
+        const Call al2(CallType::AL, QStringLiteral("AL"), nullptr);
+        for (const Call& call : {dc, vs1, al1, pa, vs2, nv, vk, al2})
+            Call::insertByType(list, call);
+        QCOMPARE(list, (QVector<Call>{al1, al2, nv, vs1, vs2, vk, pa, dc}));
+    }
+
+    void builtInTalkVolumes()
+    {
+        const TalkVolumes volumes;
+        QCOMPARE(volumes.micTable().size(), 26);
+        QCOMPARE(volumes.speakerTable().size(), 31);
+        QCOMPARE(volumes.mic("Tolva/Brisa", "Pardo"), 55);
+        QCOMPARE(volumes.mic("Pardo", "Fenno"), 20);
+        QCOMPARE(volumes.mic("Fenno", "PA"), 50);
+        QCOMPARE(volumes.mic("Melde", "PA"), 0);
+        QCOMPARE(volumes.speaker("Tolva/Brisa", "PA"), 79);
+        QCOMPARE(volumes.speaker("Melde", "PA"), 0);
+        QCOMPARE(volumes.speaker("Pardo", "Fenno"), 250);
+        QCOMPARE(volumes.speaker("Tolva-MTF", "SYNTH"), 79);
+        QCOMPARE(volumes.speaker("Tolva-MTF", "Pardo"), 49);
+        QCOMPARE(volumes.speaker("SYNTH", "Fenno"), 0);
+        QCOMPARE(volumes.speaker("", ""), 0);
+    }
+
+    void talkVolumeOverride()
+    {
+        TalkVolumes volumes;
+        const TalkVolumes before = volumes;
+        volumes.load(QVariantMap{{"mic", QVariantList{QVariantMap{{"sourceType", "Pardo"},
+                                                                  {"Fenno", 25}}}}});
+        QCOMPARE(volumes.mic("Pardo", "Fenno"), 25);
+        // Every other entry keeps its value.
+        Table expected = before.micTable();
+        expected.insert(qMakePair(QStringLiteral("Pardo"), QStringLiteral("Fenno")), 25);
+        QCOMPARE(volumes.micTable(), expected);
+        QCOMPARE(volumes.speakerTable(), before.speakerTable());
+        // A copy taken earlier is not affected.
+        QCOMPARE(before.mic("Pardo", "Fenno"), 20);
+
+        // New pairs are added; elements without a source are skipped whole;
+        // a volume that is no number leaves its entry alone; a later load
+        // builds on the earlier one.
+        volumes.load(QVariantMap{
+            {"speaker", QVariantList{QVariantMap{{"sourceType", "Melde"}, {"PA", "70"}},
+                                     QVariantMap{{"Melde", 1}},
+                                     QVariantMap{{"sourceType", "Pardo"}, {"Pardo", "loud"},
+                                                 {"Melde", 200}}}}});
+        QCOMPARE(volumes.speaker("Melde", "PA"), 70);
+        QCOMPARE(volumes.speaker("Pardo", "Pardo"), 197);
+        QCOMPARE(volumes.speaker("Pardo", "Melde"), 200);
+        QCOMPARE(volumes.speakerTable().size(), 32);
+        QCOMPARE(volumes.mic("Pardo", "Fenno"), 25);
+
+        volumes.load(QVariant());
+        QCOMPARE(volumes.mic("Pardo", "Fenno"), 25);
+    }
+
+private:
+    using Table = TalkVolumes::Table;
+};
+
+QTEST_GUILESS_MAIN(TestCall)
+#include "tst_call.moc"

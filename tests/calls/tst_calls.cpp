@@ -1,0 +1,327 @@
+#include "calls/calls.h"
+#include "support/fakecallcapable.h"
+
+#include <QtTest>
+
+namespace {
+
+// Records every signal of a registry in emission order, with the ids of the
+// calls each carries.
+class SignalLog : public QObject
+{
+public:
+    explicit SignalLog(Calls* calls)
+    {
+        connect(calls, &Calls::callNew, this, [this](const Call& c) { add("callNew", c); });
+        connect(calls, &Calls::callReplaced, this, [this](const Call& o, const Call& n) {
+            add("callReplaced", o, n);
+        });
+        connect(calls, &Calls::callMuted, this, [this](const Call& c) { add("callMuted", c); });
+        connect(calls, &Calls::callCanceled, this,
+                [this](const Call& c) { add("callCanceled", c); });
+        connect(calls, &Calls::callsChanged, this, [this] { entries << "callsChanged"; });
+        connect(calls, &Calls::talkChanged, this, [this] { entries << "talkChanged"; });
+        connect(calls, &Calls::callTerminated, this, [this](const Call& c, EndType e) {
+            add(QStringLiteral("callTerminated/%1").arg(endTypeName(e)), c);
+        });
+        connect(calls, &Calls::callUpdated, this, [this](const Call& o, const Call& n) {
+            add("callUpdated", o, n);
+        });
+        connect(calls, &Calls::talkTerminated, this, [this] { entries << "talkTerminated"; });
+    }
+
+    QStringList take()
+    {
+        const QStringList result = entries;
+        entries.clear();
+        return result;
+    }
+
+    QStringList entries;
+
+private:
+    void add(const QString& name, const Call& call) { entries << name + ":" + label(call); }
+    void add(const QString& name, const Call& a, const Call& b)
+    {
+        entries << name + ":" + label(a) + ">" + label(b);
+    }
+    static QString label(const Call& call)
+    {
+        if (!call.isValid())
+            return QStringLiteral("null");
+        return call.code() + (call.isMuted() ? QStringLiteral("(muted)") : QString());
+    }
+};
+
+} // namespace
+
+class TestCalls : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void ownCallNewReplacedCanceled()
+    {
+        Calls calls;
+        SignalLog log(&calls);
+        const Call vs(CallType::VS, QStringLiteral("VS"), nullptr);
+        const Call al(CallType::AL, QStringLiteral("AL"), nullptr);
+
+        calls.setCall(vs);
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "callNew:VS"}));
+        QVERIFY(calls.isOwnCall(vs));
+
+        calls.setCall(al);
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "callReplaced:VS>AL"}));
+        QVERIFY(calls.isOwnCall(al));
+
+        calls.cancelCall();
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "callCanceled:AL"}));
+        QVERIFY(!calls.hasOwnCall());
+    }
+
+    void updates()
+    {
+        Calls calls;
+        SignalLog log(&calls);
+        Call vk(CallType::VK, QStringLiteral("VK"), nullptr);
+        calls.setCall(vk);
+        log.take();
+
+        Call muted = vk;
+        muted.mute();
+        calls.updateCall(muted);
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "callUpdated:VK>VK(muted)"}));
+        QVERIFY(calls.ownCall().isMuted());
+
+        // A device call that is not registered is not updated.
+        Call nv(CallType::NV, QStringLiteral("NV2"), nullptr);
+        calls.updateCall(nv);
+        QVERIFY(log.take().isEmpty());
+        QVERIFY(!calls.hasNVCalls());
+
+        calls.setNVCall(nv);
+        log.take();
+        Call nvMuted = nv;
+        nvMuted.mute();
+        calls.updateCall(nvMuted);
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "callUpdated:NV2>NV2(muted)"}));
+        QVERIFY(calls.nvCall(QStringLiteral("NV2")).isMuted());
+        QVERIFY(calls.ownCall().isVK());
+    }
+
+    void deviceCallsByCode()
+    {
+        Calls calls;
+        SignalLog log(&calls);
+        const Call nv1(CallType::NV, QStringLiteral("NV1"), nullptr);
+        calls.setNVCall(nv1);
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "callNew:NV1"}));
+
+        // The same device reporting again updates its entry in place.
+        Call nv1Again(CallType::NV, QStringLiteral("NV1"), nullptr);
+        calls.setNVCall(nv1Again);
+        QCOMPARE(log.take(), QStringList{"callsChanged"});
+        QCOMPARE(calls.nvCalls().size(), 1);
+        QCOMPARE(calls.nvCall(QStringLiteral("NV1")), nv1Again);
+
+        nv1Again.mute();
+        calls.setNVCall(nv1Again);
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "callMuted:NV1(muted)"}));
+        calls.setNVCall(nv1Again);
+        QCOMPARE(log.take(), QStringList{"callsChanged"});
+
+        // Held from the start: announced as muted, never as new.
+        Call bt(CallType::NV, QStringLiteral("BT-7"), nullptr);
+        bt.mute();
+        calls.setNVCall(bt);
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "callMuted:BT-7(muted)"}));
+        QCOMPARE(calls.nvCalls().size(), 2);
+        QVERIFY(!calls.hasUnmutedNVCalls());
+        QVERIFY(!calls.hasWaitingNVCall());
+
+        calls.cancelNVCall(QStringLiteral("NV5"));
+        QVERIFY(log.take().isEmpty());
+        calls.cancelNVCall(QStringLiteral("NV1"));
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "callCanceled:NV1(muted)"}));
+        QVERIFY(!calls.hasNVCall(QStringLiteral("NV1")));
+        QVERIFY(!calls.nvCall(QStringLiteral("NV1")).isValid());
+    }
+
+    void deviceCallQueries()
+    {
+        Calls calls;
+        Call synth(CallType::NV, QStringLiteral("NV1"), nullptr);
+        synth.setSourceMode(3);
+        calls.setNVCall(synth);
+        QVERIFY(calls.hasWaitingNVCall());
+        QVERIFY(calls.hasLiveNVCall());
+        QVERIFY(!calls.hasAudibleNVCall());
+
+        Call plain(CallType::NV, QStringLiteral("NV2"), nullptr);
+        plain.setSourceMode(1);
+        plain.setConnected();
+        calls.setNVCall(plain);
+        QVERIFY(calls.hasAudibleNVCall());
+        QCOMPARE(calls.firstWaitingNVCall(), synth);
+
+        synth.mute();
+        calls.setNVCall(synth);
+        QVERIFY(!calls.hasWaitingNVCall());
+        QVERIFY(calls.hasLiveNVCall());
+        plain.mute();
+        calls.setNVCall(plain);
+        QVERIFY(!calls.hasLiveNVCall());
+        QVERIFY(!calls.hasAudibleNVCall());
+    }
+
+    void removeAndTerminate()
+    {
+        Calls calls;
+        SignalLog log(&calls);
+        const Call vs(CallType::VS, QStringLiteral("VS"), nullptr);
+        const Call other(CallType::VS, QStringLiteral("VS"), nullptr);
+        calls.setCall(vs);
+        log.take();
+
+        calls.removeCall(other);
+        QVERIFY(log.take().isEmpty());
+        QVERIFY(calls.hasOwnCall());
+
+        calls.setTalk(vs);
+        log.take();
+        // An own call in talk stays until the talk has ended, but the unit
+        // is still told that the call ended.
+        calls.removeCall(vs);
+        QVERIFY(log.take().isEmpty());
+        calls.terminateCall(vs, EndType::Timeout);
+        QCOMPARE(log.take(), QStringList{"callTerminated/Timeout:VS"});
+        QVERIFY(calls.isOwnCall(vs));
+
+        calls.clearTalk();
+        log.take();
+        calls.terminateCall(vs, EndType::Presence);
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "callTerminated/Presence:VS"}));
+        QVERIFY(!calls.hasOwnCall());
+
+        const Call nv(CallType::NV, QStringLiteral("NV4"), nullptr);
+        calls.setNVCall(nv);
+        log.take();
+        calls.removeCall(nv);
+        QCOMPARE(log.take(), QStringList{"callsChanged"});
+        calls.terminateCall(nv, EndType::Canceled);
+        QCOMPARE(log.take(), QStringList{"callTerminated/Canceled:NV4"});
+    }
+
+    void receivedCallsAreHeldByKind()
+    {
+        Calls calls;
+        SignalLog log(&calls);
+        Call vs1(CallType::VS, QStringLiteral("VS"), nullptr);
+        const Call vs2(CallType::VS, QStringLiteral("VS"), nullptr);
+        const Call al(CallType::AL, QStringLiteral("AL"), nullptr);
+        const Call dc(CallType::DC, QStringLiteral("DC"), nullptr);
+
+        calls.addReceivedCall(vs1);
+        calls.addReceivedCall(dc);
+        calls.addReceivedCall(vs2);
+        calls.addReceivedCall(al);
+        QCOMPARE(log.take().size(), 4);
+        QCOMPARE(calls.receivedCalls(), (QVector<Call>{al, vs1, vs2, dc}));
+        QVERIFY(calls.hasReceivedAL());
+        QVERIFY(!calls.hasReceivedPA());
+
+        // Overwritten in place, not moved behind its equals.
+        vs1.setRinging();
+        calls.setReceivedCall(vs1);
+        QCOMPARE(log.take(), QStringList{"callsChanged"});
+        QCOMPARE(calls.receivedCalls().at(1).state(), CallState::Ringing);
+        QCOMPARE(calls.firstRingingReceived(), vs1);
+
+        const Call pa(CallType::PA, QStringLiteral("PA"), nullptr);
+        calls.setReceivedCall(pa);
+        QCOMPARE(calls.receivedCalls(), (QVector<Call>{al, vs1, vs2, pa, dc}));
+
+        calls.removeReceivedCall(vs1);
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "callsChanged"}));
+        QCOMPARE(calls.receivedCalls(), (QVector<Call>{al, vs2, pa, dc}));
+        QVERIFY(!calls.hasRingingReceived());
+    }
+
+    void endTalk()
+    {
+        Calls calls;
+        SignalLog log(&calls);
+        const Call own(CallType::VS, QStringLiteral("VS"), nullptr);
+        const Call stranger(CallType::VS, QStringLiteral("VS"), nullptr);
+        calls.setCall(own);
+        calls.setTalk(own);
+        log.take();
+
+        calls.endTalk(stranger);
+        QVERIFY(log.take().isEmpty());
+        QVERIFY(calls.isTalk(own));
+
+        calls.endTalk(own);
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "talkChanged", "talkTerminated"}));
+        QVERIFY(!calls.hasOwnCall());
+        QVERIFY(!calls.hasTalk());
+
+        // A received call that stays after its talk is kept, muted.
+        Call persistent(CallType::NV, QStringLiteral("NV1"), nullptr);
+        calls.addReceivedCall(persistent);
+        persistent.setConnected();
+        calls.setTalk(persistent);
+        persistent.mute();
+        log.take();
+        calls.endTalk(persistent);
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "talkChanged", "talkTerminated"}));
+        QCOMPARE(calls.receivedCalls().size(), 1);
+        QVERIFY(calls.receivedCalls().first().isMutedOnly());
+
+        // Other received calls leave with their talk.
+        const Call answered(CallType::AL, QStringLiteral("AL"), nullptr);
+        calls.addReceivedCall(answered);
+        calls.setTalk(answered);
+        log.take();
+        calls.endTalk(answered);
+        QCOMPARE(log.take(), (QStringList{"callsChanged", "talkChanged", "talkTerminated"}));
+        QVERIFY(!calls.isReceived(answered));
+        QVERIFY(calls.isReceived(persistent));
+    }
+
+    void busyAndPending()
+    {
+        Calls calls;
+        QVERIFY(!calls.isBusy());
+        Call held(CallType::VS, QStringLiteral("VS"), nullptr);
+        held.mute();
+        calls.addReceivedCall(held);
+        QVERIFY(!calls.isBusy());
+        Call talking(CallType::VS, QStringLiteral("VS"), nullptr);
+        talking.setConnectedMuted();
+        calls.addReceivedCall(talking);
+        QVERIFY(calls.isBusy());
+
+        FakeCallCapable source;
+        Calls own;
+        const Call vs(CallType::VS, QStringLiteral("VS"), &source);
+        own.setCall(vs);
+        QVERIFY(own.isBusy());
+        QVERIFY(own.hasPendingVSWithoutPresence());
+        source.presence = true;
+        QVERIFY(own.hasPendingVSWithPresence());
+        QVERIFY(!own.hasPendingVSWithoutPresence());
+        own.setTalk(vs);
+        QVERIFY(!own.hasPendingVSWithPresence());
+
+        const Call al(CallType::AL, QStringLiteral("AL"), &source);
+        own.clearTalk();
+        own.setCall(al);
+        QVERIFY(own.hasPendingAL());
+        QVERIFY(!own.hasPendingVK());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCalls)
+#include "tst_calls.moc"

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "calls/call.h"
+#include "calls/calldisplayinfo.h"
+#include "units/callcapable.h"
+
+#include <QHostAddress>
+#include <QString>
+
+// A stand-in unit for call logic: answers from plain fields and counts how
+// often it was asked for a call's display description.
+class FakeCallCapable : public CallCapable
+{
+public:
+    explicit FakeCallCapable(const QString& address = QStringLiteral("127.0.0.2"))
+        : address(address)
+    {
+    }
+
+    QHostAddress ip() const override { return address; }
+    Location location() const override { return place; }
+    QString phone() const override { return phoneNumber; }
+    bool hasPresence() const override { return presence; }
+    bool hasDoorLock() const override { return doorLock; }
+    QString audioType(int mode) const override { return mode == 2 ? mtfAudioType : audio; }
+    Calls* calls() const override { return callRegistry; }
+    CallReceiveMode* callReceiveMode() const override { return nullptr; }
+    int sourceMode(const QString& code) const override
+    {
+        return code.startsWith(QLatin1String("NV")) ? 3 : 1;
+    }
+    CallDisplayInfo displayInfo(const Call& call) const override
+    {
+        ++displayInfoRequests;
+        CallDisplayInfo info;
+        info.icon = doorLock ? QLatin1Char('V') : callTypeDisplayLetter(call.type());
+        info.client = clientName;
+        return info;
+    }
+
+    QHostAddress address;
+    Location place;
+    QString phoneNumber;
+    QString clientName = QStringLiteral("Bed 1");
+    QString audio = QStringLiteral("Tolva/Brisa");
+    QString mtfAudioType = QStringLiteral("Tolva-MTF");
+    bool presence = false;
+    bool doorLock = false;
+    Calls* callRegistry = nullptr;
+    mutable int displayInfoRequests = 0;
+};

@@ -1,0 +1,262 @@
+#include "app/constants.h"
+#include "app/runtimeoptions.h"
+#include "support/temproot.h"
+#include "units/corvisettings.h"
+#include "units/namedayssettings.h"
+#include "units/nvsettings.h"
+#include "units/radiossettings.h"
+
+#include <QtTest>
+
+namespace {
+
+QVariantMap nv(const QString& name, int bed, bool cancelByAnswering = false)
+{
+    return {{"name", name}, {"bed", bed}, {"cancelByAnswering", cancelByAnswering}};
+}
+
+QVariantList nineNV()
+{
+    QVariantList list;
+    for (int i = 0; i < 9; ++i)
+        list << nv(QStringLiteral("Input %1").arg(i), i);
+    return list;
+}
+
+QVariantMap button(const QString& id, const QString& name, const QVariant& bed, const QString& unit)
+{
+    return {{"id", id}, {"clientName", name}, {"bed", bed}, {"unit", unit}};
+}
+
+const QHostAddress UnitA(QStringLiteral("127.0.0.11"));
+const QHostAddress UnitB(QStringLiteral("127.0.0.12"));
+
+} // namespace
+
+class TestUnitSettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void namedays()
+    {
+        TempRoot root;
+        root.write("/opt/core/etc/en-US_nameday.conf",
+                   "1. 1.;New Year\n"
+                   "  24. 12. ; @Adam a Eva  \r\n"
+                   "29. 2.;Leap\n"
+                   "25. 12.;Christmas;extra\n"
+                   "not a date;Nobody\n"
+                   "26. 12.\n"
+                   "31. 13.;Impossible\n"
+                   "\n"
+                   "2. 1.;\xC5\xBDofie\n");
+        NamedaysSettings namedays;
+        namedays.load("en-US");
+        QCOMPARE(namedays.names(QDate(2024, 1, 1)), QStringLiteral("New Year"));
+        QCOMPARE(namedays.names(QDate(2023, 12, 24)), QStringLiteral("@Adam a Eva"));
+        QCOMPARE(namedays.names(QDate(2024, 2, 29)), QStringLiteral("Leap"));
+        QCOMPARE(namedays.names(QDate(2024, 1, 2)), QString::fromUtf8("\xC5\xBDofie"));
+        QVERIFY(namedays.names(QDate(2024, 12, 25)).isEmpty());
+        QVERIFY(namedays.names(QDate(2024, 12, 26)).isEmpty());
+        QCOMPARE(namedays.count(), 4);
+        QCOMPARE(NamedaysSettings::dayKey(QDate(2024, 12, 24)), QStringLiteral("24.12."));
+        QCOMPARE(NamedaysSettings::dayKey(QDate(2024, 3, 5)), QStringLiteral("5.3."));
+
+        // Another language replaces the table; a missing file empties it.
+        root.write("/opt/core/etc/cs-CZ_nameday.conf", "1. 1.;Nový rok\n");
+        namedays.load("cs-CZ");
+        QCOMPARE(namedays.names(QDate(2024, 1, 1)), QStringLiteral("Nový rok"));
+        QVERIFY(namedays.names(QDate(2024, 12, 24)).isEmpty());
+        namedays.load("de-DE");
+        QCOMPARE(namedays.count(), 0);
+    }
+
+    void unitNVEntries()
+    {
+        NVSettings settings;
+        QVariantList list = nineNV();
+        list[3] = nv("WC", 0, true);
+        settings.loadUnit(UnitA, list);
+        const NVEntry wc = settings.entry(UnitA, "NV3");
+        QCOMPARE(wc.id, QStringLiteral("NV3"));
+        QCOMPARE(wc.name, QStringLiteral("WC"));
+        QVERIFY(wc.cancelByAnswering);
+        QCOMPARE(wc.unit, UnitA);
+        QCOMPARE(settings.entry(UnitA, "NV8").bed, 8);
+        QCOMPARE(settings.entry(UnitA, "NV").name, QStringLiteral("Input 0"));
+
+        // Eight elements do not say which input is which: ignored.
+        list.removeLast();
+        settings.loadUnit(UnitB, list);
+        QVERIFY(!settings.hasUnitEntries(UnitB));
+        const NVEntry none = settings.entry(UnitB, "NV3");
+        QCOMPARE(none.id, QStringLiteral("NV3"));
+        QVERIFY(none.name.isEmpty());
+        QVERIFY(!none.cancelByAnswering);
+
+        // A missing flag is false.
+        QVariantList noFlag = nineNV();
+        noFlag[1] = QVariantMap{{"name", "Bed"}, {"bed", "2"}};
+        settings.loadUnit(UnitB, noFlag);
+        QVERIFY(!settings.entry(UnitB, "NV1").cancelByAnswering);
+        QCOMPARE(settings.entry(UnitB, "NV1").bed, 2);
+    }
+
+    void unitNVReloadLevels()
+    {
+        NVSettings settings;
+        settings.loadUnit(UnitA, nineNV());
+        QCOMPARE(settings.reloadUnit(UnitA, nineNV()), 0);
+
+        QVariantList renamed = nineNV();
+        renamed[2] = nv("Renamed", 2);
+        QCOMPARE(settings.reloadUnit(UnitA, renamed), 1);
+        QCOMPARE(settings.entry(UnitA, "NV2").name, QStringLiteral("Renamed"));
+
+        QVariantList rebedded = renamed;
+        rebedded[5] = nv("Input 5", 7);
+        QCOMPARE(settings.reloadUnit(UnitA, rebedded), 1);
+
+        QVariantList flag = rebedded;
+        flag[7] = nv("Renamed too", 7, true);
+        QCOMPARE(settings.reloadUnit(UnitA, flag), 2);
+
+        // Entries that disappear count as a change to empty ones.
+        QCOMPARE(settings.reloadUnit(UnitA, QVariantList{}), 2);
+        QVERIFY(!settings.hasUnitEntries(UnitA));
+        QCOMPARE(settings.reloadUnit(UnitA, QVariantList{}), 0);
+    }
+
+    void buttons()
+    {
+        NVSettings settings;
+        settings.loadButtons({button(" BT-1 ", "Pendant", 1, "127.0.0.11"),
+                              button("BT-2", "First", 1, "127.0.0.11"),
+                              QVariantMap{{"clientName", "No id"}},
+                              button("BT-2", "Second", "3", "127.0.0.12"),
+                              button("BT-3", "Loose", 0, "")});
+        QCOMPARE(settings.buttons().keys(), (QStringList{"BT-1", "BT-2", "BT-3"}));
+        const NVEntry second = settings.entry(UnitA, "BT-2");
+        QCOMPARE(second.name, QStringLiteral("Second"));
+        QCOMPARE(second.bed, 3);
+        QCOMPARE(second.unit, UnitB);
+        QVERIFY(!second.cancelByAnswering);
+
+        QCOMPARE(settings.buttonsOfUnit(UnitA).size(), 1);
+        QCOMPARE(settings.buttonsOfUnit(UnitA).first().id, QStringLiteral("BT-1"));
+        QCOMPARE(settings.buttonsOfUnit(UnitB).first().id, QStringLiteral("BT-2"));
+
+        // A unit's own entry wins over a button of the same id.
+        QVariantList list = nineNV();
+        settings.loadUnit(UnitA, list);
+        settings.loadButtons({button("NV1", "Button", 9, "127.0.0.12")});
+        QCOMPARE(settings.entry(UnitA, "NV1").name, QStringLiteral("Input 1"));
+        QCOMPARE(settings.entry(UnitB, "NV1").name, QStringLiteral("Button"));
+    }
+
+    void buttonsReloadLevel_data()
+    {
+        QTest::addColumn<QVariantList>("reloaded");
+        QTest::addColumn<int>("level");
+        const QVariantList same{button("BT-1", "Pendant", 1, "127.0.0.11"),
+                                button("BT-2", "Other", 2, "127.0.0.12")};
+        QTest::newRow("unchanged") << same << 0;
+        QTest::newRow("name") << QVariantList{button("BT-1", "Renamed", 1, "127.0.0.11"),
+                                             same.at(1)}
+                              << 2;
+        QTest::newRow("bed") << QVariantList{button("BT-1", "Pendant", 4, "127.0.0.11"), same.at(1)}
+                             << 2;
+        QTest::newRow("unit") << QVariantList{button("BT-1", "Pendant", 1, "127.0.0.12"),
+                                             same.at(1)}
+                              << 2;
+        QTest::newRow("removed") << QVariantList{same.at(0)} << 2;
+        QTest::newRow("new and paired")
+            << (same + QVariantList{button("BT-3", "", 0, "127.0.0.11")}) << 2;
+        QTest::newRow("new with a name") << (same + QVariantList{button("BT-3", "Named", 0, "")})
+                                         << 2;
+        QTest::newRow("new and empty") << (same + QVariantList{QVariantMap{{"id", "BT-3"}}}) << 0;
+    }
+    void buttonsReloadLevel()
+    {
+        QFETCH(QVariantList, reloaded);
+        NVSettings settings;
+        settings.loadButtons({button("BT-1", "Pendant", 1, "127.0.0.11"),
+                              button("BT-2", "Other", 2, "127.0.0.12")});
+        settings.reloadButtons(reloaded);
+        QTEST(settings.buttonsLevel(), "level");
+    }
+
+    void radios()
+    {
+        const QHostAddress local = runtimeOptions().rondelAddress;
+        RadiosSettings radios;
+        radios.load({QVariantMap{{"ip", "10.10.0.7"}, {"port", 5012}},
+                     QVariantMap{{"port", "5013"}}, QVariantMap{{"ip", "not an address"}}});
+        QCOMPARE(radios.channels().size(), 3);
+        const RadioChannel first = radios.channels().at(0);
+        QCOMPARE(first.address, QHostAddress("10.10.0.7"));
+        QCOMPARE(first.port, 5012);
+        // The units are given the controller's own address.
+        QCOMPARE(first.unitAddress, local);
+        QCOMPARE(first.unitPort, 5012);
+        QCOMPARE(radios.channels().at(1).address, local);
+        QCOMPARE(radios.channels().at(1).port, 5013);
+        QCOMPARE(radios.channels().at(2).address, local);
+        QCOMPARE(radios.channels().at(2).port, 0);
+        QVERIFY(!radios.isChanged());
+
+        const QVariantList config{QVariantMap{{"ip", "10.10.0.7"}, {"port", 5012}}};
+        radios.reload(config);
+        QVERIFY(radios.isChanged());
+        radios.reload(config);
+        QVERIFY(!radios.isChanged());
+        // Only the configured address changed: still a change, while the
+        // units keep being sent the same address and port.
+        radios.reload({QVariantMap{{"ip", "10.10.0.8"}, {"port", 5012}}});
+        QVERIFY(radios.isChanged());
+        QCOMPARE(radios.channels().at(0).unitAddress, local);
+        QCOMPARE(radios.channels().at(0).unitPort, 5012);
+    }
+
+    void corviChannels()
+    {
+        CorviSettings corvi;
+        QCOMPARE(corvi.name(), QStringLiteral("fmRadio"));
+        const QVariantList config{
+            QVariantMap{{"active", true}, {"port", 5012}, {"volume", 8}, {"input", "fm"},
+                        {"freq", "98.5"}},
+            QVariantMap{{"active", false}, {"port", "5107"}, {"volume", 5}, {"input", "EXT1"},
+                        {"freq", ""}}};
+        corvi.load(config);
+        QCOMPARE(corvi.channels().size(), 2);
+        const CorviChannel first = corvi.channel(0);
+        QVERIFY(first.active);
+        QCOMPARE(first.address, QHostAddress("239.254.65.12"));
+        QCOMPARE(first.port, 5012);
+        QCOMPARE(first.volume, 8);
+        QCOMPARE(first.input, 1);
+        QCOMPARE(first.frequency, QStringLiteral("98.5"));
+        QCOMPARE(corvi.channel(1).address, QHostAddress("239.254.65.7"));
+        QCOMPARE(corvi.channel(1).input, 2);
+        QCOMPARE(CorviSettings::inputFromText("AUX"), 0);
+
+        QCOMPARE(corvi.reload(config), 0);
+        QVariantList retuned = config;
+        QVariantMap second = retuned.at(1).toMap();
+        second.insert("freq", "101.1");
+        retuned[1] = second;
+        QCOMPARE(corvi.reload(retuned), 2);
+        QCOMPARE(corvi.channel(1).frequency, QStringLiteral("101.1"));
+
+        // A third channel is not used by the unit and changes nothing.
+        QCOMPARE(corvi.reload(retuned + QVariantList{QVariantMap{{"port", 5014}}}), 0);
+        // A channel that disappears is compared with a default one.
+        QCOMPARE(corvi.reload(QVariantList{retuned.at(0)}), 2);
+        QCOMPARE(corvi.reload(QVariantList{retuned.at(0), QVariantMap{{"input", "FM"}}}), 2);
+        QCOMPARE(corvi.channel(1).address, QHostAddress("239.254.65.0"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUnitSettings)
+#include "tst_unitsettings.moc"

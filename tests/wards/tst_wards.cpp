@@ -1,0 +1,343 @@
+#include "support/logcapture.h"
+#include "wards/rooms.h"
+#include "wards/wards.h"
+
+#include <QPointer>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+QVariantMap wardEntry(const QString& id, const QString& name, const QString& group,
+                      const QString& abbrev = QString())
+{
+    return {{"_id", id}, {"name", name}, {"abbrev", abbrev}, {"group", group}};
+}
+
+QVariantMap roomEntry(const QString& id, const QString& name, const QVariant& number,
+                      const QString& ward)
+{
+    return {{"_id", id}, {"name", name}, {"number", number}, {"ward", ward}};
+}
+
+QStringList ids(const QVector<Ward*>& wards)
+{
+    QStringList result;
+    for (const Ward* ward : wards)
+        result << ward->id();
+    return result;
+}
+
+QStringList ids(const QVector<Room*>& rooms)
+{
+    QStringList result;
+    for (const Room* room : rooms)
+        result << room->id();
+    return result;
+}
+
+QStringList ids(const QVariant& signalArgument)
+{
+    return ids(signalArgument.value<QVector<Ward*>>());
+}
+
+// Wards A, B and C of group "G" and D of group "H".
+QVariantList fourWards()
+{
+    return {wardEntry("A", "Ward A", "G"), wardEntry("B", "Ward B", "G"),
+            wardEntry("C", "Ward C", "G"), wardEntry("D", "Ward D", "H")};
+}
+
+} // namespace
+
+class TestWards : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void loadSkipsUnusableEntries()
+    {
+        Wards wards;
+        wards.load({wardEntry(" A ", "Ward A", "G", "WA"), wardEntry("", "Nameless", "G"),
+                    wardEntry("none", "Impostor", "G"), wardEntry("A", "Second A", "H"),
+                    QVariant(42), QVariantMap{{"_id", "B"}}});
+
+        QCOMPARE(ids(wards.allWards()), (QStringList{"none", "A", "B"}));
+        QCOMPARE(ids(wards.wards()), (QStringList{"A", "B"}));
+        Ward* a = wards.ward("A");
+        QCOMPARE(a->name(), QStringLiteral("Ward A"));
+        QCOMPARE(a->abbrev(), QStringLiteral("WA"));
+        QCOMPARE(a->group(), QStringLiteral("G"));
+        QCOMPARE(a->mode(), int(Ward::Day));
+        QVERIFY(!a->isConnected());
+        QVERIFY(wards.ward("B")->name().isEmpty());
+
+        Ward* unknown = wards.ward("nowhere");
+        QCOMPARE(unknown, Ward::unknownWard());
+        QCOMPARE(unknown->id(), QStringLiteral("none"));
+        QCOMPARE(unknown->name(), QStringLiteral("Unknown ward"));
+        QCOMPARE(wards.ward("none"), Ward::unknownWard());
+        QVERIFY(!wards.contains("nowhere"));
+    }
+
+    void connectingTurnsJoinedWardsToDay()
+    {
+        Wards wards;
+        wards.load(fourWards());
+        Ward* a = wards.ward("A");
+        Ward* b = wards.ward("B");
+        Ward* c = wards.ward("C");
+        a->setMode(Ward::Night);
+        c->setMode(Ward::Night);
+        b->setConnected(true);
+
+        QStringList order;
+        connect(&wards, &Wards::connectionChanged, this, [&] { order << "connection"; });
+        connect(&wards, &Wards::dayNightModeChanged, this, [&] { order << "mode"; });
+        QSignalSpy connection(&wards, &Wards::connectionChanged);
+        QSignalSpy mode(&wards, &Wards::dayNightModeChanged);
+
+        wards.connectWard(a);
+        QVERIFY(a->isConnected());
+        QCOMPARE(a->mode(), int(Ward::Day));
+        QCOMPARE(b->mode(), int(Ward::Day));
+        // C is in the group but not connected: its mode is its own.
+        QCOMPARE(c->mode(), int(Ward::Night));
+        QCOMPARE(order, (QStringList{"connection", "mode"}));
+        QCOMPARE(ids(connection.at(0).at(0)), (QStringList{"A", "B", "C"}));
+        QCOMPARE(ids(mode.at(0).at(0)), (QStringList{"A", "B"}));
+
+        // Disconnecting keeps the modes; afterwards A's mode is its own.
+        wards.disconnectWard(a);
+        QVERIFY(!a->isConnected());
+        QCOMPARE(mode.count(), 1);
+        QCOMPARE(ids(connection.at(1).at(0)), (QStringList{"A", "B", "C"}));
+        QCOMPARE(ids(wards.connectedWith(a)), QStringList{"A"});
+        wards.setMode(a, Ward::Night);
+        QCOMPARE(a->mode(), int(Ward::Night));
+        QCOMPARE(b->mode(), int(Ward::Day));
+        QCOMPARE(ids(mode.at(1).at(0)), QStringList{"A"});
+
+        // Connected wards change mode together, and the signal comes even
+        // when nothing changed.
+        wards.connectWard(a);
+        wards.setMode(b, Ward::Night);
+        QCOMPARE(a->mode(), int(Ward::Night));
+        wards.setMode(b, Ward::Night);
+        QCOMPARE(mode.count(), 5);
+        QCOMPARE(ids(mode.at(4).at(0)), (QStringList{"B", "A"}));
+    }
+
+    void nightWardsStayNightWhenJoined()
+    {
+        Wards wards;
+        wards.load(fourWards());
+        Ward* a = wards.ward("A");
+        Ward* b = wards.ward("B");
+        a->setMode(Ward::Night);
+        b->setMode(Ward::Night);
+        b->setConnected(true);
+        wards.connectWard(a);
+        QCOMPARE(a->mode(), int(Ward::Night));
+        QCOMPARE(b->mode(), int(Ward::Night));
+    }
+
+    void requestsForUnknownWardsChangeNothing()
+    {
+        Wards wards;
+        wards.load(fourWards());
+        QSignalSpy connection(&wards, &Wards::connectionChanged);
+        wards.connectWard(QStringLiteral("Z"));
+        wards.disconnectWard(QStringLiteral("Z"));
+        QCOMPARE(connection.count(), 0);
+        QVERIFY(!Ward::unknownWard()->isConnected());
+
+        // A ward object that is no longer registered is not acted on.
+        Ward stray(QStringLiteral("A"));
+        wards.connectWard(&stray);
+        wards.setMode(&stray, Ward::Night);
+        QCOMPARE(connection.count(), 0);
+        QVERIFY(!wards.ward("A")->isConnected());
+
+        wards.connectWard(QStringLiteral("D"));
+        QCOMPARE(connection.count(), 1);
+        QVERIFY(wards.ward("D")->isConnected());
+    }
+
+    void areConnected()
+    {
+        Wards wards;
+        wards.load(fourWards());
+        Ward* a = wards.ward("A");
+        Ward* b = wards.ward("B");
+        Ward* d = wards.ward("D");
+        QVERIFY(wards.areConnected(a, a));
+        QVERIFY(!wards.areConnected(a, b));
+        a->setConnected(true);
+        b->setConnected(true);
+        d->setConnected(true);
+        QVERIFY(wards.areConnected(a, b));
+        QVERIFY(!wards.areConnected(a, d));
+        QVERIFY(!wards.areConnected(a, Ward::unknownWard()));
+        QVERIFY(wards.areConnected(Ward::unknownWard(), Ward::unknownWard()));
+        QCOMPARE(ids(wards.connectedWith(b)), (QStringList{"B", "A"}));
+        QCOMPARE(wards.groups(), (QStringList{"", "G", "H"}));
+        QCOMPARE(ids(wards.wardsInGroup("H")), QStringList{"D"});
+    }
+
+    void stateRoundTrip()
+    {
+        Wards wards;
+        wards.load(fourWards());
+        wards.ward("A")->setConnected(true);
+        wards.ward("B")->setMode(Ward::Night);
+        wards.ward("D")->setMode(Ward::NotSet);
+
+        const QVariantList state = wards.state();
+        QCOMPARE(state.size(), 5);
+        QCOMPARE(state.at(0).toMap(),
+                 (QVariantMap{{"id", "none"}, {"connected", false}, {"mode", "Day"}}));
+        QCOMPARE(state.at(1).toMap(),
+                 (QVariantMap{{"id", "A"}, {"connected", true}, {"mode", "Day"}}));
+        QCOMPARE(state.at(2).toMap(),
+                 (QVariantMap{{"id", "B"}, {"connected", false}, {"mode", "Night"}}));
+        QCOMPARE(state.at(4).toMap(),
+                 (QVariantMap{{"id", "D"}, {"connected", false}, {"mode", "NotSet"}}));
+
+        Wards restored;
+        restored.load(fourWards());
+        restored.restoreState(state);
+        QCOMPARE(restored.state(), state);
+    }
+
+    void restoreStateReadsModesInAnyCase()
+    {
+        Wards wards;
+        wards.load(fourWards());
+        QSignalSpy connection(&wards, &Wards::connectionChanged);
+        QSignalSpy mode(&wards, &Wards::dayNightModeChanged);
+        wards.restoreState({
+            QVariantMap{{"id", "A"}, {"connected", true}, {"mode", "nIGHT"}},
+            QVariantMap{{"id", "B"}, {"mode", "dusk"}},
+            QVariantMap{{"id", "C"}, {"connected", false}, {"mode", "NIGHT"}},
+            QVariantMap{{"id", "D"}, {"connected", true}},
+            QVariantMap{{"id", "X"}, {"connected", true}, {"mode", "Night"}},
+            QVariant(QStringLiteral("garbage")),
+        });
+        QCOMPARE(wards.ward("A")->mode(), int(Ward::Night));
+        QVERIFY(wards.ward("A")->isConnected());
+        QCOMPARE(wards.ward("B")->mode(), int(Ward::NotSet));
+        QCOMPARE(wards.ward("C")->mode(), int(Ward::Night));
+        QVERIFY(wards.ward("D")->isConnected());
+        QCOMPARE(wards.ward("D")->mode(), int(Ward::Day));
+        QCOMPARE(connection.count(), 0);
+        QCOMPARE(mode.count(), 0);
+    }
+
+    void restoreStateJoinsModes()
+    {
+        Wards wards;
+        wards.load(fourWards());
+        wards.restoreState({
+            QVariantMap{{"id", "A"}, {"connected", true}, {"mode", "Night"}},
+            QVariantMap{{"id", "B"}, {"connected", true}, {"mode", "Day"}},
+            QVariantMap{{"id", "C"}, {"connected", false}, {"mode", "Night"}},
+        });
+        QCOMPARE(wards.ward("A")->mode(), int(Ward::Day));
+        QCOMPARE(wards.ward("C")->mode(), int(Ward::Night));
+    }
+
+    void reloadKeepsStateAndSortsChanges()
+    {
+        Wards wards;
+        wards.load(fourWards());
+        Ward* a = wards.ward("A");
+        Ward* b = wards.ward("B");
+        QPointer<Ward> c = wards.ward("C");
+        a->setConnected(true);
+        a->setMode(Ward::Night);
+
+        wards.reload({wardEntry("A", "Ward A", "G"), wardEntry("B", "Ward Bee", "G"),
+                      wardEntry("D", "Ward D", "G"), wardEntry("E", "Ward E", "H")});
+        QCOMPARE(wards.ward("A"), a);
+        QVERIFY(a->isConnected());
+        QCOMPARE(a->mode(), int(Ward::Night));
+        QCOMPARE(b->name(), QStringLiteral("Ward Bee"));
+        QCOMPARE(ids(wards.textChangedWards()), QStringList{"B"});
+        QCOMPARE(ids(wards.groupChangedWards()), QStringList{"D"});
+        QCOMPARE(wards.ward("E")->mode(), int(Ward::Day));
+        QCOMPARE(ids(wards.allWards()), (QStringList{"none", "A", "B", "D", "E"}));
+
+        // The removed ward lives until the event loop had its turn.
+        QVERIFY(!c.isNull());
+        QCOMPARE(wards.ward("C"), Ward::unknownWard());
+        wards.deleteOldWards();
+        QVERIFY(!c.isNull());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(c.isNull());
+        QVERIFY(!a->isUnknown());
+    }
+
+    void roomsLoad()
+    {
+        LogCapture log;
+        Wards wards;
+        wards.load(fourWards());
+        Rooms rooms(&wards);
+        rooms.load({roomEntry(" r1 ", "Room 1", 101, " A "), roomEntry("r2", "Room 2", "102", "B"),
+                    roomEntry("r3", "Lost", "x", "Q"), roomEntry("r1", "Again", 5, "B"),
+                    roomEntry("none", "Impostor", 1, "A"), roomEntry("", "Nameless", 1, "A")});
+        QCOMPARE(ids(rooms.rooms()), (QStringList{"r1", "r2", "r3"}));
+        QCOMPARE(rooms.room("r1")->ward(), wards.ward("A"));
+        QCOMPARE(rooms.room("r1")->number(), 101);
+        QCOMPARE(rooms.room("r2")->number(), 102);
+        QCOMPARE(rooms.room("r3")->number(), 0);
+        QCOMPARE(rooms.room("r3")->ward(), Ward::unknownWard());
+        QCOMPARE(log.linesStartingWith("Critical "),
+                 QStringList{"Critical Config file - used undefined ward"});
+
+        Room* unknown = rooms.room("nowhere");
+        QCOMPARE(unknown, Room::unknownRoom());
+        QCOMPARE(unknown->id(), QStringLiteral("none"));
+        QCOMPARE(unknown->name(), QStringLiteral("Unknown room"));
+        QCOMPARE(unknown->ward(), Ward::unknownWard());
+        QCOMPARE(ids(rooms.roomsOfWard(wards.ward("A"))), QStringList{"r1"});
+    }
+
+    void roomsReloadSortsIntoChangedLists()
+    {
+        Wards wards;
+        wards.load(fourWards());
+        Rooms rooms(&wards);
+        rooms.load({roomEntry("same", "Same", 1, "A"), roomEntry("moved", "Moved", 2, "A"),
+                    roomEntry("renamed", "Old name", 3, "A"), roomEntry("renumbered", "R", 4, "A"),
+                    roomEntry("inRenamedWard", "W", 5, "B"), roomEntry("inRegrouped", "X", 6, "C"),
+                    roomEntry("gone", "Gone", 7, "A")});
+        Room* same = rooms.room("same");
+        QPointer<Room> gone = rooms.room("gone");
+
+        wards.reload({wardEntry("A", "Ward A", "G"), wardEntry("B", "Ward B2", "G"),
+                      wardEntry("C", "Ward C", "H"), wardEntry("D", "Ward D", "H")});
+        rooms.reload({roomEntry("same", "Same", 1, "A"), roomEntry("moved", "Moved", 2, "D"),
+                      roomEntry("renamed", "New name", 3, "A"),
+                      roomEntry("renumbered", "R", 40, "A"), roomEntry("inRenamedWard", "W", 5, "B"),
+                      roomEntry("inRegrouped", "X", 6, "C"), roomEntry("new", "New", 8, "A")});
+
+        QCOMPARE(rooms.room("same"), same);
+        QCOMPARE(ids(rooms.groupChangedRooms()), (QStringList{"moved", "inRegrouped"}));
+        QCOMPARE(ids(rooms.textChangedRooms()),
+                 (QStringList{"renamed", "renumbered", "inRenamedWard"}));
+        QCOMPARE(rooms.room("moved")->ward(), wards.ward("D"));
+        QCOMPARE(rooms.room("renumbered")->number(), 40);
+        QCOMPARE(rooms.room("gone"), Room::unknownRoom());
+
+        rooms.deleteOldRooms();
+        QVERIFY(!gone.isNull());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(gone.isNull());
+        QCOMPARE(same->name(), QStringLiteral("Same"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWards)
+#include "tst_wards.moc"

@@ -1,0 +1,182 @@
+#include "app/orvanta.h"
+#include "app/runtimeoptions.h"
+#include "config/configloader.h"
+#include "config/jsonfile.h"
+#include "support/logcapture.h"
+#include "support/temproot.h"
+#include "synthesizer/synthesizer.h"
+#include "wards/rooms.h"
+#include "wards/wards.h"
+
+#include <QtTest>
+
+namespace {
+
+const QString SettingsFile = QStringLiteral("/opt/core/etc/settings.conf");
+const QString ConfigFile = QStringLiteral("/opt/adminapp/etc/config.json");
+const QString AssemblemsgFile = QStringLiteral("/opt/assemblemsg/bin/config.json");
+
+QVariantMap entry(const QString& id, const QString& name, const QString& key,
+                  const QVariant& value)
+{
+    return {{"_id", id}, {"name", name}, {key, value}};
+}
+
+QByteArray config(const QString& synthesizerType = "Fixed", const QString& language = "cs-CZ",
+                  const QString& groupOfB = "G")
+{
+    const QVariantMap settings{{"language", QVariantMap{{"core", language}}},
+                               {"synthesizer", QVariantMap{{"type", synthesizerType}}},
+                               {"volumes", QVariantMap{}},
+                               {"callQueue", QVariantMap{}},
+                               {"backlight", QVariantMap{}}};
+    const QVariantList wards{entry("A", "Ward A", "group", "G"),
+                             entry("B", "Ward B", "group", groupOfB)};
+    QVariantMap room1 = entry("r1", "Room 1", "ward", "A");
+    room1.insert("number", 1);
+    QVariantMap room2 = entry("r2", "Room 2", "ward", "B");
+    room2.insert("number", 2);
+    return toJson(QVariantMap{{"settings", settings},
+                              {"wards", wards},
+                              {"rooms", QVariantList{room1, room2}},
+                              {"units", QVariantList{}},
+                              {"buttons", QVariantList{}},
+                              {"radios", QVariantList{}}});
+}
+
+} // namespace
+
+// Runs the application object against files in a temporary root. The
+// objects are never destroyed: their loggers stay registered with the
+// process log until the end of the test run.
+class TestWardState : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // Should start() ever run, it binds on loopback.
+        RuntimeOptions options = runtimeOptions();
+        options.rondelAddress = QHostAddress(QHostAddress::LocalHost);
+        options.rondelPort = 0;
+        setRuntimeOptions(options);
+    }
+
+    void stateSurvivesARestart()
+    {
+        TempRoot root;
+        root.write(ConfigFile, config());
+        root.write(AssemblemsgFile, "{\"languages\": [\"cs-CZ\"]}");
+
+        LogCapture log;
+        auto* first = new Orvanta;
+        first->initialize();
+        QVERIFY(log.contains("Warning PersistentSettings file doesn't exist."));
+        Wards* wards = first->wards();
+        QVERIFY(!wards->ward("A")->isConnected());
+        QCOMPARE(wards->ward("A")->mode(), int(Ward::Day));
+        QVERIFY(!QFile::exists(root.file(SettingsFile)));
+
+        // Connecting writes the file once per signal; the last write holds
+        // the state after both.
+        wards->setMode(wards->ward("B"), Ward::Night);
+        wards->connectWard(QStringLiteral("A"));
+        QCOMPARE(root.read(SettingsFile),
+                 QByteArray("{\"wards\":[{\"connected\":false,\"id\":\"none\",\"mode\":\"Day\"},"
+                            "{\"connected\":true,\"id\":\"A\",\"mode\":\"Day\"},"
+                            "{\"connected\":false,\"id\":\"B\",\"mode\":\"Night\"}]}"));
+
+        log.clear();
+        auto* second = new Orvanta;
+        second->initialize();
+        QVERIFY(log.linesStartingWith("Warning ").isEmpty());
+        QVERIFY(second->wards()->ward("A")->isConnected());
+        QCOMPARE(second->wards()->ward("B")->mode(), int(Ward::Night));
+        QCOMPARE(second->rooms()->room("r2")->ward(), second->wards()->ward("B"));
+    }
+
+    void unusableFilesGiveTheirWarnings_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("empty") << QByteArray("") << "Warning PersistentSettings file is not valid.";
+        QTest::newRow("truncated") << QByteArray("{\"wards\":[{\"id\":\"A\",\"conn")
+                                   << "Warning PersistentSettings file is not valid.";
+        QTest::newRow("no wards") << QByteArray("{\"rooms\":[]}")
+                                  << "Warning PersistentSettings file - wards missing.";
+    }
+    void unusableFilesGiveTheirWarnings()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, warning);
+        TempRoot root;
+        root.write(ConfigFile, config());
+        root.write(AssemblemsgFile, "{\"languages\": [\"cs-CZ\"]}");
+        root.write(SettingsFile, content);
+
+        LogCapture log;
+        auto* orvanta = new Orvanta;
+        orvanta->initialize();
+        QCOMPARE(log.linesStartingWith("Warning "), QStringList{warning});
+        QCOMPARE(orvanta->wards()->ward("B")->mode(), int(Ward::Day));
+        QVERIFY(!orvanta->wards()->ward("B")->isConnected());
+    }
+
+    void synthesizerFollowsTheMessageAssembly()
+    {
+        TempRoot root;
+        root.write(ConfigFile, config("Fragments", "en-US"));
+        root.write(SettingsFile, "{\"wards\":[]}");
+        root.write(AssemblemsgFile, "{\"languages\": [\"cs-CZ\", \"en-US\"]}");
+        LogCapture log;
+        auto* offered = new Orvanta;
+        offered->initialize();
+        QVERIFY(offered->synthesizer()->isFragmented());
+
+        root.write(AssemblemsgFile, "not json");
+        auto* broken = new Orvanta;
+        broken->initialize();
+        QVERIFY(log.contains("Warning Assemblemsg config file is not valid."));
+        QCOMPARE(broken->synthesizer()->type(), int(Synthesizer::Fixed));
+
+        // A reload that changes the language checks the offer again.
+        root.write(AssemblemsgFile, "{\"languages\": [\"cs-CZ\"]}");
+        root.write(ConfigFile, config("Fragments", "cs-CZ"));
+        offered->configLoader()->reload();
+        QVERIFY(offered->configLoader()->languageChanged());
+        QVERIFY(offered->synthesizer()->isFragmented());
+        root.write(ConfigFile, config("Fragments", "en-US"));
+        offered->configLoader()->reload();
+        QCOMPARE(offered->synthesizer()->type(), int(Synthesizer::Fixed));
+    }
+
+    void reloadKeepsWardStateAndReportsChanges()
+    {
+        TempRoot root;
+        root.write(ConfigFile, config());
+        root.write(SettingsFile, "{\"wards\":[{\"id\":\"A\",\"connected\":true,\"mode\":\"night\"}]}");
+        root.write(AssemblemsgFile, "{\"languages\": []}");
+        auto* orvanta = new Orvanta;
+        orvanta->initialize();
+        Ward* a = orvanta->wards()->ward("A");
+        QVERIFY(a->isConnected());
+        QCOMPARE(a->mode(), int(Ward::Night));
+
+        root.write(ConfigFile, config("Fixed", "cs-CZ", "H"));
+        const QByteArray before = root.read(SettingsFile);
+        orvanta->configLoader()->reload();
+        QCOMPARE(orvanta->wards()->ward("A"), a);
+        QVERIFY(a->isConnected());
+        QCOMPARE(a->mode(), int(Ward::Night));
+        QCOMPARE(orvanta->wards()->groupChangedWards().size(), 1);
+        QCOMPARE(orvanta->rooms()->groupChangedRooms().size(), 1);
+        QCOMPARE(orvanta->rooms()->groupChangedRooms().first()->id(), QStringLiteral("r2"));
+        QVERIFY(!orvanta->configLoader()->synthesizerChanged());
+        // A reload is no change of connection or mode: nothing is written.
+        QCOMPARE(root.read(SettingsFile), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWardState)
+#include "tst_wardstate.moc"
