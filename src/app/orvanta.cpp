@@ -5,6 +5,10 @@
 #include "config/configloader.h"
 #include "errors/errorlog.h"
 #include "errors/loggers.h"
+#include "rondel/publicrondellistener.h"
+#include "rondel/rondellogger.h"
+#include "rondel/rondelserver.h"
+#include "rondel/udpsocket.h"
 #include "units/backlightsettings.h"
 #include "units/calllimitssettings.h"
 #include "units/languagesettings.h"
@@ -36,8 +40,14 @@ void Orvanta::initialize()
     ErrorLog::instance()->addLogger(m_syslogLogger, ErrorLog::Critical);
     ErrorLog::instance()->addLogger(m_syslogLogger, ErrorLog::Warning);
 
-    // 5. The field bus.
+    // 5. The field bus. The socket is bound in start(); until then nothing
+    //    is sent or received.
     m_rondelSocket = new QUdpSocket(this);
+    auto* udpSocket = new UdpSocket(m_rondelSocket, this);
+    // Plain traffic observer until the MQTT mirror of the bus is wired in.
+    auto* rondelLogger = new RondelLogger(this);
+    m_publicRondelListener = new PublicRondelListener(this);
+    m_rondelServer = new RondelServer(rondelLogger, m_publicRondelListener, udpSocket, this);
 
     // 17. The configuration loader and the objects it fills.
     m_configLoader = new ConfigLoader(this);

@@ -7,6 +7,8 @@ class CallLimitsSettings;
 class ConfigLoader;
 class ConsoleLogger;
 class LanguageSettings;
+class PublicRondelListener;
+class RondelServer;
 class QUdpSocket;
 class SyslogLogger;
 
@@ -26,6 +28,8 @@ public:
     void start();
 
     QUdpSocket* rondelSocket() const { return m_rondelSocket; }
+    RondelServer* rondelServer() const { return m_rondelServer; }
+    PublicRondelListener* publicRondelListener() const { return m_publicRondelListener; }
     ConfigLoader* configLoader() const { return m_configLoader; }
 
 private:
@@ -39,5 +43,7 @@ private:
     ConsoleLogger* m_consoleLogger = nullptr;
     SyslogLogger* m_syslogLogger = nullptr;
     QUdpSocket* m_rondelSocket = nullptr;
+    PublicRondelListener* m_publicRondelListener = nullptr;
+    RondelServer* m_rondelServer = nullptr;
     ConfigLoader* m_configLoader = nullptr;
 };
