@@ -148,11 +148,12 @@ int CallStatusParser::parse(const QByteArray& text)
         const QStringList parts = line.split(QLatin1Char(':'));
         if (parts.size() < 2)
             continue;
-        // "NV1 (bed by the window):1" names the source NV1.
+        // "NV1 (bed by the window):1" names the source NV1; the blank before
+        // the remark is no part of the code.
         QString key = parts.at(0).trimmed();
         const int remark = key.indexOf(QLatin1Char('('));
         if (remark >= 0)
-            key = key.left(remark);
+            key = key.left(remark).trimmed();
         const QString value = parts.at(1).trimmed();
         if (value != QLatin1String("0") && value != QLatin1String("1")
             && value != QLatin1String("2"))
