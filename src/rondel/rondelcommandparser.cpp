@@ -55,7 +55,8 @@ void RondelCommandParser::parseDatagram(const QByteArray& datagram)
         return;
     }
 
-    const int error = parser->parse(RondelFormat::normalizeLineEnds(datagram));
+    const QByteArray text = RondelFormat::normalizeLineEnds(datagram);
+    const int error = parser->parse(text);
     if (error != RondelNoError) {
         emit sendAck(header.msgNo, error);
         return;
@@ -70,9 +71,13 @@ void RondelCommandParser::parseDatagram(const QByteArray& datagram)
 
     Command command = parser->command();
     command.msgNo = header.msgNo;
-    // A unit that missed our acknowledgement sends the command again.
-    if (command.msgNo == m_lastCommand.msgNo && command.name == m_lastCommand.name)
+    // A unit that missed our acknowledgement sends the same datagram again.
+    // A restarted unit may reuse the number and name for a new report; only
+    // a byte-identical repetition is dropped, so that report is not lost.
+    if (command.msgNo == m_lastCommand.msgNo && command.name == m_lastCommand.name
+        && text == m_lastText)
         return;
     m_lastCommand = command;
+    m_lastText = text;
     emit receivedCommand(command);
 }

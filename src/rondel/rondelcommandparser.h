@@ -34,5 +34,6 @@ private:
 
     CommandParser* m_pendingParser = nullptr;
     Command m_lastCommand;
+    QByteArray m_lastText; // the datagram that completed m_lastCommand
     QMap<QString, CommandParser*> m_parsers;
 };

@@ -220,22 +220,12 @@ void TestRondelParsers::fmStatus()
     const FMStatus status = parser.command().record<FMStatus>();
     QCOMPARE(status.tuner, 2);
     QCOMPARE(status.input, 2);
-    QCOMPARE(status.freq, QStringLiteral("98.5"));
-    QCOMPARE(status.freqOffs, QStringLiteral("-2"));
-    QCOMPARE(status.pi, QStringLiteral("2204"));
-    QCOMPARE(status.ps, QStringLiteral("RADIO 1"));
-    QCOMPARE(status.tuning, QStringLiteral("0"));
-    QCOMPARE(status.notFound, QStringLiteral("0"));
-    QCOMPARE(status.valid, QStringLiteral("1"));
-    QCOMPARE(status.poor, QStringLiteral("0"));
-    QCOMPARE(status.stereo, QStringLiteral("1"));
-    QCOMPARE(status.rail, QStringLiteral("0"));
-    QCOMPARE(status.rds, QStringLiteral("1"));
-    QCOMPARE(status.errors, QStringLiteral("3"));
-    QCOMPARE(status.rssi, QStringLiteral("40"));
-    QCOMPARE(status.snr, QStringLiteral("25"));
-    QCOMPARE(status.mp, QStringLiteral("4"));
-    QCOMPARE(status.cap, QStringLiteral("12"));
+    const QStringList fields{status.freq, status.freqOffs, status.pi,       status.ps,
+                             status.tuning, status.notFound, status.valid, status.poor,
+                             status.stereo, status.rail,     status.rds,   status.errors,
+                             status.rssi,   status.snr,      status.mp,    status.cap};
+    QCOMPARE(fields, (QStringList{"98.5", "-2", "2204", "RADIO 1", "0", "0", "1", "0", "1", "0",
+                                  "1", "3", "40", "25", "4", "12"}));
     QCOMPARE(parser.parse(datagram("FM2Status", "Input:AM\n")), 64);
 
     FM1StatusParser first;
@@ -393,12 +383,20 @@ void TestRondelParsers::filtersRepeatedDatagrams()
     QCOMPARE(spies.ack(1), (QList<int>{9, 0}));
     QCOMPARE(spies.commands.size(), 1);
 
-    // Same number, other name: a different command.
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:9\nCmd:Requests\nOpenEZ\n"));
+    // Same number and name but new content (a unit that restarted and
+    // counts from the beginning again): delivered.
+    reader.parseDatagram(FakeUnit::checksummed("MsgNo:9\nCmd:PresenceStatus\nPS:0\n"));
     QCOMPARE(spies.commands.size(), 2);
-    // The filter compares with the last delivered command only.
+    QVERIFY(!spies.command(1).record<PresenceStatus>().ps);
     reader.parseDatagram(presence);
     QCOMPARE(spies.commands.size(), 3);
+
+    // Same number, other name: a different command.
+    reader.parseDatagram(FakeUnit::checksummed("MsgNo:9\nCmd:Requests\nOpenEZ\n"));
+    QCOMPARE(spies.commands.size(), 4);
+    // The filter compares with the last delivered command only.
+    reader.parseDatagram(presence);
+    QCOMPARE(spies.commands.size(), 5);
 }
 
 void TestRondelParsers::deliversFragmentedCommandOnce()

@@ -297,7 +297,7 @@ void TestRondelTransport::probesAfterQueueDrains()
     QTest::qWait(3 * timings.keepAliveInterval);
     QCOMPARE(m_unit->pingCount(), 0);
     m_unit->sendAck(0);
-    QVERIFY(m_unit->waitForPings(1, 40));
+    QVERIFY(m_unit->waitForPings(1, 500));
     QCOMPARE(m_unit->received().at(0).kind, FakeUnit::Datagram::Command);
     QCOMPARE(m_unit->received().at(1).kind, FakeUnit::Datagram::Ping);
 }
