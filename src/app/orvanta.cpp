@@ -9,7 +9,10 @@
 #include "errors/loggers.h"
 #include "mqtt/mqttpublisher.h"
 #include "mqtt/mqttsubscriber.h"
+#include "rondel/publicrondellistener.h"
 #include "rondel/rondelmqttlogger.h"
+#include "rondel/rondelserver.h"
+#include "rondel/udpsocket.h"
 #include "units/backlightsettings.h"
 #include "units/calllimitssettings.h"
 #include "units/languagesettings.h"
@@ -58,9 +61,14 @@ void Orvanta::initialize()
     ErrorLog::instance()->addLogger(m_syslogLogger, ErrorLog::Critical);
     ErrorLog::instance()->addLogger(m_syslogLogger, ErrorLog::Warning);
 
-    // 5. The field bus.
+    // 5. The field bus. The socket is bound in start(); until then nothing
+    //    is sent or received.
     m_rondelSocket = new QUdpSocket(this);
+    auto* udpSocket = new UdpSocket(m_rondelSocket, this);
     m_rondelMqttLogger = new RondelMqttLogger(m_mqttPublisher, this);
+    m_publicRondelListener = new PublicRondelListener(this);
+    m_rondelServer =
+        new RondelServer(m_rondelMqttLogger, m_publicRondelListener, udpSocket, this);
 
     // 6. Wards before rooms: a room is placed in its ward while loading.
     m_wards = new Wards(this);

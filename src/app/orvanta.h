@@ -15,9 +15,11 @@ class MqttPublisher;
 class MqttSubscriber;
 class NamedaysSettings;
 class NVSettings;
+class PublicRondelListener;
 class QUdpSocket;
 class RadiosSettings;
 class RondelMqttLogger;
+class RondelServer;
 class Rooms;
 class Synthesizer;
 class SyslogLogger;
@@ -45,6 +47,8 @@ public:
     void loadAssemblemsgConfig();
 
     QUdpSocket* rondelSocket() const { return m_rondelSocket; }
+    RondelServer* rondelServer() const { return m_rondelServer; }
+    PublicRondelListener* publicRondelListener() const { return m_publicRondelListener; }
     ConfigLoader* configLoader() const { return m_configLoader; }
     MqttPublisher* mqttPublisher() const { return m_mqttPublisher; }
     MqttSubscriber* mqttSubscriber() const { return m_mqttSubscriber; }
@@ -78,5 +82,7 @@ private:
     QUdpSocket* m_rondelSocket = nullptr;
     RondelMqttLogger* m_rondelMqttLogger = nullptr;
     ErrorEvents* m_errorEvents = nullptr;
+    PublicRondelListener* m_publicRondelListener = nullptr;
+    RondelServer* m_rondelServer = nullptr;
     ConfigLoader* m_configLoader = nullptr;
 };

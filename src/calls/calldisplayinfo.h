@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QChar>
+#include <QMetaType>
 #include <QString>
 
 // What a display shows for a call. Filled once by the source unit when the
 // call is created.
 struct CallDisplayInfo
 {
-    QChar icon = QLatin1Char(' ');
+    QChar icon = QLatin1Char(' '); // a space: no call to show
     QString ward;
     QString roomNo;
     QString bedNo;
@@ -28,3 +29,5 @@ struct CallDisplayInfo
     }
     bool operator!=(const CallDisplayInfo& other) const { return !(*this == other); }
 };
+
+Q_DECLARE_METATYPE(CallDisplayInfo)

@@ -1,0 +1,6 @@
+#include "rondel/publicrondellistener.h"
+
+PublicRondelListener::PublicRondelListener(QObject* parent)
+    : QObject(parent)
+{
+}

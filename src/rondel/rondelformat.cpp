@@ -1,0 +1,143 @@
+#include "rondel/rondelformat.h"
+
+#include "app/constants.h"
+
+#include <QList>
+
+#include <array>
+
+namespace {
+
+std::array<quint16, 256> makeCrcTable()
+{
+    std::array<quint16, 256> table{};
+    for (int i = 0; i < 256; ++i) {
+        quint16 crc = static_cast<quint16>(i << 8);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x8000) ? static_cast<quint16>((crc << 1) ^ 0x1021)
+                                 : static_cast<quint16>(crc << 1);
+        table[static_cast<size_t>(i)] = crc;
+    }
+    return table;
+}
+
+} // namespace
+
+namespace RondelFormat {
+
+quint16 crc16(const QByteArray& bytes)
+{
+    static const std::array<quint16, 256> table = makeCrcTable();
+    quint32 crc = 0;
+    for (const char c : bytes) {
+        const quint8 b = static_cast<quint8>(c);
+        crc = (((crc << 8) | b) ^ table[(crc >> 8) & 0xFF]) & 0xFFFF;
+    }
+    return static_cast<quint16>(crc);
+}
+
+QByteArray finish(const QString& text)
+{
+    QString finished = text.trimmed();
+    finished += QLatin1Char('\n');
+    finished.remove(QLatin1Char('\r'));
+    QByteArray bytes = finished.toUtf8();
+    const QString crc = QStringLiteral("CRC:%1").arg(crc16(bytes), 4, 16, QLatin1Char('0'));
+    bytes += crc.toUtf8();
+    return bytes;
+}
+
+QByteArray acknowledgement(int ackNo, int error)
+{
+    return finish(QStringLiteral("AckNo:%1\nError:%2").arg(ackNo).arg(error));
+}
+
+QByteArray commandDatagram(const QVariantMap& command, int msgNo)
+{
+    QString text = QStringLiteral("MsgNo:") + QString::number(msgNo) + QLatin1Char('\n');
+    text += QStringLiteral("Cmd:") + command.value(Constants::Cmd::Cmd).toString() + QLatin1Char('\n');
+    text += command.value(Constants::Cmd::Msg).toString().trimmed() + QLatin1Char('\n');
+    return finish(text);
+}
+
+QByteArray normalizeLineEnds(const QByteArray& datagram)
+{
+    QByteArray copy = datagram;
+    copy.replace("\r\n", "\n");
+    copy.replace('\r', '\n');
+    return copy;
+}
+
+DatagramHeader readHeader(const QByteArray& datagram)
+{
+    DatagramHeader header;
+    const QString text = QString::fromUtf8(normalizeLineEnds(datagram));
+    const QStringList lines = text.split(QLatin1Char('\n'));
+
+    for (int lineNo = 0; lineNo < lines.size(); ++lineNo) {
+        const QString line = lines.at(lineNo).trimmed();
+        if (line.isEmpty())
+            continue;
+        if (line == Ping || line == OK) {
+            header.cmd = line;
+            return header;
+        }
+
+        const int colon = line.indexOf(QLatin1Char(':'));
+        const QString key = colon < 0 ? line : line.left(colon);
+        const QString value = colon < 0 ? line : line.mid(colon + 1);
+        if (key.isEmpty()) {
+            header.error = RondelInvalidValue;
+            return header;
+        }
+
+        if (key == MsgNo) {
+            if (lineNo != 0) {
+                header.error = RondelMisplacedNumber;
+                return header;
+            }
+            bool ok = false;
+            header.msgNo = value.toInt(&ok, 10);
+            if (!ok) {
+                header.msgNo = -1;
+                header.error = RondelInvalidValue;
+                return header;
+            }
+        } else if (key == AckNo) {
+            if (lineNo != 0) {
+                header.error = RondelMisplacedNumber;
+                return header;
+            }
+            header.cmd = AckNo;
+            bool ok = false;
+            header.msgNo = value.toInt(&ok, 10);
+            if (!ok) {
+                header.msgNo = -1;
+                header.error = RondelInvalidAckNo;
+                return header;
+            }
+        } else if (key == CRC) {
+            // The units checksum the bytes exactly as they put them on the
+            // wire, "\r" included, up to the first "CRC:".
+            const int end = datagram.indexOf("CRC:");
+            const QByteArray covered = end < 0 ? datagram : datagram.left(end);
+            bool ok = false;
+            const uint received = value.toUInt(&ok, 16);
+            if (!ok || received != crc16(covered))
+                header.error = RondelChecksumError;
+            return header;
+        } else if (key == Cmd) {
+            if (lineNo != 1) {
+                header.error = RondelMisplacedCmd;
+                return header;
+            }
+            header.cmd = value;
+        } else if (key == NotFinished) {
+            header.notFinished = true;
+        }
+    }
+    header.error = RondelMissingChecksum;
+    return header;
+}
+
+} // namespace RondelFormat

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "rondel/command.h"
+#include "rondel/rondelsender.h"
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QObject>
+
+class RondelCommandParser;
+
+// Everything the bus keeps for one unit address: its datagram reader and
+// command parsers, and its sender with numbering, queue and probing.
+class RondelProtocol : public QObject
+{
+    Q_OBJECT
+public:
+    RondelProtocol(const QHostAddress& ip, const RondelTimings& timings,
+                   QObject* parent = nullptr);
+
+    void receive(const QByteArray& datagram);
+
+    QHostAddress ip() const { return m_ip; }
+    RondelCommandParser* parser() const { return m_parser; }
+    RondelSender* sender() const { return m_sender; }
+
+signals:
+    void datagramToSend(const QByteArray& data, const QHostAddress& ip);
+    void receivedCommand(const Command& command, const QHostAddress& ip);
+    void sendingFailed();
+    void sendingRestored();
+
+private:
+    QHostAddress m_ip;
+    RondelCommandParser* m_parser;
+    RondelSender* m_sender;
+};

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+#include <QVariantMap>
+
+// Timer intervals of the transport. The defaults are the values the units
+// are built for; tests shorten them.
+struct RondelTimings
+{
+    int retryInterval = 1000;       // between transmissions, and the wait for "OK"
+    int keepAliveInterval = 30000;  // between liveness probes
+    int keepAliveStartSpread = 10000; // probes of many units start 0..spread-1 ms apart
+};
+
+// The outgoing side of one unit address: a queue of commands sent one at a
+// time, each transmitted up to five times until acknowledged, liveness
+// probing with "Ping", and the responding / not-responding reports.
+class RondelSender : public QObject
+{
+    Q_OBJECT
+public:
+    enum State { Idle = 0, WaitingForOK = 1, WaitingForAck = 2 };
+
+    explicit RondelSender(const RondelTimings& timings = RondelTimings(),
+                          QObject* parent = nullptr);
+
+    // Queues a command map ("Cmd", "Msg"); discarded while the unit does not
+    // respond.
+    void send(const QVariantMap& command);
+    // Acknowledgements bypass the queue, the state and the timers.
+    void sendAck(int ackNo, int error);
+    // The unit answered a probe.
+    void receivedOK();
+    // The unit acknowledged a command.
+    void receivedAck(int ackNo);
+
+    int state() const { return m_state; }
+    bool isNotResponding() const { return m_notResponding; }
+    int msgNo() const { return m_msgNo; }
+    int queueSize() const { return m_queue.size(); }
+
+signals:
+    void datagramToSend(const QByteArray& datagram);
+    void unitNotResponding();
+    void unitStartResponding();
+
+private:
+    void tryToSend();
+    void sendNext();
+    void ping();
+    void onRetryTimeout();
+    void onAckTimeout();
+    void onPingTimeout();
+    void keepAlive();
+    void advanceMsgNo();
+    // Marks the unit as not responding and tells the listeners; false when a
+    // listener has meanwhile started a transmission.
+    bool giveUp();
+
+    QList<QVariantMap> m_queue;
+    int m_state = Idle;
+    bool m_notResponding = false;
+    int m_msgNo = 0;
+    int m_attempt = 1;
+    bool m_keepAlivePending = false;
+    QTimer m_retryTimer;
+    QTimer m_keepAliveTimer;
+};

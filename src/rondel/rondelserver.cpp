@@ -1,0 +1,86 @@
+#include "rondel/rondelserver.h"
+
+#include "rondel/publicrondellistener.h"
+#include "rondel/records.h"
+#include "rondel/rondellisteners.h"
+#include "rondel/rondellogger.h"
+#include "rondel/rondelprotocol.h"
+#include "rondel/udpsocket.h"
+
+RondelServer::RondelServer(RondelLogger* logger, PublicRondelListener* publicListener,
+                           UdpSocket* socket, QObject* parent)
+    : QObject(parent)
+    , m_logger(logger)
+    , m_publicListener(publicListener)
+    , m_socket(socket)
+{
+    registerRondelMetaTypes();
+    if (m_socket)
+        connect(m_socket, &UdpSocket::datagramReceived, this, &RondelServer::receive);
+}
+
+void RondelServer::addCommandListener(RondelCmdListener* listener, const QHostAddress& ip)
+{
+    m_commandListeners.insert(ip, listener);
+}
+
+void RondelServer::removeCommandListener(const QHostAddress& ip)
+{
+    m_commandListeners.remove(ip);
+}
+
+void RondelServer::addStatusListener(RondelStatusListener* listener, const QHostAddress& ip)
+{
+    m_statusListeners.insert(ip, listener);
+}
+
+void RondelServer::removeStatusListener(const QHostAddress& ip)
+{
+    m_statusListeners.remove(ip);
+}
+
+void RondelServer::send(const QVariantMap& command, const QHostAddress& ip)
+{
+    protocolFor(ip)->sender()->send(command);
+}
+
+RondelProtocol* RondelServer::protocolFor(const QHostAddress& ip)
+{
+    RondelProtocol* protocol = m_protocols.value(ip);
+    if (protocol)
+        return protocol;
+
+    protocol = new RondelProtocol(ip, m_timings, this);
+    m_protocols.insert(ip, protocol);
+
+    connect(protocol, &RondelProtocol::datagramToSend, this,
+            [this](const QByteArray& data, const QHostAddress& to) {
+                if (m_socket)
+                    m_socket->send(data, to);
+                if (m_logger)
+                    m_logger->logSent(data, to);
+            });
+    connect(protocol, &RondelProtocol::receivedCommand, this,
+            [this](const Command& command, const QHostAddress& from) {
+                if (RondelCmdListener* listener = m_commandListeners.value(from))
+                    listener->receivedCommand(command);
+                else if (m_publicListener)
+                    emit m_publicListener->receivedCommand(command, from);
+            });
+    connect(protocol, &RondelProtocol::sendingFailed, this, [this, ip] {
+        if (RondelStatusListener* listener = m_statusListeners.value(ip))
+            listener->unitNotResponding();
+    });
+    connect(protocol, &RondelProtocol::sendingRestored, this, [this, ip] {
+        if (RondelStatusListener* listener = m_statusListeners.value(ip))
+            listener->unitStartResponding();
+    });
+    return protocol;
+}
+
+void RondelServer::receive(const QByteArray& datagram, const QHostAddress& ip)
+{
+    protocolFor(ip)->receive(datagram);
+    if (m_logger)
+        m_logger->logReceived(datagram, ip);
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "rondel/rondelsender.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QHostAddress>
+#include <QObject>
+#include <QVariantMap>
+
+class PublicRondelListener;
+class RondelCmdListener;
+class RondelLogger;
+class RondelProtocol;
+class RondelStatusListener;
+class UdpSocket;
+
+// The field bus of the whole process: one protocol per unit address,
+// created when the address first sends or is sent to, and kept. Commands go
+// to the listener registered for their address, or to the public listener
+// when there is none; the status listener of an address hears when the unit
+// stops and starts responding. The logger sees every datagram after it was
+// sent, and every received datagram after all it caused was sent.
+class RondelServer : public QObject
+{
+    Q_OBJECT
+public:
+    // logger and publicListener may be null; socket may be null for a server
+    // that only queues (tests of the command builders).
+    RondelServer(RondelLogger* logger, PublicRondelListener* publicListener,
+                 UdpSocket* socket, QObject* parent = nullptr);
+
+    // A second registration for an address replaces the first. Listeners
+    // must remove themselves before they die.
+    void addCommandListener(RondelCmdListener* listener, const QHostAddress& ip);
+    void removeCommandListener(const QHostAddress& ip);
+    void addStatusListener(RondelStatusListener* listener, const QHostAddress& ip);
+    void removeStatusListener(const QHostAddress& ip);
+
+    // Queues a command map ("Cmd", "Msg") for the unit at ip.
+    virtual void send(const QVariantMap& command, const QHostAddress& ip);
+
+    // The protocol of ip, created on first use.
+    RondelProtocol* protocolFor(const QHostAddress& ip);
+    // The protocol of ip if one exists, else null.
+    RondelProtocol* protocol(const QHostAddress& ip) const { return m_protocols.value(ip); }
+
+    // Applies to the protocols created afterwards.
+    void setTimings(const RondelTimings& timings) { m_timings = timings; }
+    RondelTimings timings() const { return m_timings; }
+
+private:
+    void receive(const QByteArray& datagram, const QHostAddress& ip);
+
+    QHash<QHostAddress, RondelProtocol*> m_protocols;
+    QHash<QHostAddress, RondelCmdListener*> m_commandListeners;
+    QHash<QHostAddress, RondelStatusListener*> m_statusListeners;
+    RondelLogger* m_logger;
+    PublicRondelListener* m_publicListener;
+    UdpSocket* m_socket;
+    RondelTimings m_timings;
+};

@@ -1,0 +1,123 @@
+#include "app/constants.h"
+#include "rondel/rondelformat.h"
+
+#include <QtTest>
+
+class TestRondelFormat : public QObject
+{
+    Q_OBJECT
+private slots:
+    void checksumVectors();
+    void outgoingText();
+    void headerReading_data();
+    void headerReading();
+};
+
+void TestRondelFormat::checksumVectors()
+{
+    QCOMPARE(RondelFormat::crc16("abc"), quint16(0x1ee4));
+    QCOMPARE(RondelFormat::crc16("123456789"), quint16(0xbeef));
+    QCOMPARE(RondelFormat::crc16(QByteArray()), quint16(0));
+    // Only abc followed by the two augmentation bytes gives the XMODEM value.
+    QCOMPARE(RondelFormat::crc16(QByteArray("abc\0\0", 5)), quint16(0x9dd6));
+}
+
+void TestRondelFormat::outgoingText()
+{
+    // Trimmed, one line end, carriage returns dropped, checksum in lower case.
+    QCOMPARE(RondelFormat::finish(QStringLiteral("  hello\r\nworld \n\n")),
+             QByteArray("hello\nworld\nCRC:2c67"));
+
+    QCOMPARE(RondelFormat::acknowledgement(5, 0), QByteArray("AckNo:5\nError:0\nCRC:08d0"));
+    QCOMPARE(RondelFormat::acknowledgement(-1, RondelInvalidAckNo),
+             QByteArray("AckNo:-1\nError:65528\nCRC:8028"));
+
+    QVariantMap command{{QStringLiteral("Cmd"), QStringLiteral("GetStatus")},
+                        {QStringLiteral("Msg"), QStringLiteral("BasicInfo")}};
+    QCOMPARE(RondelFormat::commandDatagram(command, 7),
+             QByteArray("MsgNo:7\nCmd:GetStatus\nBasicInfo\nCRC:4d64"));
+
+    // An empty or absent payload leaves no empty line; trailing blank lines
+    // of a payload collapse into one line end.
+    QVariantMap lights{{QStringLiteral("Cmd"), QStringLiteral("Lights")},
+                       {QStringLiteral("Msg"), QString()}};
+    QCOMPARE(RondelFormat::commandDatagram(lights, 0), QByteArray("MsgNo:0\nCmd:Lights\nCRC:a376"));
+    lights.remove(QStringLiteral("Msg"));
+    QCOMPARE(RondelFormat::commandDatagram(lights, 0), QByteArray("MsgNo:0\nCmd:Lights\nCRC:a376"));
+    lights.insert(QStringLiteral("Msg"), QStringLiteral("PS:1\n\n\n"));
+    QCOMPARE(RondelFormat::commandDatagram(lights, 0),
+             QByteArray("MsgNo:0\nCmd:Lights\nPS:1\nCRC:026b"));
+
+    // Text is UTF-8 on the wire, and the checksum covers the encoded bytes.
+    QVariantMap calls{{QStringLiteral("Cmd"), QStringLiteral("DisplayCalls")},
+                      {QStringLiteral("Msg"), QStringLiteral("Icon:A\nClient:\u017Dofie\n")}};
+    QCOMPARE(RondelFormat::commandDatagram(calls, 3),
+             QByteArray("MsgNo:3\nCmd:DisplayCalls\nIcon:A\nClient:\xc5\xbdofie\nCRC:55a9"));
+}
+
+void TestRondelFormat::headerReading_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<int>("msgNo");
+    QTest::addColumn<QString>("cmd");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("notFinished");
+
+    QTest::newRow("ping") << QByteArray("Ping") << -1 << "Ping" << 0 << false;
+    QTest::newRow("ping crlf") << QByteArray("Ping\r\n") << -1 << "Ping" << 0 << false;
+    QTest::newRow("ping after blank line") << QByteArray("\nPing") << -1 << "Ping" << 0 << false;
+    QTest::newRow("ok") << QByteArray("OK") << -1 << "OK" << 0 << false;
+    QTest::newRow("lone msgno") << QByteArray("MsgNo:7") << 7 << "" << 99 << false;
+    QTest::newRow("command")
+        << QByteArray("MsgNo:4\nCmd:Requests\nStartPA\nCRC:5a85") << 4 << "Requests" << 0 << false;
+    QTest::newRow("upper-case checksum")
+        << QByteArray("MsgNo:4\nCmd:Requests\nStartPA\nCRC:5A85") << 4 << "Requests" << 0 << false;
+    QTest::newRow("checksum over crlf as received")
+        << QByteArray("MsgNo:4\r\nCmd:Requests\r\nStartPA\r\nCRC:326b") << 4 << "Requests" << 0
+        << false;
+    QTest::newRow("crlf checksummed without cr")
+        << QByteArray("MsgNo:4\r\nCmd:Requests\r\nStartPA\r\nCRC:5a85") << 4 << "Requests" << 97
+        << false;
+    QTest::newRow("wrong checksum")
+        << QByteArray("MsgNo:4\nCmd:Requests\nStartPA\nCRC:5a86") << 4 << "Requests" << 97 << false;
+    QTest::newRow("checksum not hex")
+        << QByteArray("MsgNo:2\nCmd:Requests\nCRC:zzzz") << 2 << "Requests" << 97 << false;
+    QTest::newRow("crc text inside payload")
+        << QByteArray("MsgNo:1\nCmd:Requests\nNote CRC:here\nStartPA\nCRC:fc05") << 1 << "Requests"
+        << 97 << false;
+    QTest::newRow("cmd on line 0") << QByteArray("Cmd:Requests\nMsgNo:1\nCRC:0000") << -1 << ""
+                                   << 32 << false;
+    QTest::newRow("blank line before cmd")
+        << QByteArray("MsgNo:1\n\nCmd:Requests\nStartPA\nCRC:0000") << 1 << "" << 32 << false;
+    QTest::newRow("msgno not first") << QByteArray("\nMsgNo:1\nCmd:Requests\nCRC:0000") << -1 << ""
+                                     << 17 << false;
+    QTest::newRow("ackno not first") << QByteArray("MsgNo:1\nAckNo:3\nCRC:0000") << 1 << "" << 17
+                                     << false;
+    QTest::newRow("msgno not a number") << QByteArray("MsgNo:abc\nCmd:Requests\nCRC:0000") << -1
+                                        << "" << 64 << false;
+    QTest::newRow("empty key") << QByteArray("MsgNo:1\n:x\nCRC:0000") << 1 << "" << 64 << false;
+    QTest::newRow("ack") << QByteArray("AckNo:12\nError:0\nCRC:191f") << 12 << "AckNo" << 0 << false;
+    QTest::newRow("ackno not a number")
+        << QByteArray("AckNo:x\nError:0\nCRC:a864") << -1 << "AckNo" << 65528 << false;
+    QTest::newRow("not finished")
+        << QByteArray("MsgNo:1\nCmd:DisplayCalls\nContinue\nNotFinished\nCRC:1899") << 1
+        << "DisplayCalls" << 0 << true;
+    // A blank before the colon makes it an ordinary payload line.
+    QTest::newRow("msgno with blank") << QByteArray("MsgNo :5\nCmd:Requests\nCRC:9e6d") << -1
+                                      << "Requests" << 0 << false;
+    QTest::newRow("no cmd line") << QByteArray("MsgNo:9\nCRC:6c53") << 9 << "" << 0 << false;
+    QTest::newRow("empty datagram") << QByteArray() << -1 << "" << 99 << false;
+}
+
+void TestRondelFormat::headerReading()
+{
+    QFETCH(QByteArray, datagram);
+    const DatagramHeader header = RondelFormat::readHeader(datagram);
+    QTEST(header.msgNo, "msgNo");
+    QTEST(header.cmd, "cmd");
+    QTEST(header.error, "error");
+    QTEST(header.notFinished, "notFinished");
+}
+
+QTEST_GUILESS_MAIN(TestRondelFormat)
+#include "tst_rondelformat.moc"

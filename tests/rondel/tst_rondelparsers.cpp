@@ -1,0 +1,423 @@
+#include "support/fakeunit.h"
+#include "rondel/parsers.h"
+#include "rondel/records.h"
+#include "rondel/rondelcommandparser.h"
+
+#include <QtTest>
+
+// Parsers get the whole datagram with line ends normalised; header lines are
+// part of what they see.
+static QByteArray datagram(const QByteArray& cmd, const QByteArray& payload, int msgNo = 1)
+{
+    return "MsgNo:" + QByteArray::number(msgNo) + "\nCmd:" + cmd + "\n" + payload + "CRC:0000";
+}
+
+class TestRondelParsers : public QObject
+{
+    Q_OBJECT
+private slots:
+    void basicInfo();
+    void btAndPmbInfo();
+    void callStatus();
+    void config();
+    void connectionStatus();
+    void dialCall();
+    void fmStatus();
+    void notificationsAndPresence();
+    void pmbConfigBT();
+    void requests();
+    void everyParseStartsAfresh();
+    void metaTypeNames();
+
+    void answersPingOkAndAcks();
+    void acknowledgesAndDeliversCommands();
+    void filtersRepeatedDatagrams();
+    void deliversFragmentedCommandOnce();
+};
+
+void TestRondelParsers::basicInfo()
+{
+    BasicInfoParser parser;
+    QCOMPARE(parser.name(), QStringLiteral("BasicInfo"));
+    QCOMPARE(parser.parse(datagram("BasicInfo",
+                                   "MAC Address:00:1A:2B:3C:4D:5E\n"
+                                   "NamePU: Room unit \n"
+                                   "AcronymPU:PJ\n"
+                                   "ProductCodePU:PC-17\n"
+                                   "TypePU:3\n"
+                                   "FWVersionPU:2.4.1\n"
+                                   "TypeGT:7\n"
+                                   "FWVersionGT:1.0\n")),
+             0);
+    const Command command = parser.command();
+    QCOMPARE(command.name, QStringLiteral("BasicInfo"));
+    const BasicInfo info = command.record<BasicInfo>();
+    QCOMPARE(info.macAddress, QStringLiteral("001A2B3C4D5E"));
+    QCOMPARE(info.namePU, QStringLiteral("Room unit"));
+    QCOMPARE(info.acronymPU, QStringLiteral("PJ"));
+    QCOMPARE(info.productCodePU, QStringLiteral("PC-17"));
+    QCOMPARE(info.typePU, QStringLiteral("3"));
+    QCOMPARE(info.fwVersionPU, QStringLiteral("2.4.1"));
+    QCOMPARE(info.typeGT, QStringLiteral("7"));
+    QCOMPARE(info.fwVersionGT, QStringLiteral("1.0"));
+
+    // Without the acronym: error 49 and the earlier command stays.
+    QCOMPARE(parser.parse(datagram("BasicInfo", "NamePU:Other\n")), 49);
+    QCOMPARE(parser.command().record<BasicInfo>().namePU, QStringLiteral("Room unit"));
+}
+
+void TestRondelParsers::btAndPmbInfo()
+{
+    BTParser bt;
+    QCOMPARE(bt.parse(datagram("BT", "ID:00a1b2c3\nType:Pendant\nFWVersion:1.2\nVBat:3.1V\n")), 0);
+    const BT device = bt.command().record<BT>();
+    QCOMPARE(device.id, QStringLiteral("00A1B2C3"));
+    QCOMPARE(device.type, QStringLiteral("Pendant"));
+    QCOMPARE(device.fwVersion, QStringLiteral("1.2"));
+    QCOMPARE(device.vBat, QStringLiteral("3.1V"));
+
+    PMBInfoParser pmb;
+    QCOMPARE(pmb.parse(datagram("PMBInfo", "ID:00a1b2c3\nType:PMB2\nFWVersion:3.0\nErr:none\n")), 0);
+    const PMBInfo info = pmb.command().record<PMBInfo>();
+    QCOMPARE(info.id, QStringLiteral("00a1b2c3"));
+    QCOMPARE(info.type, QStringLiteral("PMB2"));
+    QCOMPARE(info.fwVersion, QStringLiteral("3.0"));
+    QCOMPARE(info.err, QStringLiteral("none"));
+}
+
+void TestRondelParsers::callStatus()
+{
+    CallChangeParser change;
+    QCOMPARE(change.name(), QStringLiteral("CallChange"));
+    QCOMPARE(change.parse(datagram("CallChange",
+                                   "NV1 (bed by the window):1\n"
+                                   "AL:0\n"
+                                   "VS : 2\n"
+                                   "NoColonHere\n"
+                                   "AL:1\n")),
+             0);
+    CallChange calls = change.command().record<CallChange>();
+    QCOMPARE(calls.size(), 3);
+    QCOMPARE(calls.value(QStringLiteral("NV1")), 1); // the remark and the blank before it dropped
+    QCOMPARE(calls.value(QStringLiteral("AL")), 1);   // a later line replaces an earlier one
+    QCOMPARE(calls.value(QStringLiteral("VS")), 2);
+
+    QCOMPARE(change.parse(datagram("CallChange", "NV2:3\n")), 64);
+    QCOMPARE(change.parse(datagram("CallChange", "NV2:\n")), 64);
+
+    // Reading stops at the checksum line.
+    CallStatusParser status;
+    QCOMPARE(status.name(), QStringLiteral("CallStatus"));
+    QCOMPARE(status.parse("MsgNo:3\nCmd:CallStatus\nVK:1\nCRC:1234\nVS:9\n"), 0);
+    calls = status.command().record<CallChange>();
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(calls.value(QStringLiteral("VK")), 1);
+}
+
+void TestRondelParsers::config()
+{
+    ConfigParser parser;
+    QCOMPARE(parser.parse(datagram("Config",
+                                   "RadioChannels:2\n"
+                                   "CH1:239.254.1.1 5004\n"
+                                   "CH2: 239.254.1.2  x\n"
+                                   "VolumeCH1:7\n"
+                                   "VolumeCH2:3\n"
+                                   "SwitchOnCH1:1\n"
+                                   "SwitchOnCH2:0\n"
+                                   "Inputs:fm1_ext1\n")),
+             0);
+    const Config config = parser.command().record<Config>();
+    QCOMPARE(config.radioChannels, 2);
+    QCOMPARE(config.channelAddresses,
+             (QVector<QHostAddress>{QHostAddress(QStringLiteral("239.254.1.1")),
+                                    QHostAddress(QStringLiteral("239.254.1.2"))}));
+    QCOMPARE(config.channelPorts, (QVector<int>{5004, 0}));
+    QCOMPARE(config.volumeCH1, 7);
+    QCOMPARE(config.volumeCH2, 3);
+    QVERIFY(config.switchOnCH1);
+    QVERIFY(!config.switchOnCH2);
+    QCOMPARE(config.inputs, 2);
+    QVERIFY(config.isComplete());
+
+    QCOMPARE(parser.parse(datagram("Config", "RadioChannels:two\n")), 64);
+    QCOMPARE(parser.parse(datagram("Config", "CH1:239.254.1.1\n")), 64);
+    QCOMPARE(parser.parse(datagram("Config", "CH1:239.254.1.1:5004 1\n")), 64);
+    QCOMPARE(parser.parse(datagram("Config", "VolumeCH2:loud\n")), 64);
+    QCOMPARE(parser.parse(datagram("Config", "Inputs:FM2\n")), 64);
+
+    QCOMPARE(parser.parse(datagram("Config", "RadioChannels:3\nCH1:239.254.1.1 5004\n")), 0);
+    QVERIFY(!parser.command().record<Config>().isComplete());
+    QCOMPARE(parser.command().record<Config>().inputs, 1); // default FM1_FM2
+}
+
+void TestRondelParsers::connectionStatus()
+{
+    ConnectionStatusParser parser;
+    QCOMPARE(parser.parse(datagram("ConnectionStatus",
+                                   "OEZ:connect\n"
+                                   "NV2:Connect VS:Disconnect\n"
+                                   "NV5:Disconnect\n"
+                                   "NV6:Unplugged\n"
+                                   "MTF:80A1 (Nurse 3)\n")),
+             0);
+    ConnectionStatus status = parser.command().record<ConnectionStatus>();
+    QCOMPARE(status.sv, 0); // no "SV:" line
+    QCOMPARE(status.oez, 1);
+    QCOMPARE(status.nv.size(), 8);
+    QCOMPARE(status.nv.value(QStringLiteral("NV1")), 0);
+    QCOMPARE(status.nv.value(QStringLiteral("NV2")), 1);
+    QCOMPARE(status.nv.value(QStringLiteral("NV5")), 0);
+    QCOMPARE(status.nv.value(QStringLiteral("NV6")), -1);
+    QCOMPARE(status.vs, (QHash<QString, int>{{QStringLiteral("NV2"), 0}}));
+    QCOMPARE(status.mtf, 0x80A1);
+
+    QCOMPARE(parser.parse(datagram("ConnectionStatus", "SV:Connect VS:Connect\nMTF:zz\n")), 0);
+    status = parser.command().record<ConnectionStatus>();
+    QCOMPARE(status.sv, 1);
+    QCOMPARE(status.mtf, 0);
+    QVERIFY(status.vs.isEmpty());
+
+    QCOMPARE(parser.parse(datagram("ConnectionStatus", "SV:Disconnect\n")), 0);
+    QCOMPARE(parser.command().record<ConnectionStatus>().mtf, -1);
+
+    QCOMPARE(parser.parse(datagram("ConnectionStatus", "NV3 Connect\n")), 64);
+
+    ConnectionChangeParser change;
+    QCOMPARE(change.name(), QStringLiteral("ConnectionChange"));
+    QCOMPARE(change.parse(datagram("ConnectionChange", "NV8:Connect\n")), 0);
+    QCOMPARE(change.command().record<ConnectionStatus>().nv.value(QStringLiteral("NV8")), 1);
+}
+
+void TestRondelParsers::dialCall()
+{
+    DialCallParser parser;
+    QCOMPARE(parser.parse(datagram("DialCall", "Dial:1234\nDestination:mtf\n")), 0);
+    DialCall dial = parser.command().record<DialCall>();
+    QCOMPARE(dial.number, QStringLiteral("1234"));
+    QVERIFY(!dial.cancelled);
+    QCOMPARE(dial.destination, 2);
+
+    QCOMPARE(parser.parse(datagram("DialCall", "Cancelled\n")), 0);
+    dial = parser.command().record<DialCall>();
+    QVERIFY(dial.cancelled);
+    QVERIFY(dial.number.isEmpty());
+    QCOMPARE(dial.destination, 0);
+
+    QCOMPARE(parser.parse(datagram("DialCall", "Destination:Base\n")), 49);
+    QCOMPARE(parser.parse(datagram("DialCall", "Dial:12\nDestination:Moon\n")), 64);
+}
+
+void TestRondelParsers::fmStatus()
+{
+    FM2StatusParser parser;
+    QCOMPARE(parser.name(), QStringLiteral("FM2Status"));
+    QCOMPARE(parser.parse(datagram("FM2Status",
+                                   "Input:ext1\nFreq:98.5\nFreqOffs:-2\nPI:2204\nPS:RADIO 1\n"
+                                   "Tuning:0\nNotFound:0\nValid:1\nPoor:0\nStereo:1\nRail:0\n"
+                                   "RDS:1\nErrors:3\nRSSI:40\nSNR:25\nMP:4\nCap:12\n")),
+             0);
+    const FMStatus status = parser.command().record<FMStatus>();
+    QCOMPARE(status.tuner, 2);
+    QCOMPARE(status.input, 2);
+    const QStringList fields{status.freq, status.freqOffs, status.pi,       status.ps,
+                             status.tuning, status.notFound, status.valid, status.poor,
+                             status.stereo, status.rail,     status.rds,   status.errors,
+                             status.rssi,   status.snr,      status.mp,    status.cap};
+    QCOMPARE(fields, (QStringList{"98.5", "-2", "2204", "RADIO 1", "0", "0", "1", "0", "1", "0",
+                                  "1", "3", "40", "25", "4", "12"}));
+    QCOMPARE(parser.parse(datagram("FM2Status", "Input:AM\n")), 64);
+
+    FM1StatusParser first;
+    QCOMPARE(first.name(), QStringLiteral("FM1Status"));
+    QCOMPARE(first.parse(datagram("FM1Status", "Input:FM\n")), 0);
+    QCOMPARE(first.command().record<FMStatus>().tuner, 1);
+    QCOMPARE(first.command().record<FMStatus>().input, 1);
+}
+
+void TestRondelParsers::notificationsAndPresence()
+{
+    NotificationsParser notifications;
+    QCOMPARE(notifications.parse(datagram("Notifications", "CallStatus connected\n")), 0);
+    QCOMPARE(notifications.command().record<Notifications>().voipState, 2);
+    QCOMPARE(notifications.parse(datagram("Notifications", "CallStatus   RECEIVING_PA\n")), 0);
+    QCOMPARE(notifications.command().record<Notifications>().voipState, 5);
+    QCOMPARE(notifications.parse(datagram("Notifications", "CallStatus:connected\n")), 0);
+    QCOMPARE(notifications.command().record<Notifications>().voipState, 0);
+
+    PresenceStatusParser presence;
+    QCOMPARE(presence.parse(datagram("PresenceStatus", "PS:1\nPP:0\n")), 0);
+    QVERIFY(presence.command().record<PresenceStatus>().ps);
+    QVERIFY(!presence.command().record<PresenceStatus>().pp);
+    QCOMPARE(presence.parse(datagram("PresenceStatus", "PS:2\nPP:1\n")), 0);
+    QVERIFY(!presence.command().record<PresenceStatus>().ps);
+    QVERIFY(presence.command().record<PresenceStatus>().pp);
+}
+
+void TestRondelParsers::pmbConfigBT()
+{
+    PMBConfigBTParser parser;
+    QCOMPARE(parser.parse(datagram("PMBConfigBT", "BT0:0123456789AB 1\nBT1: A1B2C3  0 \n")), 0);
+    QCOMPARE(parser.command().record<PMBConfigBT>(),
+             (PMBConfigBT{{QStringLiteral("BT0123456789AB"), QStringLiteral("1")},
+                          {QStringLiteral("BTA1B2C3"), QStringLiteral("0")}}));
+    QCOMPARE(parser.parse(datagram("PMBConfigBT", "BT0:0123456789AB\n")), 64);
+    QCOMPARE(parser.parse(datagram("PMBConfigBT", "BT0 0123456789AB 1\n")), 64);
+}
+
+void TestRondelParsers::requests()
+{
+    RequestsParser parser;
+    QCOMPARE(parser.parse(datagram("Requests", "startpa\nSomething else\nConnectWard 3\n"
+                                               "DisconnectWard2\ntalkcancelrqst\n")),
+             0);
+    const Requests requests = parser.command().record<Requests>();
+    QCOMPARE(requests.size(), 4);
+    QCOMPARE(requests.at(0).type, 5);
+    QCOMPARE(requests.at(0).text, QStringLiteral("startpa"));
+    QCOMPARE(requests.at(1).type, 9);
+    QCOMPARE(requests.at(1).text, QStringLiteral("ConnectWard 3"));
+    QCOMPARE(requests.at(2).type, 10);
+    QCOMPARE(requests.at(3).type, 1);
+}
+
+void TestRondelParsers::everyParseStartsAfresh()
+{
+    BTParser parser;
+    QCOMPARE(parser.parse(datagram("BT", "ID:1\nType:Pendant\n")), 0);
+    QCOMPARE(parser.parse(datagram("BT", "VBat:2.9V\n")), 0);
+    QVERIFY(parser.command().record<BT>().id.isEmpty());
+    QVERIFY(parser.command().record<BT>().type.isEmpty());
+}
+
+void TestRondelParsers::metaTypeNames()
+{
+    for (const char* name : {"Command", "BT", "BasicInfo", "CallChange", "Config",
+                             "ConnectionStatus", "DialCall", "FMStatus", "Notifications",
+                             "PMBConfigBT", "PMBInfo", "PresenceStatus", "Requests", "VoIP"})
+        QVERIFY2(QMetaType::type(name) != QMetaType::UnknownType, name);
+    QCOMPARE(QVariant::fromValue(CallChange()).typeName(), "CallChange");
+}
+
+// --- The per-address reader -------------------------------------------------
+
+struct ReaderSpies
+{
+    explicit ReaderSpies(RondelCommandParser* reader)
+        : acks(reader, &RondelCommandParser::sendAck)
+        , oks(reader, &RondelCommandParser::sendOK)
+        , receivedOKs(reader, &RondelCommandParser::receivedOK)
+        , receivedAcks(reader, &RondelCommandParser::receivedAck)
+        , commands(reader, &RondelCommandParser::receivedCommand)
+    {
+    }
+    QList<int> ack(int i) const { return {acks.at(i).at(0).toInt(), acks.at(i).at(1).toInt()}; }
+    Command command(int i) const { return commands.at(i).at(0).value<Command>(); }
+
+    QSignalSpy acks;
+    QSignalSpy oks;
+    QSignalSpy receivedOKs;
+    QSignalSpy receivedAcks;
+    QSignalSpy commands;
+};
+
+void TestRondelParsers::answersPingOkAndAcks()
+{
+    RondelCommandParser reader;
+    ReaderSpies spies(&reader);
+
+    reader.parseDatagram("Ping");
+    reader.parseDatagram("OK");
+    reader.parseDatagram(FakeUnit::checksummed("AckNo:12\nError:5\n"));
+    QCOMPARE(spies.oks.size(), 1);
+    QCOMPARE(spies.receivedOKs.size(), 1);
+    QCOMPARE(spies.receivedAcks.size(), 1);
+    QCOMPARE(spies.receivedAcks.at(0).at(0).toInt(), 12);
+    QCOMPARE(spies.acks.size(), 0); // well-formed answers are never acknowledged
+
+    // A broken acknowledgement is itself answered.
+    reader.parseDatagram(FakeUnit::checksummed("AckNo:x\nError:0\n"));
+    QCOMPARE(spies.acks.size(), 1);
+    QCOMPARE(spies.ack(0), (QList<int>{-1, 65528}));
+    QCOMPARE(spies.receivedAcks.size(), 1);
+}
+
+void TestRondelParsers::acknowledgesAndDeliversCommands()
+{
+    RondelCommandParser reader;
+    ReaderSpies spies(&reader);
+
+    reader.parseDatagram(FakeUnit::checksummed("MsgNo:4\r\nCmd:Requests\r\nOpenEZ\r\n"));
+    QCOMPARE(spies.acks.size(), 1);
+    QCOMPARE(spies.ack(0), (QList<int>{4, 0}));
+    QCOMPARE(spies.commands.size(), 1);
+    const Command command = spies.command(0);
+    QCOMPARE(command.msgNo, 4);
+    QCOMPARE(command.name, QStringLiteral("Requests"));
+    QCOMPARE(command.record<Requests>().size(), 1);
+    QCOMPARE(command.record<Requests>().at(0).text, QStringLiteral("OpenEZ"));
+
+    // Rejected payload: acknowledged with the parser's error, not delivered.
+    reader.parseDatagram(FakeUnit::checksummed("MsgNo:5\nCmd:BasicInfo\nNamePU:x\n"));
+    QCOMPARE(spies.ack(1), (QList<int>{5, 49}));
+    // Unknown command: accepted and dropped.
+    reader.parseDatagram(FakeUnit::checksummed("MsgNo:6\nCmd:Weather\nSunny\n"));
+    QCOMPARE(spies.ack(2), (QList<int>{6, 0}));
+    // Malformed header.
+    reader.parseDatagram("MsgNo:7\nCmd:Requests\nOpenEZ\nCRC:0000");
+    QCOMPARE(spies.ack(3), (QList<int>{7, 97}));
+    reader.parseDatagram("MsgNo:8");
+    QCOMPARE(spies.ack(4), (QList<int>{8, 99}));
+    QCOMPARE(spies.commands.size(), 1);
+}
+
+void TestRondelParsers::filtersRepeatedDatagrams()
+{
+    RondelCommandParser reader;
+    ReaderSpies spies(&reader);
+
+    const QByteArray presence = FakeUnit::checksummed("MsgNo:9\nCmd:PresenceStatus\nPS:1\n");
+    reader.parseDatagram(presence);
+    reader.parseDatagram(presence);
+    QCOMPARE(spies.acks.size(), 2);
+    QCOMPARE(spies.ack(1), (QList<int>{9, 0}));
+    QCOMPARE(spies.commands.size(), 1);
+
+    // Same number and name but new content (a unit that restarted and
+    // counts from the beginning again): delivered.
+    reader.parseDatagram(FakeUnit::checksummed("MsgNo:9\nCmd:PresenceStatus\nPS:0\n"));
+    QCOMPARE(spies.commands.size(), 2);
+    QVERIFY(!spies.command(1).record<PresenceStatus>().ps);
+    reader.parseDatagram(presence);
+    QCOMPARE(spies.commands.size(), 3);
+
+    // Same number, other name: a different command.
+    reader.parseDatagram(FakeUnit::checksummed("MsgNo:9\nCmd:Requests\nOpenEZ\n"));
+    QCOMPARE(spies.commands.size(), 4);
+    // The filter compares with the last delivered command only.
+    reader.parseDatagram(presence);
+    QCOMPARE(spies.commands.size(), 5);
+}
+
+void TestRondelParsers::deliversFragmentedCommandOnce()
+{
+    RondelCommandParser reader;
+    ReaderSpies spies(&reader);
+
+    reader.parseDatagram(FakeUnit::checksummed("MsgNo:1\nCmd:Requests\nStartPA\nNotFinished\n"));
+    QCOMPARE(spies.commands.size(), 0);
+    QCOMPARE(reader.pendingParser(), reader.parser(QStringLiteral("Requests")));
+    reader.parseDatagram(
+        FakeUnit::checksummed("MsgNo:2\nCmd:Requests\nContinue\nStopPA\nNotFinished\n"));
+    reader.parseDatagram(FakeUnit::checksummed("MsgNo:3\nCmd:Requests\nContinue\nModeDay\n"));
+    QCOMPARE(spies.acks.size(), 3);
+    QCOMPARE(spies.commands.size(), 1);
+    QCOMPARE(reader.pendingParser(), nullptr);
+    const Command command = spies.command(0);
+    QCOMPARE(command.msgNo, 3);
+    QCOMPARE(command.record<Requests>().size(), 1);
+    QCOMPARE(command.record<Requests>().at(0).type, 7);
+}
+
+QTEST_GUILESS_MAIN(TestRondelParsers)
+#include "tst_rondelparsers.moc"

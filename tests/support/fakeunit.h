@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUdpSocket>
+
+#include <functional>
+
+// A field unit on loopback UDP for tests. It binds its own loopback address
+// (127.0.0.2, 127.0.0.3, ...) on the port the core is bound to, records
+// every datagram it receives, and behaves like a unit's firmware as far as a
+// test needs: it acknowledges commands and answers "Ping" with "OK" (each can
+// be switched off), and it sends correctly numbered and checksummed commands
+// to the core. Its checksum is computed independently of the core's code.
+//
+//   FakeUnit unit(QHostAddress("127.0.0.2"), port);
+//   unit.sendCommand("Requests", "StartPA");        // MsgNo 0, then 1, ...
+//   QVERIFY(unit.waitForAck(0));
+//   QVERIFY(unit.waitForCommand("DisplayCalls"));
+//   QCOMPARE(unit.commands("DisplayCalls").first().payload, "Icon:A\n");
+class FakeUnit : public QObject
+{
+    Q_OBJECT
+public:
+    // One received datagram, taken apart.
+    struct Datagram
+    {
+        enum Kind { Ping, OK, Ack, Command, Other };
+
+        QByteArray bytes;       // exactly as received
+        Kind kind = Other;
+        int number = -1;        // "MsgNo" of a command, "AckNo" of an acknowledgement
+        int error = -1;         // "Error" of an acknowledgement
+        QString cmd;            // command name
+        QString payload;        // lines between "Cmd" and "CRC", each ending "\n"
+        bool checksumValid = false; // commands and acknowledgements only
+        qint64 atMs = 0;        // milliseconds since the unit was created
+    };
+
+    static const QHostAddress CoreAddress; // 127.0.0.1, where the core is bound in tests
+
+    FakeUnit(const QHostAddress& address, quint16 port, QObject* parent = nullptr);
+
+    // A UDP port that is free on loopback at the moment of the call.
+    static quint16 freePort();
+    // The independent checksum, and text + "CRC:" + four lower-case hex digits.
+    static quint16 checksum(const QByteArray& bytes);
+    static QByteArray checksummed(const QByteArray& text);
+
+    bool isBound() const { return m_bound; }
+    QHostAddress address() const { return m_address; }
+    quint16 port() const { return m_port; }
+
+    // Where the unit sends to; 127.0.0.1 unless changed.
+    void setCoreAddress(const QHostAddress& core) { m_core = core; }
+    // Acknowledge every received command with error 0 (on by default).
+    void setAutoAcknowledge(bool on) { m_autoAck = on; }
+    // Answer "Ping" with "OK" (on by default).
+    void setAnswerPing(bool on) { m_answerPing = on; }
+    // A silent unit neither acknowledges nor answers "Ping".
+    void setSilent(bool silent);
+
+    // Sends "MsgNo:<n>\nCmd:<name>\n<payload>\nCRC:xxxx" with the unit's next
+    // number (0, 1, 2, ...) and returns that number. payload is written as
+    // given, its lines separated by "\n"; an empty payload adds no line.
+    int sendCommand(const QString& name, const QString& payload = QString());
+    // The same with a chosen number; the unit's own numbering is unchanged.
+    void sendCommand(int msgNo, const QString& name, const QString& payload = QString());
+    void sendAck(int number, int error = 0);
+    void sendPing();
+    void sendOK();
+    void sendRaw(const QByteArray& datagram);
+
+    QList<Datagram> received() const { return m_received; }
+    QList<Datagram> commands(const QString& name = QString()) const;
+    QList<Datagram> acks() const;
+    int pingCount() const;
+    void clearReceived() { m_received.clear(); }
+    qint64 elapsedMs() const { return m_clock.elapsed(); }
+
+    // Each waits (running the event loop) until the condition holds for the
+    // datagrams received since the last clearReceived(), and returns whether
+    // it did within the timeout.
+    bool waitForCommand(const QString& name, int timeoutMs = 2000);
+    bool waitForCommands(const QString& name, int count, int timeoutMs = 2000);
+    bool waitForAck(int number, int timeoutMs = 2000);
+    bool waitForPings(int count, int timeoutMs = 2000);
+    bool waitForDatagrams(int count, int timeoutMs = 2000);
+    bool waitFor(const std::function<bool()>& condition, int timeoutMs = 2000);
+
+signals:
+    void datagramReceived(const FakeUnit::Datagram& datagram);
+
+private:
+    void readPending();
+    Datagram dissect(const QByteArray& bytes) const;
+
+    QUdpSocket m_socket;
+    QHostAddress m_address;
+    quint16 m_port;
+    QHostAddress m_core;
+    bool m_bound = false;
+    bool m_autoAck = true;
+    bool m_answerPing = true;
+    int m_nextMsgNo = 0;
+    QElapsedTimer m_clock;
+    QList<Datagram> m_received;
+};
