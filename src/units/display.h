@@ -34,7 +34,7 @@ public:
     // Follows the unit's calls and talk from now on; the calls are not owned.
     // A display that already followed other calls lets go of them.
     void setCalls(Calls* calls);
-    Calls* calls() const { return m_calls; }
+    Calls* calls() const;
 
     // Re-reads the unit's calls and hands them to the show operations.
     void updateCalls();

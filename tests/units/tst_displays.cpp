@@ -182,7 +182,6 @@ void TestDisplays::followsOnlyTheCallsLastSet()
     QVERIFY(display.log.isEmpty());
     second.addReceivedCall(call(CallType::VS, "VS", &m_bed, "Novak"));
     QCOMPARE(display.log.first(), QString("active P/Novak"));
-
 }
 
 QTEST_GUILESS_MAIN(TestDisplays)
