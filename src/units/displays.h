@@ -62,9 +62,9 @@ private:
     QPointer<NamedaysSettings> m_namedays;
 };
 
-// A screen that shows only the active calls beside date and time. Its
-// firmware has no backlight control worth driving, so it always gets full
-// brightness.
+// A screen that shows only the active calls beside date and time. It is
+// always driven at full brightness: the ward's day/night level does not
+// apply to it.
 class DisplayLumo : public Display
 {
     Q_OBJECT
