@@ -55,6 +55,11 @@ void Display::setCalls(Calls* calls)
     connect(calls, &Calls::talkChanged, this, &Display::updateTalk);
 }
 
+Calls* Display::calls() const
+{
+    return m_calls;
+}
+
 void Display::updateCalls()
 {
     if (!m_calls)

@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QVector>
 
-class Call;
 class Calls;
 
 // What a unit's screen shows. The base shows nothing and is what units
@@ -32,9 +31,10 @@ public:
     virtual void showTalk(const CallDisplayInfo& talk);
 
     // Follows the unit's calls and talk from now on; the calls are not owned.
-    // A display that already followed other calls lets go of them.
+    // A display that already followed other calls lets go of them; null
+    // silences a replaced display until its deferred deletion.
     void setCalls(Calls* calls);
-    Calls* calls() const { return m_calls; }
+    Calls* calls() const;
 
     // Re-reads the unit's calls and hands them to the show operations.
     void updateCalls();

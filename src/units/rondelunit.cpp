@@ -9,10 +9,7 @@
 #include "units/configcontrol.h"
 #include "units/connecteddevices.h"
 #include "units/display.h"
-#if __has_include("units/displayrasto.h")
-#include "units/displayrasto.h"
-#define HAVE_DISPLAY_MODELS 1
-#endif
+#include "units/displays.h"
 #include "units/light.h"
 #include "units/nvsettings.h"
 #include "units/pmb.h"
@@ -144,12 +141,8 @@ int RondelUnit::buzzTarget(const Call& call) const
 
 void RondelUnit::createDisplay(const QString& displayType)
 {
-#ifdef HAVE_DISPLAY_MODELS
     if (displayType.startsWith(QLatin1String("Rasto")))
-        setDisplay(new DisplayRasto(languageSettings(), namedaysSettings(), m_sender));
-#else
-    Q_UNUSED(displayType)
-#endif
+        setDisplay(new DisplayRasto(m_sender, languageSettings(), namedaysSettings()));
 }
 
 void RondelUnit::unitNotResponding()

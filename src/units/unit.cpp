@@ -41,6 +41,7 @@ Unit::Unit(const QHostAddress& ip, QObject* parent)
     , m_presences(new Presences(this, this))
 {
     m_settings.append(m_presences);
+    m_display->setCalls(m_calls);
 }
 
 Unit::~Unit() = default;

@@ -5,11 +5,7 @@
 #include "units/configcontrol.h"
 #include "units/connecteddevices.h"
 #include "units/corvisettings.h"
-#if __has_include("units/displayfenno.h")
-#include "units/displayfenno.h"
-#include "units/displaylumo.h"
-#define HAVE_DISPLAY_MODELS 1
-#endif
+#include "units/displays.h"
 #include "units/fmcontroler.h"
 
 namespace {
@@ -104,9 +100,7 @@ Lumo::Lumo(const QHostAddress& ip, QObject* parent)
 void Lumo::createDisplay(const QString& displayType)
 {
     Q_UNUSED(displayType)
-#ifdef HAVE_DISPLAY_MODELS
-    setDisplay(new DisplayLumo(languageSettings(), sender()));
-#endif
+    setDisplay(new DisplayLumo(sender(), languageSettings()));
 }
 
 Corvi::Corvi(const QHostAddress& ip, QObject* parent)
@@ -181,7 +175,5 @@ int Fenno::sourceMode(const QString& code) const
 void Fenno::createDisplay(const QString& displayType)
 {
     Q_UNUSED(displayType)
-#ifdef HAVE_DISPLAY_MODELS
-    setDisplay(new DisplayFenno(languageSettings(), namedaysSettings(), sender()));
-#endif
+    setDisplay(new DisplayFenno(sender(), languageSettings(), namedaysSettings()));
 }

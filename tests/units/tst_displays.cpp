@@ -1,17 +1,47 @@
+#include "app/clock.h"
 #include "calls/calls.h"
+#include "rondel/rondel.h"
+#include "rondel/rondelserver.h"
+#include "rondel/udpsocket.h"
 #include "support/fakecallcapable.h"
-#include "units/display.h"
+#include "support/fakeunit.h"
+#include "support/temproot.h"
+#include "units/displays.h"
+#include "units/languagesettings.h"
+#include "units/namedayssettings.h"
 
+#include <QRegularExpression>
+#include <QUdpSocket>
 #include <QtTest>
+
+#include <memory>
 
 namespace {
 
-// Records what the base hands to the show operations, in order.
+const QHostAddress UnitIp(QStringLiteral("127.0.0.2"));
+
+// Date and time change while the test runs; the rest is compared byte for byte.
+const QString Stamp = QStringLiteral("Date:D\nTime:T\n");
+
+QString dateTime(int level, const QString& name = QString())
+{
+    return QStringLiteral("DisplayDateTime|") + Stamp
+        + QStringLiteral("Bright1:20:00,%1\nBright2:7:00,%1\n").arg(level)
+        + (name.isEmpty() ? QString() : QStringLiteral("Name:") + name + QLatin1Char('\n'));
+}
+
+const QString SisterEva = QStringLiteral("DisplayPresences|Icon:S\nWard:Interna\nRoomNo:12\n"
+                                         "Room:Room 12\nClient:Sister Eva\nTlfNo:201\n");
+
+PresenceDisplayInfo sisterEva()
+{
+    return PresenceDisplayInfo{QLatin1Char('S'), "Interna", "12", "0", "Room 12", "Sister Eva", "201"};
+}
+
+// Records what the base hands to the show operations.
 class RecordingDisplay : public Display
 {
 public:
-    using Display::Display;
-
     void showCalls(const QVector<CallDisplayInfo>& calls) override { log << "all" + text(calls); }
     void showActiveCalls(const QVector<CallDisplayInfo>& calls) override { log << "active" + text(calls); }
     void showMutedCalls(const QVector<CallDisplayInfo>& calls) override { log << "muted" + text(calls); }
@@ -28,12 +58,6 @@ public:
     QStringList log;
 };
 
-Call call(CallType type, const QString& code, FakeCallCapable* source, const QString& client)
-{
-    source->clientName = client;
-    return Call(type, code, source);
-}
-
 } // namespace
 
 class TestDisplays : public QObject
@@ -41,148 +65,299 @@ class TestDisplays : public QObject
     Q_OBJECT
 
 private slots:
-    void receivedCallsAreSplitIntoActiveAndMuted();
-    void ownOrWaitingDeviceCallHidesReceivedCalls();
-    void dialCallShowsItsTarget();
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void waitingDeviceCallOrDialCallHideReceivedCalls();
     void talkIsShownAsTheOtherEndSeesIt();
-    void followsOnlyTheCallsLastSet();
+    void rastoBacklightAndRefreshOnlyOnDateTime();
+    void rastoSwitchesBetweenCallsTalkAndDateTime();
+    void rastoShowsMutedCallsBesidePresences();
+    void lumoShowsActiveCallsAtFullBrightness();
+    void fennoSendsEachAreaOnItsOwn();
 
 private:
-    FakeCallCapable m_bed{QStringLiteral("127.0.0.2")};
-    FakeCallCapable m_corridor{QStringLiteral("127.0.0.3")};
-    FakeCallCapable m_duty{QStringLiteral("127.0.0.4")};
+    // The commands the fake unit received since the last call, as
+    // "Cmd|payload", once count have arrived and nothing more follows.
+    QStringList sent(int count);
+    Call received(CallType type, const QString& code, const QString& client, bool muted = false);
+
+    std::unique_ptr<TempRoot> m_root;
+    std::unique_ptr<NamedaysSettings> m_namedays;
+    LanguageSettings m_language;
+    std::unique_ptr<FakeUnit> m_unit;
+    std::unique_ptr<QUdpSocket> m_socket;
+    std::unique_ptr<UdpSocket> m_udp;
+    std::unique_ptr<RondelServer> m_server;
+    std::unique_ptr<Rondel> m_sender;
+    std::unique_ptr<Calls> m_calls;
+    FakeCallCapable m_source{QStringLiteral("127.0.0.3")};
+    FakeCallCapable m_self{QStringLiteral("127.0.0.2")};
+    FakeCallCapable m_station{QStringLiteral("127.0.0.4")};
 };
 
-void TestDisplays::receivedCallsAreSplitIntoActiveAndMuted()
+void TestDisplays::initTestCase()
 {
-    Calls calls;
-    RecordingDisplay display;
-    display.setCalls(&calls);
-
-    Call patient = call(CallType::VS, "VS", &m_bed, "Novak");
-    Call alarm = call(CallType::AL, "AL", &m_corridor, "Hall");
-    Call staff = call(CallType::VK, "VK", &m_duty, "Duty");
-    staff.setRinging();
-    staff.mute();
-    patient.setRinging();
-    patient.setConnectedMuted();
-
-    calls.addReceivedCall(patient);
-    calls.addReceivedCall(staff);
-    display.log.clear();
-    calls.addReceivedCall(alarm);
-
-    // Kept in the registry's order (alarm first), muted ones with lower-case
-    // icons after the active ones in the combined list.
-    QCOMPARE(display.log, QStringList({"active A/Hall", "muted p/Novak t/Duty",
-                                       "all A/Hall p/Novak t/Duty"}));
-
-    display.log.clear();
-    calls.removeReceivedCall(alarm);
-    calls.removeReceivedCall(patient);
-    calls.removeReceivedCall(staff);
-    QCOMPARE(display.log.mid(6), QStringList({"active", "muted", "all"}));
+    m_root = std::make_unique<TempRoot>();
+    const QDate today = Clock::now().date();
+    m_root->write(QStringLiteral("/opt/core/etc/cs-CZ_nameday.conf"),
+                  today.addDays(-1).toString(QStringLiteral("d. M.")).toUtf8() + ";Jan\n"
+                      + today.toString(QStringLiteral("d. M.")).toUtf8() + ";@Karel\n");
+    m_namedays = std::make_unique<NamedaysSettings>();
+    m_namedays->load(QStringLiteral("cs-CZ"));
+    QCOMPARE(m_namedays->count(), 2);
+    m_station.clientName = QStringLiteral("Station");
+    m_station.doorLock = true;
 }
 
-void TestDisplays::ownOrWaitingDeviceCallHidesReceivedCalls()
+void TestDisplays::init()
 {
-    Calls calls;
+    for (int tries = 0; tries < 5 && !m_unit; ++tries) {
+        const quint16 port = FakeUnit::freePort();
+        auto unit = std::make_unique<FakeUnit>(UnitIp, port);
+        m_socket = std::make_unique<QUdpSocket>();
+        if (unit->isBound() && m_socket->bind(FakeUnit::CoreAddress, port))
+            m_unit = std::move(unit);
+    }
+    QVERIFY(m_unit);
+    m_udp = std::make_unique<UdpSocket>(m_socket.get());
+    m_server = std::make_unique<RondelServer>(nullptr, nullptr, m_udp.get());
+    RondelTimings timings;
+    timings.keepAliveInterval = 60000;
+    timings.keepAliveStartSpread = 0;
+    m_server->setTimings(timings);
+    m_sender = std::make_unique<Rondel>(m_server.get(), UnitIp);
+    m_calls = std::make_unique<Calls>();
+    m_language.setLanguage(LanguageSettings::Czech);
+}
+
+void TestDisplays::cleanup()
+{
+    m_calls.reset();
+    m_sender.reset();
+    m_server.reset();
+    m_udp.reset();
+    m_socket.reset();
+    m_unit.reset();
+}
+
+QStringList TestDisplays::sent(int count)
+{
+    if (count > 0)
+        m_unit->waitFor([&] { return m_unit->commands().size() >= count; });
+    QTest::qWait(40);
+    static const QRegularExpression stamp(
+        QStringLiteral("^Date:(\\d{1,2}\\.\\d{1,2}\\.\\d{4})\nTime:\\d{1,2}:\\d\\d:\\d\\d\n"));
+    QStringList result;
+    for (const FakeUnit::Datagram& datagram : m_unit->commands()) {
+        QString payload = datagram.payload;
+        const QRegularExpressionMatch match = stamp.match(payload);
+        if (match.hasMatch() && match.captured(1) == QDate::currentDate().toString("d.M.yyyy"))
+            payload.replace(0, match.capturedLength(), Stamp);
+        result << datagram.cmd + QLatin1Char('|') + payload;
+    }
+    m_unit->clearReceived();
+    return result;
+}
+
+Call TestDisplays::received(CallType type, const QString& code, const QString& client, bool muted)
+{
+    m_source.clientName = client;
+    Call call(type, code, &m_source);
+    call.setRinging();
+    if (muted)
+        call.mute();
+    return call;
+}
+
+void TestDisplays::waitingDeviceCallOrDialCallHideReceivedCalls()
+{
+    Calls other;
     RecordingDisplay display;
-    display.setCalls(&calls);
-    calls.addReceivedCall(call(CallType::VS, "VS", &m_corridor, "Hall"));
-    QCOMPARE(display.log.first(), QString("active P/Hall"));
+    display.setCalls(&other);
+    display.setCalls(m_calls.get());
+    other.addReceivedCall(received(CallType::AL, "AL", "Elsewhere"));
+    QVERIFY(display.log.isEmpty());
 
-    // The unit's own patient call: the screen drops what it receives.
+    m_calls->addReceivedCall(received(CallType::VK, "VK", "Hall", true));
+    m_calls->addReceivedCall(received(CallType::VS, "VS", "Duty"));
+    QCOMPARE(display.log.mid(3), QStringList({"active P/Duty", "muted t/Hall", "all P/Duty t/Hall"}));
+
+    // A device call that still waits for an answer hides them, until muted.
+    Call device(CallType::NV, "NV1", &m_self);
     display.log.clear();
-    calls.setCall(call(CallType::VS, "VS", &m_bed, "Novak"));
+    m_calls->setNVCall(device);
     QCOMPARE(display.log, QStringList({"active", "muted", "all"}));
-
-    display.log.clear();
-    calls.cancelCall();
-    QCOMPARE(display.log.first(), QString("active P/Hall"));
-
-    // A device call that still waits for an answer hides them too ...
-    Call device = call(CallType::NV, "NV1", &m_bed, "Bed 1");
-    display.log.clear();
-    calls.setNVCall(device);
-    QCOMPARE(display.log, QStringList({"active", "muted", "all"}));
-
-    // ... but not once it is muted.
     device.mute();
-    display.log.clear();
-    calls.setNVCall(device);
-    QCOMPARE(display.log.first(), QString("active P/Hall"));
-}
+    m_calls->setNVCall(device);
+    QCOMPARE(display.log.at(3), QString("active P/Duty"));
+    m_calls->cancelNVCall("NV1");
 
-void TestDisplays::dialCallShowsItsTarget()
-{
-    Calls calls;
-    RecordingDisplay display;
-    display.setCalls(&calls);
-    Call muted = call(CallType::VK, "VK", &m_corridor, "Hall");
-    muted.mute();
-    calls.addReceivedCall(muted);
-    calls.addReceivedCall(call(CallType::VS, "VS", &m_duty, "Duty"));
-
-    Call dial = call(CallType::DC, "DC", &m_bed, "Novak");
+    // While dialling, the screen shows whom the unit calls and the muted calls.
+    Call dial(CallType::DC, "DC", &m_self);
     display.log.clear();
-    calls.setCall(dial);
-    // No target yet: nothing active, and the ringing received call stays hidden.
+    m_calls->setCall(dial);
     QCOMPARE(display.log, QStringList({"active", "muted t/Hall", "all t/Hall"}));
-
-    m_duty.clientName = "Station";
-    m_duty.doorLock = true;
-    const int asked = m_duty.displayInfoRequests;
-    dial.setTarget(&m_duty, 1);
+    dial.setTarget(&m_station, 1);
     display.log.clear();
-    calls.updateOwnCall(dial);
+    m_calls->updateOwnCall(dial);
     QCOMPARE(display.log, QStringList({"active V/Station", "muted t/Hall", "all V/Station t/Hall"}));
-    QCOMPARE(m_duty.displayInfoRequests, asked + 1);
-    m_duty.doorLock = false;
 }
 
 void TestDisplays::talkIsShownAsTheOtherEndSeesIt()
 {
-    Calls calls;
     RecordingDisplay display;
-    display.setCalls(&calls);
-
-    const Call received = call(CallType::VS, "VS", &m_corridor, "Hall");
-    calls.setTalk(received);
-    QCOMPARE(display.log, QStringList({"talk P/Hall"}));
-
-    display.log.clear();
-    calls.clearTalk();
-    QCOMPARE(display.log, QStringList({"talk  /"}));
+    display.setCalls(m_calls.get());
+    m_calls->setTalk(received(CallType::VS, "VS", "Hall"));
+    m_calls->clearTalk();
+    QCOMPARE(display.log, QStringList({"talk P/Hall", "talk  /"}));
 
     // The unit's own call without anyone at the other end yet: nothing.
-    Call own = call(CallType::DC, "DC", &m_bed, "Novak");
-    calls.setCall(own);
+    Call own(CallType::VS, "VS", &m_self);
+    m_calls->setCall(own);
     display.log.clear();
-    calls.setTalk(own);
+    m_calls->setTalk(own);
     QVERIFY(display.log.isEmpty());
 
-    m_duty.clientName = "Station";
-    own.setTarget(&m_duty, 1);
-    calls.updateOwnCall(own);
+    own.setTarget(&m_station, 1);
+    m_calls->updateOwnCall(own);
     display.log.clear();
-    calls.setTalk(own);
-    QCOMPARE(display.log, QStringList({"talk P/Station"}));
+    m_calls->setTalk(own);
+    QCOMPARE(display.log, QStringList({"talk V/Station"}));
 }
 
-void TestDisplays::followsOnlyTheCallsLastSet()
+void TestDisplays::rastoBacklightAndRefreshOnlyOnDateTime()
 {
-    Calls first;
-    Calls second;
-    RecordingDisplay display;
-    display.setCalls(&first);
-    display.setCalls(&second);
-    first.addReceivedCall(call(CallType::VS, "VS", &m_corridor, "Hall"));
-    first.clearTalk();
-    QVERIFY(display.log.isEmpty());
-    second.addReceivedCall(call(CallType::VS, "VS", &m_bed, "Novak"));
-    QCOMPARE(display.log.first(), QString("active P/Novak"));
+    DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
+    display.setCalls(m_calls.get());
+    m_language.setLanguage(LanguageSettings::English);
+    display.start();
+    QCOMPARE(sent(2), QStringList({"DisplayLanguage|Language:ENG\n", dateTime(100, "Karel")}));
 
+    display.setRefreshInterval(100);
+    QVERIFY(m_unit->waitForCommand("DisplayDateTime", 1000));
+    display.setRefreshInterval(DisplayRasto::RefreshInterval);
+    QCOMPARE(sent(1), QStringList({dateTime(100, "Karel")}));
+
+    display.setBacklight(20);
+    QCOMPARE(sent(1), QStringList({dateTime(20, "Karel")}));
+
+    // Away from date and time the level is kept for later, and the refresh is quiet.
+    const Call call = received(CallType::VS, "VS", "Novak");
+    m_calls->addReceivedCall(call);
+    sent(3);
+    display.setBacklight(60);
+    display.setRefreshInterval(50);
+    QTest::qWait(150);
+    display.setRefreshInterval(DisplayRasto::RefreshInterval);
+    QCOMPARE(sent(0), QStringList());
+
+    m_calls->removeReceivedCall(call);
+    QCOMPARE(sent(3).last(), dateTime(60, "Karel"));
+}
+
+void TestDisplays::rastoSwitchesBetweenCallsTalkAndDateTime()
+{
+    DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
+    display.setCalls(m_calls.get());
+    display.start();
+    sent(2);
+
+    const Call call = received(CallType::AL, "AL", "Novak");
+    m_calls->addReceivedCall(call);
+    // The empty muted list that follows the active one re-chooses the screen.
+    QCOMPARE(sent(3), QStringList({"DisplayCalls|Icon:A\nClient:Novak\n", "DisplayCalls|Clear\n",
+                                   "DisplayCalls|Icon:A\nClient:Novak\n"}));
+
+    m_calls->setTalk(call);
+    QCOMPARE(display.screen(), DisplayRasto::TalkScreen);
+    QCOMPARE(sent(2), QStringList({"DisplayCalls|Clear\n", "DisplayTalk|Icon:A\nClient:Novak\n"}));
+
+    m_calls->clearTalk();
+    QCOMPARE(sent(2), QStringList({"DisplayTalk|Clear\n", "DisplayCalls|Icon:A\nClient:Novak\n"}));
+
+    display.refresh();
+    QCOMPARE(sent(2), QStringList({"DisplayLanguage|Language:CZE\n",
+                                   "DisplayCalls|Icon:A\nClient:Novak\n"}));
+
+    // The unit's own call, not a dial call: no received call stays visible.
+    m_calls->setCall(Call(CallType::VK, "VK", &m_self));
+    QCOMPARE(display.screen(), DisplayRasto::DateTimeScreen);
+    QCOMPARE(sent(3), QStringList({"DisplayCalls|Clear\n", dateTime(100, "Karel"),
+                                   dateTime(100, "Karel")}));
+}
+
+void TestDisplays::rastoShowsMutedCallsBesidePresences()
+{
+    DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
+    display.setCalls(m_calls.get());
+    display.start();
+    sent(2);
+
+    m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
+    QCOMPARE(display.screen(), DisplayRasto::PresencesScreen);
+    // No presences: nothing goes for them before the muted calls.
+    QCOMPARE(sent(2), QStringList({dateTime(100, "Karel"), "DisplayCalls|Icon:p\nClient:Novak\n"}));
+
+    display.showPresences({sisterEva()});
+    QCOMPARE(sent(2), QStringList({SisterEva, "DisplayCalls|Icon:p\nClient:Novak\n"}));
+
+    // An active call takes the screen; the muted one is not shown with it.
+    m_calls->addReceivedCall(received(CallType::VK, "VK", "Svoboda"));
+    QCOMPARE(sent(5), QStringList({"DisplayCalls|Clear\n", "DisplayPresences|Clear\n",
+                                   "DisplayCalls|Icon:T\nClient:Svoboda\n", "DisplayCalls|Clear\n",
+                                   "DisplayCalls|Icon:T\nClient:Svoboda\n"}));
+}
+
+void TestDisplays::lumoShowsActiveCallsAtFullBrightness()
+{
+    DisplayLumo display(m_sender.get(), &m_language);
+    display.setCalls(m_calls.get());
+    display.start();
+    QCOMPARE(sent(3), QStringList({"DisplayLanguage|Language:CZE\n", dateTime(100),
+                                   "DisplayCalls|Clear\n"}));
+
+    display.setRefreshInterval(100);
+    QVERIFY(m_unit->waitForCommand("DisplayDateTime", 1000));
+    display.setRefreshInterval(DisplayLumo::RefreshInterval);
+    display.setBacklight(20);
+    QCOMPARE(sent(2), QStringList({dateTime(100), dateTime(100)}));
+
+    m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
+    m_calls->addReceivedCall(received(CallType::NV, "NV2", "Svoboda"));
+    display.showPresences({sisterEva()});
+    QCOMPARE(sent(2), QStringList({"DisplayCalls|Clear\n", "DisplayCalls|Icon:N\nClient:Svoboda\n"}));
+}
+
+void TestDisplays::fennoSendsEachAreaOnItsOwn()
+{
+    DisplayFenno display(m_sender.get(), &m_language, m_namedays.get());
+    display.setCalls(m_calls.get());
+    display.start();
+    QCOMPARE(sent(6), QStringList({"DisplayLanguage|Language:CZE\n", dateTime(100, "@Karel"),
+                                   "DisplayCalls|Clear\n", "DisplayPresences|Clear\n",
+                                   "DisplayTalk|Clear\n", "DisplayWards|Clear\n"}));
+
+    display.setBacklight(20);
+    QCOMPARE(sent(1), QStringList({dateTime(20, "@Karel")}));
+
+    m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
+    const Call active = received(CallType::VK, "VK", "Svoboda");
+    m_calls->addReceivedCall(active);
+    m_calls->setTalk(active);
+    display.showWards({WardDisplayInfo{"W1", "Interna", true}});
+    display.showPresences({sisterEva()});
+    const QStringList calls{"DisplayCalls|Icon:T\nClient:Svoboda\nNotFinished\n",
+                            "DisplayCalls|Continue\nIcon:p\nClient:Novak\n"};
+    const QString talk = QStringLiteral("DisplayTalk|Icon:T\nClient:Svoboda\n");
+    const QString ward = QStringLiteral("DisplayWards|ID:W1\nName:Interna\nConnected:1\n");
+    QCOMPARE(sent(6), QStringList({"DisplayCalls|Icon:p\nClient:Novak\n"}) + calls
+                          + QStringList({talk, ward, SisterEva}));
+
+    display.refresh();
+    QCOMPARE(sent(7), QStringList({"DisplayLanguage|Language:CZE\n", dateTime(20, "@Karel")}) + calls
+                          + QStringList({SisterEva, talk, ward}));
 }
 
 QTEST_GUILESS_MAIN(TestDisplays)

@@ -2,6 +2,7 @@
 #include "calls/calls.h"
 #include "support/unitbus.h"
 #include "units/connecteddevices.h"
+#include "units/displays.h"
 #include "units/nvsettings.h"
 #include "units/presences.h"
 #include "units/rondelunitstatusretrieval.h"
@@ -58,6 +59,7 @@ private slots:
     void presenceModeByFirmware();
     void pardoFollowsItsHandset();
     void modelTable();
+    void displayChoice();
     void doorLock();
     void unconfiguredProbe();
 
@@ -461,6 +463,33 @@ void TestUnitModels::modelTable()
     // A Corvi's channels are one of its settings.
     QCOMPARE(corvi.settings().size(), 2);
     QCOMPARE(corvi.settings().at(1)->name(), QStringLiteral("fmRadio"));
+}
+
+void TestUnitModels::displayChoice()
+{
+    const auto displayOf = [this](RondelUnit& unit, const QString& typeGT) -> Display* {
+        unit.attach(m_server.get());
+        bringUp(unit, "AcronymPU:X\nTypeGT:" + typeGT);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return unit.display();
+    };
+    Tolva rasto(Ip);
+    QVERIFY(qobject_cast<DisplayRasto*>(displayOf(rasto, "Rasto 2")));
+    Corvi corvi(QHostAddress("127.0.0.3"));
+    QVERIFY(qobject_cast<DisplayRasto*>(displayOf(corvi, "Rasto")));
+    Pardo plain(QHostAddress("127.0.0.4"));
+    Display* base = displayOf(plain, "rasto");
+    QCOMPARE(base->metaObject(), &Display::staticMetaObject);
+    QCOMPARE(base->calls(), plain.calls());
+    Lumo lumo(QHostAddress("127.0.0.5"));
+    QVERIFY(qobject_cast<DisplayLumo*>(displayOf(lumo, "Rasto")));
+    Fenno fenno(QHostAddress("127.0.0.6"));
+    Display* screen = displayOf(fenno, "");
+    QVERIFY(qobject_cast<DisplayFenno*>(screen));
+    QCOMPARE(screen->calls(), fenno.calls());
+    QCOMPARE(screen->parent(), &fenno);
+    // The new display was started: it sent its language.
+    QVERIFY(!m_server->sent(fenno.ip()).filter("DisplayLanguage").isEmpty());
 }
 
 void TestUnitModels::doorLock()
