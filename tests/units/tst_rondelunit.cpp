@@ -48,6 +48,7 @@ private slots:
     void paRequests();
     void wardAndModeRequests();
     void talkCancelWithoutTalk();
+    void rastoScreenFollowsCallsAndTalk();
 
 private:
     // Runs a whole retrieval with the answers of a Tolva that has nothing
@@ -347,6 +348,55 @@ void TestRondelUnit::talkCancelWithoutTalk()
     m_fake->sendCommand("Requests", "TalkCancelRqst");
     QVERIFY(endIncoming.wait(2000));
     QCOMPARE(endIncoming.at(0).at(0).value<Call>(), ringing);
+}
+
+void TestRondelUnit::rastoScreenFollowsCallsAndTalk()
+{
+    QSignalSpy done(m_unit.get(), &RondelUnit::retrievalDone);
+    m_unit->startStatusRetrieval();
+    QVERIFY(m_fake->waitForCommands("GetStatus", 1));
+    m_fake->sendCommand("BasicInfo", "AcronymPU:Tolva\nFWVersionPU:2.4\nTypeGT:Rasto II");
+    QVERIFY(m_fake->waitForCommands("GetStatus", 2));
+    m_fake->sendCommand("PresenceStatus", "PS:1");
+    QVERIFY(m_fake->waitForCommands("GetStatus", 3));
+    m_fake->sendCommand("CallStatus", "VS:0");
+    QVERIFY(m_fake->waitForCommands("GetStatus", 4));
+    m_fake->sendCommand("Notifications", "CallStatus NOT_CONNECTED");
+    QVERIFY(done.wait(2000));
+    m_unit->initialiseFromBasicInfo();
+    m_unit->applyRetrievedState();
+    QVERIFY(m_fake->waitForCommand("DisplayDateTime"));
+    QTest::qWait(100);
+    m_fake->clearReceived();
+
+    m_neighbour->setClientName(QStringLiteral("Novak"));
+    Call ringing(CallType::VS, QStringLiteral("VS"), m_neighbour.get());
+    ringing.setRinging();
+    m_unit->calls()->addReceivedCall(ringing);
+    QVERIFY(m_fake->waitForCommand("DisplayCalls"));
+    QCOMPARE(m_fake->commands("DisplayCalls").at(0).payload,
+             QStringLiteral("Icon:V\nWard:Unknown ward\nRoom:Unknown room\nClient:Novak\n"));
+
+    // Talk: the calls screen is cleared first, then the talk is shown.
+    m_fake->clearReceived();
+    ringing.setConnected();
+    m_unit->calls()->connectReceivedCall(ringing, VoIP());
+    QVERIFY(m_fake->waitForCommand("DisplayTalk"));
+    QTest::qWait(100);
+    const QString talk =
+        QStringLiteral("DisplayTalk|Icon:V\nWard:Unknown ward\nRoom:Unknown room\nClient:Novak");
+    const QStringList display = texts(m_fake->commands()).filter("Display");
+    QCOMPARE(display.mid(0, 2), QStringList({"DisplayCalls|Clear", talk}));
+    QCOMPARE(display.last(), talk);
+    QVERIFY(!display.contains("DisplayCalls|Icon:V\nWard:Unknown ward\nRoom:Unknown room\nClient:Novak"));
+    QCOMPARE(texts(m_fake->commands("VoIP")).size(), 1);
+
+    // Talk over: back to date and time with no call left.
+    m_fake->clearReceived();
+    m_unit->calls()->endTalk(ringing);
+    QVERIFY(m_fake->waitForCommand("DisplayDateTime"));
+    QCOMPARE(texts(m_fake->commands()).first(), QStringLiteral("DisplayTalk|Clear"));
+    QCOMPARE(texts(m_fake->commands("VoIP")), QStringList({"VoIP|EndCall"}));
 }
 
 QTEST_GUILESS_MAIN(TestRondelUnit)
