@@ -58,7 +58,6 @@ private slots:
     void reloadLevels();
     void presenceModeByFirmware();
     void pardoFollowsItsHandset();
-    void modelTable();
     void displayChoice();
     void doorLock();
     void unconfiguredProbe();
@@ -402,67 +401,6 @@ void TestUnitModels::pardoFollowsItsHandset()
     QVERIFY(pardo.acceptsDialCalls());
     QCOMPARE(pardo.sourceMode("VS"), 2);
     QCOMPARE(pardo.audioType(2), QStringLiteral("Pardo"));
-}
-
-void TestUnitModels::modelTable()
-{
-    Tolva tolva(Ip);
-    Brisa brisa(Ip);
-    Melde melde(Ip);
-    Pardo pardo(Ip);
-    Lumo lumo(Ip);
-    Corvi corvi(Ip);
-    Deska deska(Ip);
-    Fenno fenno(Ip);
-    const QVector<RondelUnit*> units{&fenno, &tolva, &brisa, &melde, &pardo, &deska, &lumo, &corvi};
-    for (int i = 0; i < units.size(); ++i) {
-        QCOMPARE(units.at(i)->type(), i + 1);
-        QCOMPARE(Unit::typeFromText(Unit::typeText(i + 1)), i + 1);
-    }
-    QCOMPARE(Unit::typeFromText("tolva"), 0);
-
-    QCOMPARE(tolva.audioType(2), QStringLiteral("Tolva-MTF"));
-    QCOMPARE(tolva.audioType(1), QStringLiteral("Tolva/Brisa"));
-    QCOMPARE(brisa.audioType(2), QStringLiteral("Tolva/Brisa"));
-    QCOMPARE(melde.audioType(1), QStringLiteral("Melde"));
-    QCOMPARE(fenno.audioType(1), QStringLiteral("Fenno"));
-    QVERIFY(lumo.audioType(1).isEmpty());
-    QVERIFY(melde.hasDoorLock() && brisa.hasDoorLock() && !tolva.hasDoorLock());
-
-    QCOMPARE(fenno.sourceMode("VS"), 2);
-    QCOMPARE(deska.sourceMode("VS"), 3);
-    QCOMPARE(tolva.sourceMode("VS"), 1);
-    QCOMPARE(tolva.sourceMode("BT01"), 3);
-    QVERIFY(deska.persistsAfterTalk("AL") && !tolva.persistsAfterTalk("AL"));
-
-    const Call call;
-    QVERIFY(tolva.acceptsCalls(call) && !brisa.acceptsCalls(call) && !fenno.acceptsCalls(call));
-    QVERIFY(!corvi.acceptsDialCalls() && tolva.acceptsDialCalls());
-    QVERIFY(!corvi.hasBuzzer() && lumo.hasBuzzer());
-    QVERIFY(lumo.usesPresenceMode() && fenno.usesPresenceMode() && !corvi.usesPresenceMode());
-
-    // Reporting, as the retrieval and the features ask.
-    const auto reports = [](const RondelUnit& u) {
-        return QString("%1%2%3%4%5%6")
-            .arg(u.reportsPresenceStatus())
-            .arg(u.reportsCallStatus())
-            .arg(u.reportsNotifications())
-            .arg(u.reportsConfig())
-            .arg(u.reportsConnectionStatus())
-            .arg(u.hasRadioChannels());
-    };
-    QCOMPARE(reports(tolva), QStringLiteral("111111"));
-    QCOMPARE(reports(brisa), QStringLiteral("111110"));
-    QCOMPARE(reports(melde), QStringLiteral("111110"));
-    QCOMPARE(reports(pardo), QStringLiteral("111111"));
-    QCOMPARE(reports(lumo), QStringLiteral("000011"));
-    QCOMPARE(reports(corvi), QStringLiteral("001100"));
-    QCOMPARE(reports(deska), QStringLiteral("110110"));
-    QCOMPARE(reports(fenno), QStringLiteral("111000"));
-
-    // A Corvi's channels are one of its settings.
-    QCOMPARE(corvi.settings().size(), 2);
-    QCOMPARE(corvi.settings().at(1)->name(), QStringLiteral("fmRadio"));
 }
 
 void TestUnitModels::displayChoice()
