@@ -1,13 +1,10 @@
 #pragma once
 
 #include "calls/call.h"
+#include "rondel/records.h"
 
 #include <QObject>
 #include <QVector>
-
-// The voice-connection record of the field bus. Only passed through here:
-// this registry announces talks, the unit turns them into bus commands.
-class VoIP;
 
 // The calls that concern one unit: its own call, its own device (NV) calls,
 // the calls delivered to it, and its current talk. Every change is reported

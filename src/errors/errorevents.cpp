@@ -1,5 +1,7 @@
 #include "errors/errorevents.h"
 
+#include "units/unit.h"
+
 QString ErrorEvent::typeName() const
 {
     return type == Rondel ? QStringLiteral("Rondel") : QStringLiteral("SBus");
@@ -44,6 +46,11 @@ void ErrorEvents::finish(const ErrorEvent& event, const QDateTime& end)
     ErrorEvent finished = event;
     finished.end = end;
     emit eventFinished(finished);
+}
+
+void ErrorEvents::onUnitErrorChanged(const Unit* unit)
+{
+    onUnitErrorChanged(unit->ip(), unit->hasRondelError());
 }
 
 void ErrorEvents::onUnitErrorChanged(const QHostAddress& ip, bool hasRondelError)

@@ -10,6 +10,8 @@
 
 #include <functional>
 
+class Unit;
+
 // The error events of the units that are active now. Finished events are
 // forgotten here; the published history keeps them.
 class ErrorEvents : public QObject
@@ -30,6 +32,7 @@ public:
     // Raises an event when the unit's Rondel error flag is set and none is
     // active, finishes the active one when the flag is clear.
     void onUnitErrorChanged(const QHostAddress& ip, bool hasRondelError);
+    void onUnitErrorChanged(const Unit* unit);
 
     // Where "now" comes from (the local clock unless a test shifts it).
     void setClock(const Clock& clock);

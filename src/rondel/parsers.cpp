@@ -421,6 +421,12 @@ ConnectionStatusParser::ConnectionStatusParser(const QString& name, QObject* par
 int ConnectionStatusParser::parse(const QByteArray& text)
 {
     ConnectionStatus status;
+    if (m_unreportedNotSet) {
+        status.sv = ConnectionStatus::NotSet;
+        status.oez = ConnectionStatus::NotSet;
+        for (auto it = status.nv.begin(); it != status.nv.end(); ++it)
+            it.value() = ConnectionStatus::NotSet;
+    }
     QString value;
     for (const QString& line : linesOf(text)) {
         if (take(line, QStringLiteral("SV:"), &value)) {
@@ -453,4 +459,5 @@ int ConnectionStatusParser::parse(const QByteArray& text)
 ConnectionChangeParser::ConnectionChangeParser(QObject* parent)
     : ConnectionStatusParser(Constants::Cmd::ConnectionChange, parent)
 {
+    m_unreportedNotSet = true;
 }

@@ -154,6 +154,10 @@ public:
 
 protected:
     ConnectionStatusParser(const QString& name, QObject* parent);
+
+    // A change names only what changed: the states it leaves out must stay
+    // recognisable (NotSet) rather than read as "Disconnect".
+    bool m_unreportedNotSet = false;
 };
 
 class ConnectionChangeParser : public ConnectionStatusParser

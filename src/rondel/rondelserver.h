@@ -36,6 +36,15 @@ public:
     void removeCommandListener(const QHostAddress& ip);
     void addStatusListener(RondelStatusListener* listener, const QHostAddress& ip);
     void removeStatusListener(const QHostAddress& ip);
+    // The listeners registered for ip, or null.
+    RondelCmdListener* commandListener(const QHostAddress& ip) const
+    {
+        return m_commandListeners.value(ip);
+    }
+    RondelStatusListener* statusListener(const QHostAddress& ip) const
+    {
+        return m_statusListeners.value(ip);
+    }
 
     // Queues a command map ("Cmd", "Msg") for the unit at ip.
     virtual void send(const QVariantMap& command, const QHostAddress& ip);

@@ -1,21 +1,13 @@
 #include "units/corvisettings.h"
 
 #include "app/constants.h"
+#include "rondel/records.h"
 
 #include <QVariantMap>
 
 CorviSettings::CorviSettings(QObject* parent)
     : QObject(parent)
 {
-}
-
-qint32 CorviSettings::inputFromText(const QString& text)
-{
-    if (text.compare(QLatin1String("FM"), Qt::CaseInsensitive) == 0)
-        return 1;
-    if (text.compare(QLatin1String("EXT1"), Qt::CaseInsensitive) == 0)
-        return 2;
-    return 0;
 }
 
 void CorviSettings::load(const QVariant& value)
@@ -30,7 +22,9 @@ void CorviSettings::load(const QVariant& value)
         channel.address = QHostAddress(
             Constants::MulticastGroupPattern.arg(QStringLiteral("65.%1").arg(channel.port % 100)));
         channel.volume = map.value(QStringLiteral("volume")).toInt();
-        channel.input = inputFromText(map.value(QStringLiteral("input")).toString());
+        // "FM" 1, "EXT1" 2 in any letter case, anything else 0.
+        channel.input =
+            RondelText::tunerInputFromText(map.value(QStringLiteral("input")).toString());
         channel.frequency = map.value(QStringLiteral("freq")).toString();
         m_channels.append(channel);
     }

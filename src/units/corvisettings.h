@@ -40,9 +40,6 @@ public:
     // The channel (0 or 1), or a default channel when not configured.
     CorviChannel channel(int index) const;
 
-    // "FM" 1, "EXT1" 2 (any letter case), anything else 0.
-    static qint32 inputFromText(const QString& text);
-
 private:
     QVector<CorviChannel> m_channels;
 };

@@ -321,6 +321,55 @@ private slots:
         QVERIFY(own.hasPendingAL());
         QVERIFY(!own.hasPendingVK());
     }
+
+    void connectingTalks()
+    {
+        Calls calls;
+        SignalLog log(&calls);
+        QList<VoIP> connections;
+        connect(&calls, &Calls::callConnected, this,
+                [&](const Call&, const VoIP& voip) { connections.append(voip); });
+        VoIP voip;
+        voip.levelIn = 53;
+        voip.portB = 10006;
+
+        // Only the unit's own call is connected as the caller.
+        const Call stranger(CallType::VS, QStringLiteral("VS"), nullptr);
+        calls.connectCall(stranger, voip);
+        QVERIFY(log.take().isEmpty());
+        QVERIFY(!calls.hasTalk());
+
+        Call vs(CallType::VS, QStringLiteral("VS"), nullptr);
+        calls.setCall(vs);
+        log.take();
+        vs.setConnected();
+        calls.connectCall(vs, voip);
+        QCOMPARE(log.take(), (QStringList{"talkChanged", "callsChanged"}));
+        QVERIFY(calls.isTalk(vs));
+        QVERIFY(calls.ownCall().isConnected());
+        QCOMPARE(connections.size(), 1);
+        QCOMPARE(connections.at(0).levelIn, 53);
+        QCOMPARE(connections.at(0).portB, 10006);
+
+        // Answering a delivered call stores the connected copy in place.
+        Calls target;
+        SignalLog targetLog(&target);
+        Call al(CallType::AL, QStringLiteral("AL"), nullptr);
+        al.setRinging();
+        target.addReceivedCall(al);
+        targetLog.take();
+        QList<Call> answered;
+        connect(&target, &Calls::callConnected, this,
+                [&](const Call& call, const VoIP&) { answered.append(call); });
+        al.setConnected();
+        target.connectReceivedCall(al, voip);
+        QCOMPARE(targetLog.take(), (QStringList{"talkChanged", "callsChanged"}));
+        QVERIFY(target.isTalk(al));
+        QCOMPARE(target.receivedCalls().size(), 1);
+        QVERIFY(target.receivedCalls().at(0).isConnected());
+        QCOMPARE(answered.size(), 1);
+        QCOMPARE(answered.at(0), al);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCalls)

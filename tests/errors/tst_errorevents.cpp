@@ -1,4 +1,5 @@
 #include "errors/errorevents.h"
+#include "units/rondelunit.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -31,7 +32,27 @@ private slots:
     void raiseClearRaiseGivesANewEvent();
     void eventsInTheSameMillisecondAreDistinct();
     void onlyRondelEventsCountAsActive();
+    void followsAUnitsErrorFlag();
 };
+
+void TestErrorEvents::followsAUnitsErrorFlag()
+{
+    ErrorEvents events;
+    QSignalSpy raised(&events, &ErrorEvents::newEvent);
+    QSignalSpy finished(&events, &ErrorEvents::eventFinished);
+    RondelUnit unit(QHostAddress(QStringLiteral("127.0.0.4")));
+
+    unit.unitNotResponding();
+    events.onUnitErrorChanged(&unit);
+    QCOMPARE(raised.count(), 1);
+    QCOMPARE(eventAt(raised, 0).ip, QHostAddress(QStringLiteral("127.0.0.4")));
+    QVERIFY(events.hasActiveError(unit.ip()));
+
+    unit.unitStartResponding();
+    events.onUnitErrorChanged(&unit);
+    QCOMPARE(finished.count(), 1);
+    QVERIFY(!events.hasActiveError(unit.ip()));
+}
 
 void TestErrorEvents::raiseRecordsOneActiveEventPerUnit()
 {

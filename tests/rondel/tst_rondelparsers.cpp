@@ -187,6 +187,12 @@ void TestRondelParsers::connectionStatus()
     QCOMPARE(change.name(), QStringLiteral("ConnectionChange"));
     QCOMPARE(change.parse(datagram("ConnectionChange", "NV8:Connect\n")), 0);
     QCOMPARE(change.command().record<ConnectionStatus>().nv.value(QStringLiteral("NV8")), 1);
+    // What a change does not mention is not set, so that it can be told
+    // from a reported disconnection.
+    QCOMPARE(change.command().record<ConnectionStatus>().nv.value(QStringLiteral("NV1")), -1);
+    QCOMPARE(change.command().record<ConnectionStatus>().sv, -1);
+    QCOMPARE(change.command().record<ConnectionStatus>().oez, -1);
+    QCOMPARE(change.command().record<ConnectionStatus>().mtf, -1);
 }
 
 void TestRondelParsers::dialCall()

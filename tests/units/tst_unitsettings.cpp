@@ -239,7 +239,11 @@ private slots:
         QCOMPARE(first.frequency, QStringLiteral("98.5"));
         QCOMPARE(corvi.channel(1).address, QHostAddress("239.254.65.7"));
         QCOMPARE(corvi.channel(1).input, 2);
-        QCOMPARE(CorviSettings::inputFromText("AUX"), 0);
+        CorviSettings unknownInput;
+        unknownInput.load(QVariantList{QVariantMap{{"port", 5014}, {"input", "AUX"}},
+                                       QVariantMap{{"port", 5015}, {"input", "ext1"}}});
+        QCOMPARE(unknownInput.channel(0).input, 0);
+        QCOMPARE(unknownInput.channel(1).input, 2);
 
         QCOMPARE(corvi.reload(config), 0);
         QVariantList retuned = config;

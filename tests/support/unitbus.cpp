@@ -1,0 +1,89 @@
+#include "support/unitbus.h"
+
+#include "app/constants.h"
+#include "rondel/parsers.h"
+#include "rondel/rondelcommandparser.h"
+#include "rondel/udpsocket.h"
+
+RecordingServer::RecordingServer()
+    : RondelServer(nullptr, nullptr, nullptr)
+{
+}
+
+void RecordingServer::send(const QVariantMap& command, const QHostAddress& ip)
+{
+    m_sent.append({ip, command.value(Constants::Cmd::Cmd).toString() + QLatin1Char('|')
+                           + command.value(Constants::Cmd::Msg).toString().trimmed()});
+}
+
+QStringList RecordingServer::sent(const QHostAddress& ip) const
+{
+    QStringList result;
+    for (const auto& entry : m_sent) {
+        if (entry.first == ip)
+            result.append(entry.second);
+    }
+    return result;
+}
+
+QStringList RecordingServer::take(const QHostAddress& ip)
+{
+    const QStringList result = sent(ip);
+    for (int i = m_sent.size() - 1; i >= 0; --i) {
+        if (m_sent.at(i).first == ip)
+            m_sent.removeAt(i);
+    }
+    return result;
+}
+
+Command parsedCommand(const QString& name, const QString& payload)
+{
+    RondelCommandParser reader;
+    CommandParser* parser = reader.parser(name);
+    if (!parser)
+        return Command();
+    QByteArray text = "MsgNo:1\nCmd:" + name.toUtf8() + '\n';
+    if (!payload.isEmpty())
+        text += payload.toUtf8() + '\n';
+    text += "CRC:0000";
+    if (parser->parse(text) != 0)
+        return Command();
+    return parser->command();
+}
+
+LoopbackBus::LoopbackBus()
+{
+    // Fake units take the port first; the core binds the same port on
+    // 127.0.0.1, as on the field network where all share one port.
+    for (int tries = 0; tries < 5; ++tries) {
+        m_port = FakeUnit::freePort();
+        auto socket = std::make_unique<QUdpSocket>();
+        if (socket->bind(FakeUnit::CoreAddress, m_port)) {
+            m_socket = std::move(socket);
+            break;
+        }
+    }
+    if (!m_socket)
+        return;
+    m_udp = std::make_unique<UdpSocket>(m_socket.get());
+    m_server = std::make_unique<RondelServer>(nullptr, nullptr, m_udp.get());
+    RondelTimings timings;
+    timings.retryInterval = 100;
+    timings.keepAliveInterval = 60000;
+    timings.keepAliveStartSpread = 0;
+    m_server->setTimings(timings);
+}
+
+LoopbackBus::~LoopbackBus()
+{
+    m_server.reset();
+    m_udp.reset();
+    m_units.clear();
+    m_socket.reset();
+}
+
+FakeUnit* LoopbackBus::addUnit(const QHostAddress& address)
+{
+    m_units.push_back(std::make_unique<FakeUnit>(address, m_port));
+    return m_units.back()->isBound() ? m_units.back().get() : nullptr;
+}

@@ -1,0 +1,487 @@
+#include "calls/call.h"
+#include "calls/calls.h"
+#include "support/unitbus.h"
+#include "units/connecteddevices.h"
+#include "units/displays.h"
+#include "units/nvsettings.h"
+#include "units/presences.h"
+#include "units/rondelunitstatusretrieval.h"
+#include "units/unconfiguredunit.h"
+#include "units/unitmodels.h"
+#include "wards/room.h"
+#include "wards/ward.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QHostAddress Ip(QStringLiteral("127.0.0.2"));
+
+// Hands a parsed command to a unit that is in step, as the bus would.
+void deliver(RondelUnit& unit, const QString& name, const QString& payload)
+{
+    const Command command = parsedCommand(name, payload);
+    QVERIFY2(!command.name.isEmpty(), qPrintable(name + " does not parse"));
+    unit.receivedCommand(command);
+}
+
+// Completes a retrieval from the given answers and applies it.
+void bringUp(RondelUnit& unit, const QString& basicInfo, const QString& callStatus = QString())
+{
+    unit.startStatusRetrieval();
+    unit.receivedCommand(parsedCommand("BasicInfo", basicInfo));
+    unit.receivedCommand(parsedCommand("PresenceStatus", "PS:0"));
+    unit.receivedCommand(parsedCommand("CallStatus", callStatus));
+    unit.receivedCommand(parsedCommand("Notifications", "CallStatus NOT_CONNECTED"));
+    unit.initialiseFromBasicInfo();
+    unit.applyRetrievedState();
+}
+
+} // namespace
+
+class TestUnitModels : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void ownCallPriorityAndCancel();
+    void newOwnCallDuringTalkFallsOutOfSync();
+    void deviceCodes();
+    void heldCallsAtRetrieval();
+    void dialCalls();
+    void callSignalsBecomeCommands();
+    void displayInfoAndUnitInfo();
+    void reloadLevels();
+    void presenceModeByFirmware();
+    void pardoFollowsItsHandset();
+    void displayChoice();
+    void doorLock();
+    void unconfiguredProbe();
+
+private:
+    std::unique_ptr<RecordingServer> m_server;
+    std::unique_ptr<NVSettings> m_nv;
+    std::unique_ptr<Ward> m_ward;
+    std::unique_ptr<Room> m_room;
+};
+
+void TestUnitModels::init()
+{
+    m_server = std::make_unique<RecordingServer>();
+    m_nv = std::make_unique<NVSettings>();
+    m_ward = std::make_unique<Ward>(QStringLiteral("w1"));
+    m_ward->setName(QStringLiteral("Interna"));
+    m_room = std::make_unique<Room>(QStringLiteral("r1"));
+    m_room->setName(QStringLiteral("Pokoj"));
+    m_room->setNumber(12);
+    m_room->setWard(m_ward.get());
+}
+
+void TestUnitModels::cleanup()
+{
+    m_room.reset();
+    m_ward.reset();
+    m_nv.reset();
+    m_server.reset();
+}
+
+void TestUnitModels::ownCallPriorityAndCancel()
+{
+    Tolva unit(Ip);
+    unit.attach(m_server.get());
+    bringUp(unit, "AcronymPU:Tolva");
+    deliver(unit, "CallChange", "VS:1\nVKM:1\nAL:1");
+    QCOMPARE(unit.calls()->ownCall().code(), QStringLiteral("AL"));
+    QVERIFY(unit.calls()->ownCall().isAL());
+    QCOMPARE(unit.calls()->ownCall().sourceMode(), 1);
+
+    // A report of 0 for another kind leaves the call; its own kind cancels.
+    deliver(unit, "CallChange", "VS:0");
+    QVERIFY(unit.calls()->hasOwnCall());
+    deliver(unit, "CallChange", "AL:0");
+    QVERIFY(!unit.calls()->hasOwnCall());
+
+    // VSM is a patient call from the handset.
+    deliver(unit, "CallChange", "VSM:1");
+    QVERIFY(unit.calls()->ownCall().isVS());
+    QCOMPARE(unit.calls()->ownCall().sourceMode(), 2);
+    deliver(unit, "CallChange", "VS:0");
+    QVERIFY(!unit.calls()->hasOwnCall());
+}
+
+void TestUnitModels::newOwnCallDuringTalkFallsOutOfSync()
+{
+    Tolva unit(Ip);
+    Brisa other(QHostAddress(QStringLiteral("127.0.0.3")));
+    unit.attach(m_server.get());
+    bringUp(unit, "AcronymPU:Tolva");
+    QSignalSpy outOfSync(&unit, &RondelUnit::outOfSync);
+
+    Call received(CallType::VS, QStringLiteral("VS"), &other);
+    unit.calls()->addReceivedCall(received);
+    unit.calls()->setTalk(received);
+    deliver(unit, "CallChange", "VS:1\nNV2:1");
+    QCOMPARE(outOfSync.count(), 1);
+    QVERIFY(!unit.calls()->hasOwnCall());
+    // The device codes are still applied.
+    QVERIFY(unit.calls()->hasNVCall("NV2"));
+
+    // During a PA the call is taken.
+    Call pa(CallType::PA, QStringLiteral("PA"), &other);
+    unit.calls()->setTalk(pa);
+    deliver(unit, "CallChange", "VK:1");
+    QCOMPARE(outOfSync.count(), 1);
+    QVERIFY(unit.calls()->ownCall().isVK());
+}
+
+void TestUnitModels::deviceCodes()
+{
+    Tolva unit(Ip);
+    unit.setInstallationSettings(nullptr, nullptr, m_nv.get(), nullptr);
+    QVariantList nv;
+    for (int i = 0; i < 9; ++i)
+        nv.append(QVariantMap{{"name", ""}, {"bed", 0}, {"cancelByAnswering", i == 3}});
+    unit.loadSettings({{"nv", nv}});
+    unit.attach(m_server.get());
+    bringUp(unit, "AcronymPU:Tolva");
+    m_server->clear();
+
+    deliver(unit, "CallChange", "NV1:1\nBT00A1:1\nNV3:1");
+    const Call nv1 = unit.calls()->nvCall("NV1");
+    QVERIFY(nv1.isNV());
+    QCOMPARE(nv1.sourceMode(), 3);
+    QVERIFY(nv1.persistsAfterTalk());
+    QVERIFY(!nv1.isMobile());
+    QVERIFY(unit.calls()->nvCall("BT00A1").isMobile());
+    // NV3 is cancelled by answering: it does not outlive its talk.
+    QVERIFY(!unit.calls()->nvCall("NV3").persistsAfterTalk());
+
+    // Held at the unit: muted in place; the unit knows already.
+    QSignalSpy muted(unit.calls(), &Calls::callMuted);
+    deliver(unit, "CallChange", "NV1:2");
+    QVERIFY(unit.calls()->nvCall("NV1").isMutedOnly());
+    QCOMPARE(unit.calls()->nvCall("NV1"), nv1);
+    QCOMPARE(muted.count(), 1);
+    QCOMPARE(m_server->take(Ip).filter("CallHandle"), QStringList());
+
+    // Reported ringing again while muted: the unit is told to keep it muted.
+    deliver(unit, "CallChange", "NV1:1");
+    QVERIFY(unit.calls()->nvCall("NV1").isMutedOnly());
+    QCOMPARE(m_server->take(Ip).filter("CallHandle"), QStringList({"CallHandle|NV1:Mute"}));
+
+    deliver(unit, "CallChange", "NV1:0\nUNKNOWN:1");
+    QVERIFY(!unit.calls()->hasNVCall("NV1"));
+    QVERIFY(!unit.calls()->hasOwnCall());
+    QCOMPARE(m_server->take(Ip).filter("CallHandle"), QStringList());
+}
+
+void TestUnitModels::heldCallsAtRetrieval()
+{
+    // A held patient call cannot outlive its talk: the unit is told to drop it.
+    Tolva tolva(Ip);
+    tolva.attach(m_server.get());
+    bringUp(tolva, "AcronymPU:Tolva", "VS:2\nNV4:2");
+    QVERIFY(!tolva.calls()->hasOwnCall());
+    QVERIFY(tolva.calls()->nvCall("NV4").isMutedOnly());
+    const QStringList sent = m_server->take(Ip);
+    QCOMPARE(sent.filter("CallHandle"), QStringList({"CallHandle|VS:Kill"}));
+    QVERIFY(sent.indexOf("VoIP|EndCall") >= 0);
+    QVERIFY(sent.indexOf("VoIP|EndCall") < sent.indexOf("CallHandle|VS:Kill"));
+
+    // A Deska keeps its held alarm muted.
+    const QHostAddress deskaIp(QStringLiteral("127.0.0.4"));
+    Deska deska(deskaIp);
+    deska.attach(m_server.get());
+    bringUp(deska, "AcronymPU:Deska", "AL:2\nVS:2");
+    QVERIFY(deska.calls()->ownCall().isAL());
+    QVERIFY(deska.calls()->ownCall().isMutedOnly());
+    QVERIFY(deska.calls()->ownCall().persistsAfterTalk());
+    QCOMPARE(deska.calls()->ownCall().sourceMode(), 3);
+    QCOMPARE(m_server->sent(deskaIp).filter("CallHandle"), QStringList());
+}
+
+void TestUnitModels::dialCalls()
+{
+    Tolva unit(Ip);
+    unit.attach(m_server.get());
+    bringUp(unit, "AcronymPU:Tolva");
+    m_server->clear();
+
+    deliver(unit, "DialCall", "Dial:205\nDestination:Mtf");
+    const Call dial = unit.calls()->ownCall();
+    QVERIFY(dial.isDC());
+    QCOMPARE(dial.text(), QStringLiteral("205"));
+    QCOMPARE(dial.sourceMode(), 2);
+
+    deliver(unit, "DialCall", "Dial:300\nDestination:Base");
+    QCOMPARE(unit.calls()->ownCall(), dial);
+    QCOMPARE(m_server->take(Ip).filter("DialProgress"), QStringList({"DialProgress|State:Failed"}));
+
+    deliver(unit, "DialCall", "Cancelled");
+    QVERIFY(!unit.calls()->hasOwnCall());
+
+    // A cancellation leaves another kind of own call alone.
+    deliver(unit, "CallChange", "VS:1");
+    deliver(unit, "DialCall", "Cancelled");
+    QVERIFY(unit.calls()->ownCall().isVS());
+}
+
+void TestUnitModels::callSignalsBecomeCommands()
+{
+    Tolva unit(Ip);
+    Tolva other(QHostAddress(QStringLiteral("127.0.0.3")));
+    unit.attach(m_server.get());
+    bringUp(unit, "AcronymPU:Tolva");
+    Calls* calls = unit.calls();
+
+    deliver(unit, "DialCall", "Dial:205\nDestination:Base");
+    Call dial = calls->ownCall();
+    m_server->clear();
+    Call ringing = dial;
+    ringing.setRinging();
+    calls->updateOwnCall(ringing);
+    calls->terminateCall(ringing, EndType::TargetBusy);
+    QCOMPARE(m_server->take(Ip).filter("DialProgress"),
+             QStringList({"DialProgress|State:Ringing", "DialProgress|State:Busy"}));
+
+    deliver(unit, "CallChange", "VS:1");
+    Call own = calls->ownCall();
+    VoIP voip;
+    voip.address = QHostAddress(QStringLiteral("127.0.0.3"));
+    voip.levelIn = 53;
+    voip.levelOut = 60;
+    m_server->clear();
+    own.setConnected();
+    calls->connectCall(own, voip);
+    calls->endTalk(own);
+    calls->terminateCall(own, EndType::HangUp);
+    QCOMPARE(m_server->take(Ip).filter(QRegularExpression("^(VoIP|CallHandle)")),
+             QStringList({"VoIP|ImmediateTalk 127.0.0.3 10002 10004\nSetAudioMode MIC_SPKR\n"
+                          "SetAudioLevel IN 53\nSetAudioLevel OUT 60",
+                          "VoIP|EndCall", "CallHandle|VS:Kill"}));
+
+    // A PA of another unit is received; one's own is transmitted.
+    Call pa(CallType::PA, QStringLiteral("PA"), &other);
+    calls->connectReceivedCall(pa, voip);
+    calls->terminateCall(pa, EndType::Canceled);
+    QCOMPARE(m_server->take(Ip).filter(QRegularExpression("^(VoIP|VariousControl)")),
+             QStringList({"VoIP|ReceivePA IP 127.0.0.3 10004\nSetAudioMode MIC_SPKR\n"
+                          "SetAudioLevel OUT 60",
+                          "VariousControl|PARejected"}));
+}
+
+void TestUnitModels::displayInfoAndUnitInfo()
+{
+    Brisa unit(Ip);
+    unit.setInstallationSettings(nullptr, nullptr, m_nv.get(), nullptr);
+    QVariantList nv;
+    for (int i = 0; i < 9; ++i)
+        nv.append(QVariantMap{{"name", i == 1 ? "Window bed" : ""}, {"bed", i == 1 ? 3 : 0}});
+    unit.setLocation(Location{m_room.get(), 0});
+    unit.loadSettings({{"clientName", "Jan"}, {"phone", "12"}, {"bed", 2}, {"nv", nv}});
+
+    const Call vs(CallType::VS, QStringLiteral("VS"), &unit);
+    QCOMPARE(vs.displayInfo().icon, QLatin1Char('V')); // a door-lock unit
+    QCOMPARE(vs.displayInfo().ward, QStringLiteral("Interna"));
+    QCOMPARE(vs.displayInfo().room, QStringLiteral("Pokoj"));
+    QCOMPARE(vs.displayInfo().roomNo, QStringLiteral("12"));
+    QCOMPARE(vs.displayInfo().bedNo, QStringLiteral("2"));
+    QCOMPARE(vs.displayInfo().client, QStringLiteral("Jan"));
+
+    const Call nv1(CallType::NV, QStringLiteral("NV1"), &unit);
+    QCOMPARE(nv1.displayInfo().bedNo, QStringLiteral("3"));
+    QCOMPARE(nv1.displayInfo().client, QStringLiteral("Window bed"));
+    const Call nv2(CallType::NV, QStringLiteral("NV2"), &unit);
+    QCOMPARE(nv2.displayInfo().client, QStringLiteral("Jan"));
+
+    Tolva tolva(QHostAddress(QStringLiteral("127.0.0.3")));
+    const Call al(CallType::AL, QStringLiteral("AL"), &tolva);
+    QCOMPARE(al.displayInfo().icon, QLatin1Char('A'));
+    QCOMPARE(al.displayInfo().ward, QStringLiteral("Unknown ward"));
+    QVERIFY(al.displayInfo().roomNo.isEmpty());
+    QVERIFY(al.displayInfo().bedNo.isEmpty());
+
+    UnitInfo info = unit.unitInfo();
+    QCOMPARE(info.presenceIcon, QLatin1Char(' '));
+    QCOMPARE(info.ward, QStringLiteral("Interna"));
+    QCOMPARE(info.roomNo, QStringLiteral("12"));
+    QCOMPARE(info.bedNo, QStringLiteral("2"));
+    QCOMPARE(info.room, QStringLiteral("Pokoj"));
+    QCOMPARE(info.clientName, QStringLiteral("Jan"));
+    QCOMPARE(info.phone, QStringLiteral("12"));
+    unit.reloadSettings({{"clientName", "Jan"}, {"phone", "12"}, {"nv", nv}},
+                        Location{m_room.get(), 0});
+    QVERIFY(unit.unitInfo().bedNo.isEmpty());
+}
+
+void TestUnitModels::reloadLevels()
+{
+    Tolva unit(Ip);
+    unit.setInstallationSettings(nullptr, nullptr, m_nv.get(), nullptr);
+    const Location here{m_room.get(), 0};
+    unit.setLocation(here);
+    const QVariantMap config{{"clientName", "Jan"}, {"phone", "12"}, {"bed", 1},
+                             {"presences", QVariantMap{{"ps", true}}}};
+    unit.loadSettings(config);
+    QCOMPARE(unit.reloadSettings(config, here), 0);
+
+    QVariantMap renamed = config;
+    renamed.insert("clientName", "Petr");
+    QCOMPARE(unit.reloadSettings(renamed, here), 1);
+    QCOMPARE(unit.clientName(), QStringLiteral("Petr"));
+
+    QVariantMap rebedded = renamed;
+    rebedded.insert("bed", 2);
+    QCOMPARE(unit.reloadSettings(rebedded, here), 1);
+
+    QVariantMap newPhone = rebedded;
+    newPhone.insert("phone", "13");
+    QCOMPARE(unit.reloadSettings(newPhone, here), 2);
+    QCOMPARE(unit.phone(), QStringLiteral("13"));
+
+    // Dropping the presences entry takes the configured PS away: restart.
+    QVariantMap noPresences = newPhone;
+    noPresences.remove("presences");
+    QCOMPARE(unit.reloadSettings(noPresences, here), 2);
+    QVERIFY(!unit.presences()->configuredPS());
+
+    Room other(QStringLiteral("r2"));
+    QCOMPARE(unit.reloadSettings(noPresences, Location{&other, 0}), 2);
+    QCOMPARE(unit.location().room, &other);
+}
+
+void TestUnitModels::presenceModeByFirmware()
+{
+    const QVariantMap config{{"presences", QVariantMap{{"pp", true}, {"ps", false}}}};
+    const QList<QPair<QString, bool>> versions{
+        {"2.3", false}, {"2.4", true}, {"03.00", true}, {"2.4.1", false}};
+    for (const auto& version : versions) {
+        RecordingServer server;
+        Tolva unit(Ip);
+        unit.loadSettings(config);
+        unit.attach(&server);
+        bringUp(unit, "AcronymPU:Tolva\nFWVersionPU:" + version.first);
+        QCOMPARE(unit.usesPresenceMode(), version.second);
+        QCOMPARE(server.sent(Ip).filter("SetMode"),
+                 version.second ? QStringList({"SetMode|PS:Normal\nPP:Permanent"})
+                                : QStringList());
+        QCOMPARE(unit.presences()->isPPRegistered(), version.second);
+        QCOMPARE(unit.hasPresence(), version.second);
+    }
+}
+
+void TestUnitModels::pardoFollowsItsHandset()
+{
+    Pardo pardo(Ip);
+    pardo.attach(m_server.get());
+    bringUp(pardo, "AcronymPU:Pardo");
+    QVERIFY(!pardo.acceptsDialCalls());
+    QCOMPARE(pardo.sourceMode("VS"), 2);
+
+    // The first change after a reset asks for the full status instead.
+    m_server->clear();
+    deliver(pardo, "ConnectionChange", "MTF:0082");
+    QCOMPARE(m_server->take(Ip), QStringList({"GetStatus|Connection"}));
+    QCOMPARE(pardo.connectedDevices()->mtfCode(), 0);
+
+    QSignalSpy mtfChanged(&pardo, &RondelUnit::mtfChanged);
+    deliver(pardo, "ConnectionStatus", "MTF:0082 (Nurse)");
+    QCOMPARE(pardo.connectedDevices()->mtfCode(), 130);
+    QCOMPARE(mtfChanged.count(), 1);
+    QVERIFY(!pardo.acceptsDialCalls());
+    QCOMPARE(pardo.sourceMode("VS"), 3);
+    QCOMPARE(pardo.sourceMode("NV1"), 3);
+
+    deliver(pardo, "ConnectionChange", "MTF:00A0");
+    QCOMPARE(mtfChanged.count(), 2);
+    QVERIFY(pardo.acceptsDialCalls());
+    QCOMPARE(pardo.sourceMode("VS"), 2);
+    QCOMPARE(pardo.audioType(2), QStringLiteral("Pardo"));
+}
+
+void TestUnitModels::displayChoice()
+{
+    const auto displayOf = [this](RondelUnit& unit, const QString& typeGT) -> Display* {
+        unit.attach(m_server.get());
+        bringUp(unit, "AcronymPU:X\nTypeGT:" + typeGT);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return unit.display();
+    };
+    Tolva rasto(Ip);
+    QVERIFY(qobject_cast<DisplayRasto*>(displayOf(rasto, "Rasto 2")));
+    Corvi corvi(QHostAddress("127.0.0.3"));
+    QVERIFY(qobject_cast<DisplayRasto*>(displayOf(corvi, "Rasto")));
+    Pardo plain(QHostAddress("127.0.0.4"));
+    Display* base = displayOf(plain, "rasto");
+    QCOMPARE(base->metaObject(), &Display::staticMetaObject);
+    QCOMPARE(base->calls(), plain.calls());
+    Lumo lumo(QHostAddress("127.0.0.5"));
+    QVERIFY(qobject_cast<DisplayLumo*>(displayOf(lumo, "Rasto")));
+    Fenno fenno(QHostAddress("127.0.0.6"));
+    Display* screen = displayOf(fenno, "");
+    QVERIFY(qobject_cast<DisplayFenno*>(screen));
+    QCOMPARE(screen->calls(), fenno.calls());
+    QCOMPARE(screen->parent(), &fenno);
+    // The new display was started: it sent its language.
+    QVERIFY(!m_server->sent(fenno.ip()).filter("DisplayLanguage").isEmpty());
+}
+
+void TestUnitModels::doorLock()
+{
+    Melde melde(Ip);
+    Tolva tolva(QHostAddress(QStringLiteral("127.0.0.3")));
+    melde.attach(m_server.get());
+    tolva.attach(m_server.get());
+    melde.openDoor();
+    tolva.openDoor();
+    QCOMPARE(m_server->take(Ip), QStringList({"DoorLock|Action:Open\nTime:4"}));
+    QCOMPARE(m_server->sent(QHostAddress(QStringLiteral("127.0.0.3"))), QStringList());
+}
+
+void TestUnitModels::unconfiguredProbe()
+{
+    UnconfiguredUnit unit(Ip);
+    unit.attach(m_server.get());
+    QSignalSpy basicInfo(&unit, &Unit::basicInfoUpdated);
+    QSignalSpy sendingError(&unit, &UnconfiguredUnit::rondelSendingError);
+    QSignalSpy sendingOK(&unit, &UnconfiguredUnit::rondelSendingOK);
+
+    unit.startProbe();
+    QCOMPARE(m_server->take(Ip), QStringList({"GetStatus|BasicInfo"}));
+    unit.receivedCommand(parsedCommand("BasicInfo", "AcronymPU:Pardo"));
+    QVERIFY(unit.isRondelUnit());
+    QCOMPARE(unit.type(), 5);
+    QCOMPARE(basicInfo.count(), 1);
+    QCOMPARE(m_server->take(Ip), QStringList({"GetStatus|Presence"}));
+
+    unit.unitNotResponding();
+    unit.unitNotResponding();
+    QCOMPARE(sendingError.count(), 1);
+    QVERIFY(unit.hasRondelError());
+    unit.unitStartResponding();
+    QCOMPARE(sendingOK.count(), 1);
+    QCOMPARE(m_server->take(Ip), QStringList({"GetStatus|Presence"}));
+    unit.receivedCommand(parsedCommand("PresenceStatus", "PS:1"));
+    QCOMPARE(unit.probeState(), int(UnconfiguredUnit::Done));
+    QVERIFY(unit.presences()->isPSRegistered());
+
+    // An address that never answers ends its probe as an unknown unit.
+    UnconfiguredUnit silent(QHostAddress(QStringLiteral("127.0.0.5")));
+    silent.attach(m_server.get());
+    QSignalSpy silentInfo(&silent, &Unit::basicInfoUpdated);
+    silent.startProbe();
+    silent.unitNotResponding();
+    QCOMPARE(silent.probeState(), int(UnconfiguredUnit::Done));
+    QCOMPARE(silentInfo.count(), 1);
+    QVERIFY(silentInfo.at(0).at(0).value<BasicInfo>().acronymPU.isEmpty());
+    silent.unitStartResponding();
+    QCOMPARE(silent.probeState(), int(UnconfiguredUnit::BasicInfoAsked));
+    QVERIFY(silent.isRondelUnit());
+}
+
+QTEST_GUILESS_MAIN(TestUnitModels)
+#include "tst_unitmodels.moc"
