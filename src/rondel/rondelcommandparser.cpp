@@ -1,7 +1,52 @@
 #include "rondel/rondelcommandparser.h"
 
 #include "rondel/parsers.h"
+#include "rondel/records.h"
 #include "rondel/rondelformat.h"
+
+namespace {
+
+// Every datagram of a series but the first carries a "Continue" line.
+bool continuesSeries(const QByteArray& text)
+{
+    for (const QByteArray& line : text.split('\n')) {
+        if (line.trimmed() == "Continue")
+            return true;
+    }
+    return false;
+}
+
+template<typename Table>
+QVariant unite(const QVariant& earlier, const QVariant& next)
+{
+    Table table = earlier.value<Table>();
+    const Table more = next.value<Table>();
+    for (auto it = more.constBegin(); it != more.constEnd(); ++it)
+        table.insert(it.key(), it.value());
+    return QVariant::fromValue(table);
+}
+
+// A unit sends a long list one element per datagram; each datagram parses
+// into a record of its own. Lists and tables gather the elements of the
+// whole series (a later entry replaces an earlier one of the same key), so
+// that no element is lost; any other record is replaced by the newest.
+QVariant joined(const QVariant& earlier, const QVariant& next)
+{
+    if (!earlier.isValid() || earlier.userType() != next.userType())
+        return next;
+    if (next.userType() == qMetaTypeId<CallChange>())
+        return unite<CallChange>(earlier, next);
+    if (next.userType() == qMetaTypeId<PMBConfigBT>())
+        return unite<PMBConfigBT>(earlier, next);
+    if (next.userType() == qMetaTypeId<Requests>()) {
+        Requests requests = earlier.value<Requests>();
+        requests += next.value<Requests>();
+        return QVariant::fromValue(requests);
+    }
+    return next;
+}
+
+} // namespace
 
 RondelCommandParser::RondelCommandParser(QObject* parent)
     : QObject(parent)
@@ -63,13 +108,24 @@ void RondelCommandParser::parseDatagram(const QByteArray& datagram)
     }
     emit sendAck(header.msgNo, RondelNoError);
 
+    Command command = parser->command();
+    if (m_pendingParser == parser && continuesSeries(text)) {
+        // A fragment repeated because our acknowledgement got lost is
+        // gathered already.
+        if (text == m_lastFragment)
+            return;
+        command.data = joined(m_gathered, command.data);
+    }
     if (header.notFinished) {
         m_pendingParser = parser;
+        m_gathered = command.data;
+        m_lastFragment = text;
         return;
     }
     m_pendingParser = nullptr;
+    m_gathered = QVariant();
+    m_lastFragment.clear();
 
-    Command command = parser->command();
     command.msgNo = header.msgNo;
     // A unit that missed our acknowledgement sends the same datagram again.
     // A restarted unit may reuse the number and name for a new report; only

@@ -33,6 +33,8 @@ private:
     void addParser(CommandParser* parser);
 
     CommandParser* m_pendingParser = nullptr;
+    QVariant m_gathered;      // the record of the unfinished series so far
+    QByteArray m_lastFragment; // the last "NotFinished" datagram of that series
     Command m_lastCommand;
     QByteArray m_lastText; // the datagram that completed m_lastCommand
     QMap<QString, CommandParser*> m_parsers;

@@ -314,8 +314,10 @@ void TestRondelTransport::deliversFragmentedCommandOnce()
     QCOMPARE(m_listener.commands.size(), 1);
     QCOMPARE(m_listener.commands.at(0).msgNo, 2);
     const Requests requests = m_listener.commands.at(0).record<Requests>();
-    QCOMPARE(requests.size(), 1);
-    QCOMPARE(requests.at(0).type, int(Request::ModeNight));
+    QCOMPARE(requests.size(), 3);
+    QCOMPARE(requests.at(0).type, int(Request::StartPA));
+    QCOMPARE(requests.at(1).type, int(Request::ModeDay));
+    QCOMPARE(requests.at(2).type, int(Request::ModeNight));
 }
 
 void TestRondelTransport::unregisteredAddressReachesPublicListener()
