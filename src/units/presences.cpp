@@ -30,6 +30,9 @@ int Presences::reload(const QVariant& value)
 
 void Presences::statusReceived(const Command& command)
 {
+    // Models without presence buttons keep what is configured for them.
+    if (m_unit && !m_unit->reportsPresenceStatus())
+        return;
     const PresenceStatus status = command.record<PresenceStatus>();
     const bool ppChanged = status.pp != m_registeredPP;
     const bool psChanged = status.ps != m_registeredPS;

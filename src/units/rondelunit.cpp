@@ -160,6 +160,10 @@ void RondelUnit::unitStartResponding()
 void RondelUnit::startStatusRetrieval()
 {
     m_syncPending = true;
+    // What waited for the previous reading is older than what this one
+    // reads: replayed afterwards, a stale "cancelled" would end a call the
+    // unit raised again in the meantime.
+    m_pendingCommands.clear();
     m_statusRetrieval->start();
 }
 

@@ -21,7 +21,7 @@ RondelUnitStatusRetrieval::RondelUnitStatusRetrieval(RondelUnit* unit, QObject* 
     connect(&m_startDelay, &QTimer::timeout, this, &RondelUnitStatusRetrieval::sendRequest);
     connect(m_unit, &RondelUnit::communicationRestored, this, [this] {
         if (isRunning())
-            start();
+            m_unit->startStatusRetrieval();
     });
 }
 

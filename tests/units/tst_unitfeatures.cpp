@@ -394,6 +394,14 @@ void TestUnitFeatures::presences()
     QCOMPARE(lumo.presences()->presenceIcon(), QLatin1Char('L'));
     QCOMPARE(lumo.unitInfo().presenceIcon, QLatin1Char('L'));
     QCOMPARE(lumo.presences()->reload(QVariantMap{{"pp", true}, {"pl", true}}), 0);
+
+    // A model that reports no presence status has its presences from the
+    // configuration only: a stray report registers nobody.
+    QSignalSpy lumoPS(lumo.presences(), &Presences::registeredPS);
+    lumo.presences()->statusReceived(parsedCommand("PresenceStatus", "PS:1\nPP:1"));
+    QCOMPARE(lumoPS.count(), 0);
+    QVERIFY(!lumo.presences()->isPSRegistered());
+    QVERIFY(!lumo.presences()->registeredPPFlag());
 }
 
 QTEST_GUILESS_MAIN(TestUnitFeatures)

@@ -52,6 +52,7 @@ private slots:
     void newOwnCallDuringTalkFallsOutOfSync();
     void deviceCodes();
     void heldCallsAtRetrieval();
+    void restartedRetrievalDropsStaleReports();
     void dialCalls();
     void callSignalsBecomeCommands();
     void displayInfoAndUnitInfo();
@@ -202,6 +203,47 @@ void TestUnitModels::heldCallsAtRetrieval()
     QVERIFY(deska.calls()->ownCall().persistsAfterTalk());
     QCOMPARE(deska.calls()->ownCall().sourceMode(), 3);
     QCOMPARE(m_server->sent(deskaIp).filter("CallHandle"), QStringList());
+}
+
+void TestUnitModels::restartedRetrievalDropsStaleReports()
+{
+    Tolva unit(Ip);
+    unit.attach(m_server.get());
+    const auto readState = [&unit](const QString& callStatus) {
+        unit.receivedCommand(parsedCommand("BasicInfo", "AcronymPU:Tolva"));
+        unit.receivedCommand(parsedCommand("PresenceStatus", "PS:0"));
+        unit.receivedCommand(parsedCommand("CallStatus", callStatus));
+        unit.receivedCommand(parsedCommand("Notifications", "CallStatus NOT_CONNECTED"));
+    };
+
+    // Read, then the device call is reported cancelled while the state
+    // waits to be applied; the unit is read again (it fell out of step)
+    // after the patient called once more.
+    unit.startStatusRetrieval();
+    readState("NV1:1");
+    unit.receivedCommand(parsedCommand("CallChange", "NV1:0"));
+    QCOMPARE(unit.pendingCommandCount(), 1);
+    unit.startStatusRetrieval();
+    QCOMPARE(unit.pendingCommandCount(), 0);
+    readState("NV1:1");
+    unit.initialiseFromBasicInfo();
+    unit.applyRetrievedState();
+    QVERIFY(unit.calls()->hasNVCall("NV1"));
+
+    // The same when the retrieval restarts because the unit answers again.
+    unit.startStatusRetrieval();
+    unit.receivedCommand(parsedCommand("BasicInfo", "AcronymPU:Tolva"));
+    unit.receivedCommand(parsedCommand("PresenceStatus", "PS:0"));
+    unit.receivedCommand(parsedCommand("CallStatus", "NV1:1"));
+    unit.receivedCommand(parsedCommand("CallChange", "NV1:0"));
+    QCOMPARE(unit.pendingCommandCount(), 1);
+    unit.unitNotResponding();
+    unit.unitStartResponding();
+    QCOMPARE(unit.statusRetrieval()->state(), int(RondelUnitStatusRetrieval::BasicInfoAsked));
+    QCOMPARE(unit.pendingCommandCount(), 0);
+    readState("NV1:1");
+    unit.applyRetrievedState();
+    QVERIFY(unit.calls()->hasNVCall("NV1"));
 }
 
 void TestUnitModels::dialCalls()
