@@ -128,6 +128,9 @@ void Unit::setDisplay(Display* display)
 {
     if (!display || display == m_display)
         return;
+    // The old driver goes later, but must stop following the calls now so
+    // that it sends nothing more to the unit.
+    m_display->setCalls(nullptr);
     m_display->deleteLater();
     m_display = display;
     m_display->setParent(this);
