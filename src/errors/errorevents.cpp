@@ -1,5 +1,6 @@
 #include "errors/errorevents.h"
 
+#include "app/clock.h"
 #include "units/unit.h"
 
 QString ErrorEvent::typeName() const
@@ -9,7 +10,7 @@ QString ErrorEvent::typeName() const
 
 ErrorEvents::ErrorEvents(QObject* parent)
     : QObject(parent)
-    , m_clock([] { return QDateTime::currentDateTime(); })
+    , m_clock([] { return ::Clock::now(); })
 {
     qRegisterMetaType<ErrorEvent>();
 }

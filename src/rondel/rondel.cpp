@@ -1,5 +1,6 @@
 #include "rondel/rondel.h"
 
+#include "app/clock.h"
 #include "app/constants.h"
 #include "rondel/rondelformat.h"
 #include "rondel/rondelserver.h"
@@ -235,7 +236,7 @@ void Rondel::displayWardsClear()
 void Rondel::displayDateTime(int brightness, const QString& name)
 {
     log("displayDateTime");
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = Clock::now();
     QString payload = line(QStringLiteral("Date"), now.date().toString(QStringLiteral("d.M.yyyy")));
     payload += line(QStringLiteral("Time"), now.time().toString(QStringLiteral("h:mm:ss")));
     payload += line(QStringLiteral("Bright1"), QStringLiteral("20:00,") + QString::number(brightness));

@@ -1,5 +1,6 @@
 #include "rondel/rondelmqttlogger.h"
 
+#include "app/clock.h"
 #include "mqtt/mqttpublisher.h"
 
 #include <QJsonDocument>
@@ -10,7 +11,7 @@
 RondelMqttLogger::RondelMqttLogger(MqttPublisher* publisher, QObject* parent)
     : RondelLogger(parent)
     , m_publisher(publisher)
-    , m_clock([] { return QDateTime::currentDateTime(); })
+    , m_clock([] { return ::Clock::now(); })
 {
 }
 
