@@ -1,6 +1,7 @@
 #include "config/jsonfile.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QSaveFile>
@@ -32,9 +33,18 @@ QVariant fromJson(const QByteArray& bytes)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError)
-        throw static_cast<int>(error.error);
-    return document.toVariant();
+    if (error.error == QJsonParseError::NoError)
+        return document.toVariant();
+    // The document parser takes only an object or an array at the top, but
+    // a lone number, string, boolean or null is a valid document too. It is
+    // one when the bytes wrapped in brackets form an array of exactly one
+    // element; an empty input gives an empty array and stays an error.
+    QJsonParseError wrappedError;
+    const QJsonDocument wrapped =
+        QJsonDocument::fromJson('[' + bytes + ']', &wrappedError);
+    if (wrappedError.error == QJsonParseError::NoError && wrapped.array().size() == 1)
+        return wrapped.array().first().toVariant();
+    throw static_cast<int>(error.error);
 }
 
 QByteArray toJson(const QVariant& value)

@@ -113,6 +113,12 @@ void TestConfigLoader::arrayFileMissesEverySectionWithoutBeingInvalid()
     writeConfig(R"([{"settings": {}}])");
     m_loader->load();
     QCOMPARE(warnings(), AllMissingLines);
+
+    // A lone number is valid JSON as well, just not an object.
+    m_log->clear();
+    writeConfig("7");
+    m_loader->load();
+    QCOMPARE(warnings(), AllMissingLines);
 }
 
 void TestConfigLoader::eachMissingSectionAlone_data()

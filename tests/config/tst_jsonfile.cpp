@@ -33,6 +33,8 @@ void TestJsonFile::fromJsonThrowsTheParserCode_data()
     QTest::newRow("missing value") << QByteArray("{\"a\": }");
     QTest::newRow("garbage after") << QByteArray("{} x");
     QTest::newRow("empty") << QByteArray();
+    QTest::newRow("two scalars") << QByteArray("1, 2");
+    QTest::newRow("bare word") << QByteArray("yes");
 }
 
 void TestJsonFile::fromJsonThrowsTheParserCode()
@@ -54,6 +56,10 @@ void TestJsonFile::fromJsonAcceptsAnyTopLevel()
 {
     QCOMPARE(fromJson("[1,2]").toList().size(), 2);
     QCOMPARE(fromJson("{\"k\":\"v\"}").toMap().value("k").toString(), QString("v"));
+    QCOMPARE(fromJson("42").toInt(), 42);
+    QCOMPARE(fromJson(" \"text\" "), QVariant(QString("text")));
+    QCOMPARE(fromJson("false"), QVariant(false));
+    QVERIFY(fromJson("null").isNull());
 }
 
 void TestJsonFile::readJsonFileThrowsOnEmptyOrMissingFile()
