@@ -137,8 +137,9 @@ void Orvanta::bindRondelSocket()
     qCritical() << "Rondel socket bind Failed!";
     if (m_rondelSocket->bind(options.rondelAddress, options.rondelPort))
         return;
-    while (!m_rondelSocket->bind(options.rondelAddress, options.rondelPort))
+    do
         sleep(1000);
+    while (!m_rondelSocket->bind(options.rondelAddress, options.rondelPort));
 }
 
 void Orvanta::loadPersistentSettings()
