@@ -48,7 +48,7 @@ void TestStartup::bindRetriesUntilThePortIsFree()
 
     QCOMPARE(criticalLinesWhileBlocked, 1);
     QVERIFY(!initialisationWhileBlocked);
-    QVERIFY2(bindDelay < 1500, qPrintable(QString::number(bindDelay)));
+    QVERIFY2(bindDelay < 1800, qPrintable(QString::number(bindDelay)));
     QCOMPARE(log.count("Critical Rondel socket bind Failed!"), 1);
 
     const QStringList lines = log.lines();
