@@ -29,6 +29,12 @@ void RondelServer::removeCommandListener(const QHostAddress& ip)
     m_commandListeners.remove(ip);
 }
 
+void RondelServer::removeCommandListener(RondelCmdListener* listener, const QHostAddress& ip)
+{
+    if (m_commandListeners.value(ip) == listener)
+        m_commandListeners.remove(ip);
+}
+
 void RondelServer::addStatusListener(RondelStatusListener* listener, const QHostAddress& ip)
 {
     m_statusListeners.insert(ip, listener);
@@ -37,6 +43,12 @@ void RondelServer::addStatusListener(RondelStatusListener* listener, const QHost
 void RondelServer::removeStatusListener(const QHostAddress& ip)
 {
     m_statusListeners.remove(ip);
+}
+
+void RondelServer::removeStatusListener(RondelStatusListener* listener, const QHostAddress& ip)
+{
+    if (m_statusListeners.value(ip) == listener)
+        m_statusListeners.remove(ip);
 }
 
 void RondelServer::send(const QVariantMap& command, const QHostAddress& ip)

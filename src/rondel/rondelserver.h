@@ -34,8 +34,12 @@ public:
     // must remove themselves before they die.
     void addCommandListener(RondelCmdListener* listener, const QHostAddress& ip);
     void removeCommandListener(const QHostAddress& ip);
+    // Removes the listener only while it is still the one registered for the
+    // address, so a unit going away cannot unhook its successor.
+    void removeCommandListener(RondelCmdListener* listener, const QHostAddress& ip);
     void addStatusListener(RondelStatusListener* listener, const QHostAddress& ip);
     void removeStatusListener(const QHostAddress& ip);
+    void removeStatusListener(RondelStatusListener* listener, const QHostAddress& ip);
     // The listeners registered for ip, or null.
     RondelCmdListener* commandListener(const QHostAddress& ip) const
     {

@@ -29,10 +29,8 @@ void UnconfiguredUnit::detach()
 {
     if (!m_server)
         return;
-    if (m_server->commandListener(ip()) == this)
-        m_server->removeCommandListener(ip());
-    if (m_server->statusListener(ip()) == this)
-        m_server->removeStatusListener(ip());
+    m_server->removeCommandListener(this, ip());
+    m_server->removeStatusListener(this, ip());
 }
 
 void UnconfiguredUnit::startProbe()
