@@ -7,6 +7,21 @@
 
 namespace {
 
+// Sends what there is to show, or the clear command when there is nothing:
+// a unit keeps its last list until told to clear it.
+template <typename Content>
+void sendOrClear(Rondel* sender, const Content& content, void (Rondel::*show)(const Content&),
+                 void (Rondel::*clear)())
+{
+    if (!sender)
+        return;
+    if (content.isEmpty())
+        (sender->*clear)();
+    else
+        (sender->*show)(content);
+}
+
+
 int languageOf(const LanguageSettings* settings)
 {
     return settings ? settings->language() : int(LanguageSettings::Czech);
@@ -132,10 +147,7 @@ void DisplayRasto::showScreen()
         if (!m_sender)
             break;
         m_sender->displayPresences(m_presences);
-        if (m_mutedCalls.isEmpty())
-            m_sender->displayCallsClear();
-        else
-            m_sender->displayCalls(m_mutedCalls);
+        sendOrClear(m_sender, m_mutedCalls, &Rondel::displayCalls, &Rondel::displayCallsClear);
         break;
     case DateTimeScreen:
         sendDateTime();
@@ -220,12 +232,7 @@ void DisplayLumo::sendEverything()
 
 void DisplayLumo::sendCalls()
 {
-    if (!m_sender)
-        return;
-    if (m_activeCalls.isEmpty())
-        m_sender->displayCallsClear();
-    else
-        m_sender->displayCalls(m_activeCalls);
+    sendOrClear(m_sender, m_activeCalls, &Rondel::displayCalls, &Rondel::displayCallsClear);
 }
 
 // ---------------------------------------------------------------- Fenno
@@ -308,40 +315,20 @@ void DisplayFenno::sendEverything()
 
 void DisplayFenno::sendCalls()
 {
-    if (!m_sender)
-        return;
-    if (m_calls.isEmpty())
-        m_sender->displayCallsClear();
-    else
-        m_sender->displayCalls(m_calls);
+    sendOrClear(m_sender, m_calls, &Rondel::displayCalls, &Rondel::displayCallsClear);
 }
 
 void DisplayFenno::sendPresences()
 {
-    if (!m_sender)
-        return;
-    if (m_presences.isEmpty())
-        m_sender->displayPresencesClear();
-    else
-        m_sender->displayPresences(m_presences);
+    sendOrClear(m_sender, m_presences, &Rondel::displayPresences, &Rondel::displayPresencesClear);
 }
 
 void DisplayFenno::sendTalk()
 {
-    if (!m_sender)
-        return;
-    if (m_talk.isEmpty())
-        m_sender->displayTalkClear();
-    else
-        m_sender->displayTalk(m_talk);
+    sendOrClear(m_sender, m_talk, &Rondel::displayTalk, &Rondel::displayTalkClear);
 }
 
 void DisplayFenno::sendWards()
 {
-    if (!m_sender)
-        return;
-    if (m_wards.isEmpty())
-        m_sender->displayWardsClear();
-    else
-        m_sender->displayWards(m_wards);
+    sendOrClear(m_sender, m_wards, &Rondel::displayWards, &Rondel::displayWardsClear);
 }
