@@ -1,6 +1,6 @@
-#include "app/constants.h"
+#include "core/constants.h"
 #include "app/orvanta.h"
-#include "app/runtimeoptions.h"
+#include "core/runtimeoptions.h"
 #include "app/shutdownsignals.h"
 
 #include <QCoreApplication>

@@ -1,10 +1,10 @@
 #include "app/systemfiles.h"
 
-#include "app/constants.h"
-#include "app/runtimeoptions.h"
-#include "config/jsonfile.h"
+#include "core/constants.h"
+#include "core/runtimeoptions.h"
+#include "core/jsonfile.h"
 #include "synthesizer/synthesizer.h"
-#include "units/languagesettings.h"
+#include "units/settings/languagesettings.h"
 #include "wards/wards.h"
 
 #include <QDebug>

@@ -1,7 +1,7 @@
 #include "calls/call.h"
 
-#include "app/clock.h"
-#include "units/callcapable.h"
+#include "core/clock.h"
+#include "calls/callcapable.h"
 
 #include <algorithm>
 

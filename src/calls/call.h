@@ -1,6 +1,6 @@
 #pragma once
 
-#include "calls/calldisplayinfo.h"
+#include "rondel/calldisplayinfo.h"
 #include "calls/callenums.h"
 
 #include <QDateTime>

@@ -1,9 +1,8 @@
 #include "calls/callreceivemodes.h"
 
 #include "calls/call.h"
+#include "calls/callcapable.h"
 #include "calls/calls.h"
-#include "units/presences.h"
-#include "units/unit.h"
 #include "wards/wards.h"
 
 CallReceiveMode::CallReceiveMode(QObject* parent)
@@ -17,7 +16,42 @@ bool CallReceiveMode::accepts(const Call& call) const
     return false;
 }
 
-ConnectedWardsMode::ConnectedWardsMode(Unit* unit, Wards* wards, QObject* parent)
+bool CallReceiveMode::inReach(const Call& call) const
+{
+    Q_UNUSED(call)
+    return false;
+}
+
+bool CallReceiveMode::acceptsByKind(const CallCapable* unit, const Call& call) const
+{
+    if (!unit || !call.source() || call.source() == unit)
+        return false;
+    switch (call.type()) {
+    case CallType::DC:
+        return !call.text().isEmpty() && call.text() == unit->phone() && unit->acceptsDialCalls();
+    case CallType::PA: {
+        if (!unit->acceptsCalls(call) || !inReach(call))
+            return false;
+        const Calls* calls = unit->calls();
+        if (calls->hasTalk())
+            return false;
+        if (calls->hasOwnCall() && !calls->ownCall().isSynthesizerCall())
+            return false;
+        return !calls->hasAudibleNVCall();
+    }
+    case CallType::VK:
+        return unit->isPPRegistered() && inReach(call);
+    case CallType::VS:
+    case CallType::NV:
+        return unit->isPSRegistered() && inReach(call);
+    case CallType::AL:
+        return (unit->isPSRegistered() || unit->isPLConfigured()) && inReach(call);
+    default:
+        return false;
+    }
+}
+
+ConnectedWardsMode::ConnectedWardsMode(CallCapable* unit, Wards* wards, QObject* parent)
     : CallReceiveMode(parent)
     , m_unit(unit)
     , m_wards(wards)
@@ -26,38 +60,7 @@ ConnectedWardsMode::ConnectedWardsMode(Unit* unit, Wards* wards, QObject* parent
 
 bool ConnectedWardsMode::accepts(const Call& call) const
 {
-    return acceptsByKind(call);
-}
-
-bool ConnectedWardsMode::acceptsByKind(const Call& call) const
-{
-    if (!m_unit || !call.source() || call.source() == static_cast<CallCapable*>(m_unit))
-        return false;
-    const Presences* presences = m_unit->presences();
-    switch (call.type()) {
-    case CallType::DC:
-        return !call.text().isEmpty() && call.text() == m_unit->phone()
-            && m_unit->acceptsDialCalls();
-    case CallType::PA: {
-        if (!m_unit->acceptsCalls(call) || !inReach(call))
-            return false;
-        const Calls* calls = m_unit->calls();
-        if (calls->hasTalk())
-            return false;
-        if (calls->hasOwnCall() && !calls->ownCall().isSynthesizerCall())
-            return false;
-        return !calls->hasAudibleNVCall();
-    }
-    case CallType::VK:
-        return presences->isPPRegistered() && inReach(call);
-    case CallType::VS:
-    case CallType::NV:
-        return presences->isPSRegistered() && inReach(call);
-    case CallType::AL:
-        return (presences->isPSRegistered() || presences->isPLConfigured()) && inReach(call);
-    default:
-        return false;
-    }
+    return acceptsByKind(m_unit, call);
 }
 
 bool ConnectedWardsMode::inReach(const Call& call) const
@@ -69,10 +72,17 @@ bool ConnectedWardsMode::inReach(const Call& call) const
     return m_wards && m_wards->areConnected(own, source);
 }
 
-CollectingUnitMode::CollectingUnitMode(Unit* unit, const QStringList& wardIds, QObject* parent)
-    : ConnectedWardsMode(unit, nullptr, parent)
+CollectingUnitMode::CollectingUnitMode(CallCapable* unit, const QStringList& wardIds,
+                                       QObject* parent)
+    : CallReceiveMode(parent)
+    , m_unit(unit)
     , m_wardIds(wardIds)
 {
+}
+
+bool CollectingUnitMode::accepts(const Call& call) const
+{
+    return acceptsByKind(m_unit, call);
 }
 
 bool CollectingUnitMode::inReach(const Call& call) const

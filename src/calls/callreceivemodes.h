@@ -4,7 +4,7 @@
 #include <QStringList>
 
 class Call;
-class Unit;
+class CallCapable;
 class Wards;
 
 // Decides whether one unit receives (shows, rings for, may answer) a call
@@ -16,37 +16,42 @@ public:
     explicit CallReceiveMode(QObject* parent = nullptr);
 
     virtual bool accepts(const Call& call) const;
+
+protected:
+    // The tests shared by the ward-based modes: each kind only when the
+    // right staff is present at the unit, and only when inReach() says so.
+    bool acceptsByKind(const CallCapable* unit, const Call& call) const;
+    // Whether the unit is in reach of the call's ward.
+    virtual bool inReach(const Call& call) const;
 };
 
 // The normal mode: calls of the unit's own ward and of the wards connected
-// with it, each kind only when the right staff is present.
+// with it.
 class ConnectedWardsMode : public CallReceiveMode
 {
     Q_OBJECT
 public:
-    ConnectedWardsMode(Unit* unit, Wards* wards, QObject* parent = nullptr);
+    ConnectedWardsMode(CallCapable* unit, Wards* wards, QObject* parent = nullptr);
 
     bool accepts(const Call& call) const override;
 
 protected:
-    // Whether the unit is in reach of the call's ward.
-    virtual bool inReach(const Call& call) const;
-    // The tests shared by both ward-based modes, around inReach().
-    bool acceptsByKind(const Call& call) const;
-
-    Unit* m_unit;
+    bool inReach(const Call& call) const override;
 
 private:
+    CallCapable* m_unit;
     Wards* m_wards;
 };
 
 // A collector unit: the calls of a configured list of wards, whatever their
 // connection.
-class CollectingUnitMode : public ConnectedWardsMode
+class CollectingUnitMode : public CallReceiveMode
 {
     Q_OBJECT
 public:
-    CollectingUnitMode(Unit* unit, const QStringList& wardIds, QObject* parent = nullptr);
+    CollectingUnitMode(CallCapable* unit, const QStringList& wardIds, QObject* parent = nullptr);
+
+    bool accepts(const Call& call) const override;
 
     void setWards(const QStringList& wardIds) { m_wardIds = wardIds; }
     const QStringList& wardIds() const { return m_wardIds; }
@@ -55,5 +60,6 @@ protected:
     bool inReach(const Call& call) const override;
 
 private:
+    CallCapable* m_unit;
     QStringList m_wardIds;
 };

@@ -1,6 +1,6 @@
 #include "calls/calls.h"
 
-#include "units/callcapable.h"
+#include "calls/callcapable.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include "errors/errorevents.h"
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "units/unit.h"
 
 QString ErrorEvent::typeName() const

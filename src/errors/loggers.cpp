@@ -1,6 +1,6 @@
 #include "errors/loggers.h"
 
-#include "config/jsonfile.h"
+#include "core/jsonfile.h"
 #include "mqtt/mqttpublisher.h"
 
 #include <QTextStream>

@@ -1,6 +1,6 @@
 #include "rondel/parsers.h"
 
-#include "app/constants.h"
+#include "core/constants.h"
 #include "rondel/records.h"
 #include "rondel/rondelformat.h"
 

@@ -1,7 +1,7 @@
 #include "rondel/rondel.h"
 
-#include "app/clock.h"
-#include "app/constants.h"
+#include "core/clock.h"
+#include "core/constants.h"
 #include "rondel/rondelformat.h"
 #include "rondel/rondelserver.h"
 

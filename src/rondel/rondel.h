@@ -1,6 +1,6 @@
 #pragma once
 
-#include "calls/calldisplayinfo.h"
+#include "rondel/calldisplayinfo.h"
 #include "rondel/records.h"
 
 #include <QHostAddress>

@@ -1,6 +1,6 @@
 #include "rondel/rondelformat.h"
 
-#include "app/constants.h"
+#include "core/constants.h"
 
 #include <QList>
 

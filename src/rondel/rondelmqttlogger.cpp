@@ -1,6 +1,6 @@
 #include "rondel/rondelmqttlogger.h"
 
-#include "app/clock.h"
+#include "core/clock.h"
 #include "mqtt/mqttpublisher.h"
 
 #include <QJsonDocument>

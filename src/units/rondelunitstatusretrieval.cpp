@@ -1,6 +1,6 @@
 #include "units/rondelunitstatusretrieval.h"
 
-#include "app/constants.h"
+#include "core/constants.h"
 #include "rondel/rondel.h"
 #include "units/rondelunit.h"
 

@@ -1,9 +1,9 @@
 #include "units/unconfiguredunit.h"
 
-#include "app/constants.h"
+#include "core/constants.h"
 #include "rondel/rondel.h"
 #include "rondel/rondelserver.h"
-#include "units/presences.h"
+#include "units/features/presences.h"
 
 UnconfiguredUnit::UnconfiguredUnit(const QHostAddress& ip, QObject* parent)
     : Unit(ip, parent)

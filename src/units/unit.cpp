@@ -3,11 +3,11 @@
 #include "calls/call.h"
 #include "calls/callreceivemodes.h"
 #include "calls/calls.h"
-#include "units/connecteddevices.h"
-#include "units/display.h"
-#include "units/nvsettings.h"
-#include "units/presences.h"
-#include "units/unitsettings.h"
+#include "units/features/connecteddevices.h"
+#include "units/displays/display.h"
+#include "units/settings/nvsettings.h"
+#include "units/features/presences.h"
+#include "units/settings/unitsettings.h"
 
 #include <QStringList>
 
@@ -60,6 +60,21 @@ QString Unit::typeText(int type)
 bool Unit::hasPresence() const
 {
     return m_presences->hasPresence();
+}
+
+bool Unit::isPPRegistered() const
+{
+    return m_presences->isPPRegistered();
+}
+
+bool Unit::isPSRegistered() const
+{
+    return m_presences->isPSRegistered();
+}
+
+bool Unit::isPLConfigured() const
+{
+    return m_presences->isPLConfigured();
 }
 
 QString Unit::audioType(int mode) const

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "calls/calldisplayinfo.h"
+#include "rondel/calldisplayinfo.h"
 #include "rondel/records.h"
-#include "units/callcapable.h"
+#include "calls/callcapable.h"
 #include "units/unitinfo.h"
 
 #include <QHostAddress>
@@ -61,6 +61,11 @@ public:
     CallReceiveMode* callReceiveMode() const override { return m_callReceiveMode; }
     int sourceMode(const QString& code) const override;
     CallDisplayInfo displayInfo(const Call& call) const override;
+    bool isPPRegistered() const override;
+    bool isPSRegistered() const override;
+    bool isPLConfigured() const override;
+    bool acceptsDialCalls() const override { return true; }
+    bool acceptsCalls(const Call& call) const override;
 
     virtual bool isRondelUnit() const { return false; }
     virtual bool hasRondelError() const { return false; }
@@ -68,10 +73,6 @@ public:
     virtual int type() const { return NoType; }
     virtual bool usesPresenceMode() const { return false; }
     virtual bool reportsPresenceStatus() const { return true; }
-    // Asked for a dial call addressed to this unit's phone number.
-    virtual bool acceptsDialCalls() const { return true; }
-    // Asked before a PA is delivered to this unit.
-    virtual bool acceptsCalls(const Call& call) const;
 
     // The installation-wide settings, not owned; set right after creation.
     void setInstallationSettings(LanguageSettings* language, NamedaysSettings* namedays,

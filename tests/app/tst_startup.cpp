@@ -1,5 +1,5 @@
 #include "app/orvanta.h"
-#include "app/runtimeoptions.h"
+#include "core/runtimeoptions.h"
 #include "support/logcapture.h"
 #include "support/temproot.h"
 

@@ -1,4 +1,4 @@
-#include "app/clock.h"
+#include "core/clock.h"
 #include "calls/call.h"
 #include "calls/talkvolumes.h"
 #include "support/fakecallcapable.h"

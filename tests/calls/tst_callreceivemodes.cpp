@@ -1,8 +1,8 @@
 #include "calls/call.h"
 #include "calls/callreceivemodes.h"
 #include "calls/calls.h"
-#include "units/presences.h"
-#include "units/unitmodels.h"
+#include "units/features/presences.h"
+#include "units/models/unitmodels.h"
 #include "wards/room.h"
 #include "wards/wards.h"
 
@@ -209,6 +209,8 @@ void TestCallReceiveModes::collectorTakesItsWards()
     Lumo* collector = addUnit(5, m_roomC.get(), {{"pl", true}});
     auto* mode = new CollectingUnitMode(collector, {"3", "5"});
     collector->setCallReceiveMode(mode);
+    // A reload tells the modes apart by type: a collector is no ward-connected mode.
+    QVERIFY(!qobject_cast<ConnectedWardsMode*>(collector->callReceiveMode()));
 
     QVERIFY(collector->callReceiveMode()->accepts(Call(CallType::AL, "AL", inWard3)));
     QVERIFY(collector->callReceiveMode()->accepts(Call(CallType::AL, "AL", inWard5)));

@@ -1,10 +1,10 @@
-#include "app/constants.h"
+#include "core/constants.h"
 #include "config/configloader.h"
 #include "support/logcapture.h"
 #include "support/temproot.h"
-#include "units/backlightsettings.h"
-#include "units/calllimitssettings.h"
-#include "units/languagesettings.h"
+#include "units/settings/backlightsettings.h"
+#include "units/settings/calllimitssettings.h"
+#include "units/settings/languagesettings.h"
 
 #include <QSignalSpy>
 #include <QtTest>

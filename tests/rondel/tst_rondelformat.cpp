@@ -1,4 +1,4 @@
-#include "app/constants.h"
+#include "core/constants.h"
 #include "rondel/rondelformat.h"
 
 #include <QtTest>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "calls/call.h"
-#include "calls/calldisplayinfo.h"
-#include "units/callcapable.h"
+#include "rondel/calldisplayinfo.h"
+#include "calls/callcapable.h"
 
 #include <QHostAddress>
 #include <QString>
@@ -38,6 +38,11 @@ public:
         return info;
     }
 
+    bool isPPRegistered() const override { return ppRegistered; }
+    bool isPSRegistered() const override { return psRegistered; }
+    bool isPLConfigured() const override { return plConfigured; }
+    bool acceptsCalls(const Call&) const override { return true; }
+
     QHostAddress address;
     Location place;
     QString phoneNumber;
@@ -45,6 +50,9 @@ public:
     QString audio = QStringLiteral("Tolva/Brisa");
     QString mtfAudioType = QStringLiteral("Tolva-MTF");
     bool presence = false;
+    bool ppRegistered = false;
+    bool psRegistered = false;
+    bool plConfigured = false;
     bool doorLock = false;
     Calls* callRegistry = nullptr;
     mutable int displayInfoRequests = 0;

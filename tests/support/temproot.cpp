@@ -1,6 +1,6 @@
 #include "support/temproot.h"
 
-#include "app/runtimeoptions.h"
+#include "core/runtimeoptions.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "support/unitbus.h"
 
-#include "app/constants.h"
+#include "core/constants.h"
 #include "rondel/parsers.h"
 #include "rondel/rondelcommandparser.h"
 #include "rondel/udpsocket.h"

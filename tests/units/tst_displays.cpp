@@ -1,4 +1,4 @@
-#include "app/clock.h"
+#include "core/clock.h"
 #include "calls/calls.h"
 #include "rondel/rondel.h"
 #include "rondel/rondelserver.h"
@@ -6,9 +6,9 @@
 #include "support/fakecallcapable.h"
 #include "support/fakeunit.h"
 #include "support/temproot.h"
-#include "units/displays.h"
-#include "units/languagesettings.h"
-#include "units/namedayssettings.h"
+#include "units/displays/displays.h"
+#include "units/settings/languagesettings.h"
+#include "units/settings/namedayssettings.h"
 
 #include <QRegularExpression>
 #include <QUdpSocket>

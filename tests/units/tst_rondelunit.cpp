@@ -4,10 +4,10 @@
 #include "support/fakeunit.h"
 #include "support/logcapture.h"
 #include "support/unitbus.h"
-#include "units/light.h"
-#include "units/presences.h"
+#include "units/features/light.h"
+#include "units/features/presences.h"
 #include "units/rondelunitstatusretrieval.h"
-#include "units/unitmodels.h"
+#include "units/models/unitmodels.h"
 
 #include <QtTest>
 

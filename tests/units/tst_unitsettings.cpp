@@ -1,10 +1,10 @@
-#include "app/constants.h"
-#include "app/runtimeoptions.h"
+#include "core/constants.h"
+#include "core/runtimeoptions.h"
 #include "support/temproot.h"
-#include "units/corvisettings.h"
-#include "units/namedayssettings.h"
-#include "units/nvsettings.h"
-#include "units/radiossettings.h"
+#include "units/settings/corvisettings.h"
+#include "units/settings/namedayssettings.h"
+#include "units/settings/nvsettings.h"
+#include "units/settings/radiossettings.h"
 
 #include <QtTest>
 

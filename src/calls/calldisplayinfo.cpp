@@ -1,7 +1,0 @@
-#include "calls/calldisplayinfo.h"
-
-bool CallDisplayInfo::isKnownIcon(QChar icon)
-{
-    static const QString known = QStringLiteral("AELNOPSTUVXaenoptv");
-    return !icon.isNull() && known.contains(icon);
-}

@@ -1,0 +1,144 @@
+#include "core/jsonfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+class TestJsonFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fromJsonThrowsTheParserCode_data();
+    void fromJsonThrowsTheParserCode();
+    void fromJsonAcceptsAnyTopLevel();
+    void readJsonFileThrowsOnEmptyOrMissingFile();
+    void readJsonFileTrimsAndConverts();
+    void toJsonIsCompact();
+    void writeFileReplacesContentWithoutLeftovers();
+    void writeFileIntoMissingFolderFailsQuietly();
+    void failedWriteKeepsThePreviousFile();
+};
+
+void TestJsonFile::fromJsonThrowsTheParserCode_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("unterminated object") << QByteArray("{\"a\": 1");
+    QTest::newRow("missing value") << QByteArray("{\"a\": }");
+    QTest::newRow("garbage after") << QByteArray("{} x");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("two scalars") << QByteArray("1, 2");
+    QTest::newRow("bare word") << QByteArray("yes");
+}
+
+void TestJsonFile::fromJsonThrowsTheParserCode()
+{
+    QFETCH(QByteArray, bytes);
+    QJsonParseError parser;
+    QJsonDocument::fromJson(bytes, &parser);
+    const int code = parser.error;
+    QVERIFY(code != QJsonParseError::NoError);
+    try {
+        fromJson(bytes);
+        QFAIL("no exception");
+    } catch (int thrown) {
+        QCOMPARE(thrown, code);
+    }
+}
+
+void TestJsonFile::fromJsonAcceptsAnyTopLevel()
+{
+    QCOMPARE(fromJson("[1,2]").toList().size(), 2);
+    QCOMPARE(fromJson("{\"k\":\"v\"}").toMap().value("k").toString(), QString("v"));
+    QCOMPARE(fromJson("42").toInt(), 42);
+    QCOMPARE(fromJson(" \"text\" "), QVariant(QString("text")));
+    QCOMPARE(fromJson("false"), QVariant(false));
+    QVERIFY(fromJson("null").isNull());
+}
+
+void TestJsonFile::readJsonFileThrowsOnEmptyOrMissingFile()
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath("missing.json");
+    QVERIFY_EXCEPTION_THROWN(readJsonFile(missing), int);
+
+    const QString empty = dir.filePath("empty.json");
+    QVERIFY(writeFile(empty, "  \n"));
+    QVERIFY_EXCEPTION_THROWN(readJsonFile(empty), int);
+}
+
+void TestJsonFile::readJsonFileTrimsAndConverts()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("c.json");
+    QVERIFY(writeFile(path, "\n  {\"wards\": [{\"id\": \"a\"}]}  \n\n"));
+    const QVariantMap map = readJsonFile(path);
+    QCOMPARE(map.value("wards").toList().first().toMap().value("id").toString(), QString("a"));
+
+    // A valid document that is not an object reads as an empty map.
+    QVERIFY(writeFile(path, "[1, 2, 3]"));
+    QVERIFY(readJsonFile(path).isEmpty());
+}
+
+void TestJsonFile::toJsonIsCompact()
+{
+    QVariantMap ward;
+    ward.insert("id", "w1");
+    ward.insert("connected", true);
+    ward.insert("mode", "Day");
+    QVariantMap root;
+    root.insert("wards", QVariantList{ward});
+    QCOMPARE(toJson(root), QByteArray(R"({"wards":[{"connected":true,"id":"w1","mode":"Day"}]})"));
+}
+
+void TestJsonFile::writeFileReplacesContentWithoutLeftovers()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("settings.conf");
+    QVERIFY(writeFile(path, "a much longer first content"));
+    QVERIFY(writeFile(path, "short"));
+    QCOMPARE(readFile(path), QByteArray("short"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"settings.conf"});
+}
+
+void TestJsonFile::writeFileIntoMissingFolderFailsQuietly()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("no/such/folder/settings.conf");
+    QVERIFY(!writeFile(path, "x"));
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(readFile(path), QByteArray());
+}
+
+void TestJsonFile::failedWriteKeepsThePreviousFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("settings.conf");
+    const QByteArray previous = R"({"wards":[{"connected":true,"id":"w1","mode":"Night"}]})";
+    QVERIFY(writeFile(path, previous));
+
+    // Make the disk "full" for this process: writes beyond 64 bytes fail
+    // with EFBIG (SIGXFSZ ignored so the process survives), as a full disk or
+    // an interrupted write would.
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit original;
+    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &original), 0);
+    rlimit limited = original;
+    limited.rlim_cur = 64;
+    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool written = writeFile(path, QByteArray(4096, 'x'));
+    ::setrlimit(RLIMIT_FSIZE, &original);
+
+    QVERIFY(!written);
+    QCOMPARE(readFile(path), previous);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"settings.conf"});
+}
+
+QTEST_GUILESS_MAIN(TestJsonFile)
+#include "tst_jsonfile.moc"
