@@ -86,7 +86,7 @@ void TestSimCore::everyModelComesUpAndCalls()
     QTRY_VERIFY(unit->calls()->ownCall().isAL());
     QCOMPARE(console.execute("cancel 127.0.0.4").error, QString());
     QTRY_VERIFY(!unit->calls()->hasOwnCall());
-    QCOMPARE(simulated->link()->queued(), 0);
+    QTRY_COMPARE(simulated->link()->queued(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSimCore)

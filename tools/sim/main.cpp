@@ -8,6 +8,7 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
 
 namespace {
@@ -171,7 +172,7 @@ int main(int argc, char* argv[])
     QObject::connect(&console, &SimConsole::quitRequested, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     if (!quiet)
-        printLine(stdout, QStringLiteral("orvanta-sim: %1 units, core at %2:%3; type 'help' for commands")
+        printLine(stdout, QStringLiteral("orvanta-sim: %1 unit(s), core at %2:%3; type 'help' for commands")
                               .arg(simulator.units().size())
                               .arg(core.toString())
                               .arg(port));

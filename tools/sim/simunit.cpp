@@ -674,7 +674,8 @@ QString SimUnit::summary() const
         parts.append(QStringLiteral("unplugged"));
     if (!m_ownCalls.isEmpty())
         parts.append(QStringLiteral("own calls ") + m_ownCalls.keys().join(QLatin1Char(',')));
-    parts.append(QStringLiteral("shows %1 call(s)").arg(m_calls.size()));
+    parts.append(m_calls.isEmpty() ? QStringLiteral("no calls shown")
+                                   : QStringLiteral("%1 call(s) shown").arg(m_calls.size()));
     if (!m_talk.isEmpty() || m_voice != Voice::None)
         parts.append(QStringLiteral("voice ") + voiceText(m_voice).toLower());
     if (!m_lights.isEmpty())
@@ -713,7 +714,7 @@ QStringList SimUnit::details() const
         indent + QStringLiteral("lights: ") + orNone(m_lights.join(QLatin1Char(' ')))
             + QStringLiteral("; buzzer: ") + orNone(m_buzzer) + QStringLiteral("; volume ")
             + orNone(m_volume),
-        indent + QStringLiteral("voice: ") + voiceText(m_voice).toLower()
+        indent + QStringLiteral("voice: ") + (m_voice == Voice::None ? QStringLiteral("none") : voiceText(m_voice).toLower())
             + (m_voicePeer.isEmpty() ? QString() : QStringLiteral(" ") + m_voicePeer)
             + QStringLiteral("; door: ") + (doorOpen ? QStringLiteral("open") : QStringLiteral("closed")),
         indent + QStringLiteral("presence mode: ") + orNone(m_mode) + QStringLiteral("; config: ")
