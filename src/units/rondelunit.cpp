@@ -171,13 +171,12 @@ void RondelUnit::receivedCommand(const Command& command)
         const int state = m_statusRetrieval->state();
         if (m_statusRetrieval->receivedCommand(command))
             return;
-        // Once the call status (or the presence status) has been read, a
-        // change reported afterwards is newer than what will be applied:
-        // dropping it would lose a call raised during the retrieval.
-        const bool callsRead = state == RondelUnitStatusRetrieval::NotificationsAsked;
-        const bool presenceRead = state >= RondelUnitStatusRetrieval::CallStatusAsked
-            && command.name == Constants::Cmd::PresenceStatus;
-        if (callsRead || presenceRead)
+        // Once the call status has been read, a change reported afterwards
+        // is newer than what will be applied: dropping it would lose a call
+        // raised during the retrieval. A model that reads no call status
+        // reaches the last step straight from its identity; what arrives
+        // then answers an earlier request and would only repeat it.
+        if (state == RondelUnitStatusRetrieval::NotificationsAsked && reportsCallStatus())
             m_pendingCommands.append(command);
         return;
     }

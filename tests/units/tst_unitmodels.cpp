@@ -53,6 +53,8 @@ private slots:
     void deviceCodes();
     void heldCallsAtRetrieval();
     void restartedRetrievalDropsStaleReports();
+    void lateCommandsDuringRetrieval_data();
+    void lateCommandsDuringRetrieval();
     void dialCalls();
     void callSignalsBecomeCommands();
     void displayInfoAndUnitInfo();
@@ -244,6 +246,54 @@ void TestUnitModels::restartedRetrievalDropsStaleReports()
     readState("NV1:1");
     unit.applyRetrievedState();
     QVERIFY(unit.calls()->hasNVCall("NV1"));
+}
+
+void TestUnitModels::lateCommandsDuringRetrieval_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("payload");
+    QTest::addColumn<int>("queued");
+    QTest::newRow("call change after the call status") << "Tolva" << "CallChange" << "VS:1" << 1;
+    // A Corvi reads no call status: what arrives is an answer to an
+    // earlier request, which the refresh after the retrieval asks again.
+    QTest::newRow("stale tuner report") << "Corvi" << "FM1Status" << "Input:FM\nFreq:90.0" << 0;
+    QTest::newRow("stale config") << "Corvi" << "Config" << "RadioChannels:0" << 0;
+    QTest::newRow("presence report") << "Corvi" << "PresenceStatus" << "PS:1" << 0;
+}
+
+// What arrives while the retrieval waits for its last answer is kept for
+// replay only when the unit's calls were read in this retrieval.
+void TestUnitModels::lateCommandsDuringRetrieval()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, name);
+    QFETCH(QString, payload);
+    QFETCH(int, queued);
+    std::unique_ptr<RondelUnit> unit;
+    if (model == QLatin1String("Corvi"))
+        unit = std::make_unique<Corvi>(Ip);
+    else
+        unit = std::make_unique<Tolva>(Ip);
+    unit->loadSettings({{"fmRadio", QVariantList{QVariantMap{{"active", true}, {"port", 5012},
+                                                             {"input", "FM"}, {"freq", "98.5"}}}}});
+    unit->attach(m_server.get());
+    RondelUnitStatusRetrieval* retrieval = unit->statusRetrieval();
+    unit->startStatusRetrieval();
+    unit->receivedCommand(parsedCommand("BasicInfo", "AcronymPU:" + model));
+    if (retrieval->state() == RondelUnitStatusRetrieval::PresenceStatusAsked)
+        unit->receivedCommand(parsedCommand("PresenceStatus", "PS:0"));
+    if (retrieval->state() == RondelUnitStatusRetrieval::CallStatusAsked)
+        unit->receivedCommand(parsedCommand("CallStatus", "VS:0"));
+    QCOMPARE(retrieval->state(), int(RondelUnitStatusRetrieval::NotificationsAsked));
+
+    unit->receivedCommand(parsedCommand(name, payload));
+    QTEST(unit->pendingCommandCount(), "queued");
+    unit->receivedCommand(parsedCommand("Notifications", "CallStatus NOT_CONNECTED"));
+    unit->initialiseFromBasicInfo();
+    unit->applyRetrievedState();
+    QCOMPARE(unit->calls()->hasOwnCall(), queued == 1);
+    QCOMPARE(m_server->take(Ip).filter(QRegularExpression("^(FM1Control|SetConfig)")), QStringList());
 }
 
 void TestUnitModels::dialCalls()
