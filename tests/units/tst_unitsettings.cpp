@@ -1,5 +1,6 @@
 #include "core/constants.h"
 #include "core/runtimeoptions.h"
+#include "support/logcapture.h"
 #include "support/temproot.h"
 #include "units/settings/corvisettings.h"
 #include "units/settings/namedayssettings.h"
@@ -191,8 +192,11 @@ private slots:
     {
         const QHostAddress local = runtimeOptions().rondelAddress;
         RadiosSettings radios;
+        LogCapture log;
         radios.load({QVariantMap{{"ip", "10.10.0.7"}, {"port", 5012}},
-                     QVariantMap{{"port", "5013"}}, QVariantMap{{"ip", "not an address"}}});
+                     QVariantMap{{"port", "5013"}}, QVariantMap{{"ip", "10.10.0.300"}}});
+        QCOMPARE(log.linesStartingWith("Warning"),
+                 QStringList{"Warning \"Config file - radio 3 ip 10.10.0.300 is not an address\""});
         QCOMPARE(radios.channels().size(), 3);
         const RadioChannel first = radios.channels().at(0);
         QCOMPARE(first.address, QHostAddress("10.10.0.7"));
@@ -202,9 +206,13 @@ private slots:
         QCOMPARE(first.unitPort, 5012);
         QCOMPARE(radios.channels().at(1).address, local);
         QCOMPARE(radios.channels().at(1).port, 5013);
-        QCOMPARE(radios.channels().at(2).address, local);
+        // Only a missing address is the controller's own.
+        QVERIFY(radios.channels().at(2).address.isNull());
         QCOMPARE(radios.channels().at(2).port, 0);
         QVERIFY(!radios.isChanged());
+        radios.reload({QVariantMap{{"ip", "10.10.0.300"}}});
+        radios.reload({QVariantMap{}});
+        QVERIFY(radios.isChanged());
 
         const QVariantList config{QVariantMap{{"ip", "10.10.0.7"}, {"port", 5012}}};
         radios.reload(config);
@@ -217,6 +225,55 @@ private slots:
         QVERIFY(radios.isChanged());
         QCOMPARE(radios.channels().at(0).unitAddress, local);
         QCOMPARE(radios.channels().at(0).unitPort, 5012);
+    }
+
+    void portsAndVolumesInRange_data()
+    {
+        QTest::addColumn<bool>("corvi");
+        QTest::addColumn<QVariantMap>("entry");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<int>("volume");
+        QTest::addColumn<QStringList>("warnings");
+        const QString radio = QStringLiteral("Warning \"Config file - radio 1 %1 is out of range, 0 used\"");
+        const QString fm = QStringLiteral(
+            "Warning \"Config file - unit 127.0.0.19 fmRadio channel 1 %1 is out of range, 0 used\"");
+        QTest::newRow("radio port -5") << false << QVariantMap{{"port", -5}} << 0 << 0
+                                       << QStringList{radio.arg("port -5")};
+        QTest::newRow("radio port 65536") << false << QVariantMap{{"port", 65536}} << 0 << 0
+                                          << QStringList{radio.arg("port 65536")};
+        QTest::newRow("radio port 65535") << false << QVariantMap{{"port", "65535"}} << 65535 << 0
+                                          << QStringList();
+        QTest::newRow("fm port -5") << true << QVariantMap{{"port", -5}, {"volume", 8}} << 0 << 8
+                                    << QStringList{fm.arg("port -5")};
+        QTest::newRow("fm port 1e30") << true << QVariantMap{{"port", 1e30}} << 0 << 0
+                                      << QStringList{fm.arg("port 1e+30")};
+        QTest::newRow("fm volume -1")
+            << true << QVariantMap{{"port", 5012}, {"volume", -1}} << 5012 << 0
+            << QStringList{fm.arg("volume -1")};
+        QTest::newRow("fm volume 256") << true << QVariantMap{{"port", 5012}, {"volume", "256"}}
+                                       << 5012 << 0 << QStringList{fm.arg("volume 256")};
+        QTest::newRow("fm port 0, volume 255") << true << QVariantMap{{"port", 0}, {"volume", 255}}
+                                               << 0 << 255 << QStringList();
+    }
+    // A bad number keeps its default, and the unit still gets a valid group.
+    void portsAndVolumesInRange()
+    {
+        QFETCH(bool, corvi);
+        QFETCH(QVariantMap, entry);
+        LogCapture log;
+        RadiosSettings radios;
+        CorviSettings fm(QHostAddress(QStringLiteral("127.0.0.19")));
+        if (corvi) {
+            fm.load(QVariantList{entry});
+            QTEST(fm.channel(0).port, "port");
+            QTEST(fm.channel(0).volume, "volume");
+            QVERIFY(!fm.channel(0).address.isNull());
+        } else {
+            radios.load({entry});
+            QTEST(radios.channels().at(0).port, "port");
+            QTEST(radios.channels().at(0).unitPort, "port");
+        }
+        QTEST(log.linesStartingWith("Warning"), "warnings");
     }
 
     void corviChannels()
