@@ -1,5 +1,6 @@
 #include "calls/call.h"
 #include "calls/calls.h"
+#include "support/logcapture.h"
 #include "support/unitbus.h"
 #include "units/features/connecteddevices.h"
 #include "units/displays/displays.h"
@@ -55,6 +56,7 @@ private slots:
     void restartedRetrievalDropsStaleReports();
     void lateCommandsDuringRetrieval_data();
     void lateCommandsDuringRetrieval();
+    void floodsAreBounded();
     void dialCalls();
     void callSignalsBecomeCommands();
     void displayInfoAndUnitInfo();
@@ -294,6 +296,44 @@ void TestUnitModels::lateCommandsDuringRetrieval()
     unit->applyRetrievedState();
     QCOMPARE(unit->calls()->hasOwnCall(), queued == 1);
     QCOMPARE(m_server->take(Ip).filter(QRegularExpression("^(FM1Control|SetConfig)")), QStringList());
+}
+
+// A unit flooding the bus holds a bounded number of waiting commands and
+// device calls, and the warning names it.
+void TestUnitModels::floodsAreBounded()
+{
+    LogCapture log;
+    Tolva unit(Ip);
+    unit.attach(m_server.get());
+    unit.startStatusRetrieval();
+    unit.receivedCommand(parsedCommand("BasicInfo", "AcronymPU:Tolva"));
+    unit.receivedCommand(parsedCommand("PresenceStatus", "PS:0"));
+    unit.receivedCommand(parsedCommand("CallStatus", "VS:0"));
+    for (int i = 0; i < RondelUnit::MaxPendingCommands + 2; ++i)
+        unit.receivedCommand(parsedCommand("CallChange", "VS:0"));
+    QCOMPARE(unit.pendingCommandCount(), 200);
+    QCOMPARE(log.linesStartingWith("Warning"),
+             QStringList{"Warning \"127.0.0.2 200 commands wait for the unit's state, later ones "
+                         "are dropped\""});
+    unit.receivedCommand(parsedCommand("Notifications", "CallStatus NOT_CONNECTED"));
+    unit.initialiseFromBasicInfo();
+    unit.applyRetrievedState();
+    QCOMPARE(unit.pendingCommandCount(), 0);
+
+    log.clear();
+    QStringList codes;
+    for (int i = 0; i < 40; ++i)
+        codes << QStringLiteral("BT%1:1").arg(i, 4, 10, QLatin1Char('0'));
+    deliver(unit, "CallChange", codes.join('\n'));
+    QCOMPARE(unit.calls()->nvCalls().size(), 32);
+    QVERIFY(!unit.calls()->hasNVCall("BT0032"));
+    QCOMPARE(log.linesStartingWith("Warning"),
+             QStringList{"Warning \"127.0.0.2 32 device calls already, 8 more ignored\""});
+    // Calls already held still change; a freed place takes a new one.
+    deliver(unit, "CallChange", "BT0000:0\nBT0001:2\nNV1:1\nNV2:1");
+    QVERIFY(unit.calls()->nvCall("BT0001").isMuted());
+    QVERIFY(unit.calls()->hasNVCall("NV1"));
+    QVERIFY(!unit.calls()->hasNVCall("NV2"));
 }
 
 void TestUnitModels::dialCalls()
