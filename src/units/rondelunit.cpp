@@ -198,7 +198,8 @@ void RondelUnit::queueCommand(const Command& command)
     if (!m_pendingOverflow) {
         m_pendingOverflow = true;
         qWarning() << QString(ip().toString()
-                              + QStringLiteral(" %1 commands wait for the unit's state, later ones are dropped")
+                              + QStringLiteral(" %1 commands wait for the unit's state, "
+                                               "later ones are dropped")
                                     .arg(MaxPendingCommands));
     }
 }

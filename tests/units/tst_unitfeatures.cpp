@@ -303,12 +303,18 @@ void TestUnitFeatures::corviConfigurationAndTuners()
     FMControler* fm = corvi.fmControler();
     corvi.startStatusRetrieval();
     corvi.receivedCommand(parsedCommand("BasicInfo", "AcronymPU:Corvi"));
+    // Having read no calls, its last step drops late answers to earlier
+    // requests rather than replaying them after the refresh.
+    corvi.receivedCommand(parsedCommand("FM1Status", "Input:FM\nFreq:90.0"));
+    corvi.receivedCommand(parsedCommand("Config", "RadioChannels:0"));
+    corvi.receivedCommand(parsedCommand("PresenceStatus", "PS:1"));
+    QCOMPARE(corvi.pendingCommandCount(), 0);
     corvi.receivedCommand(parsedCommand("Notifications", "CallStatus NOT_CONNECTED"));
     m_server->clear();
     corvi.applyRetrievedState();
     const QStringList applied = m_server->take(Ip);
-    QCOMPARE(applied.mid(0, 2), QStringList({"GetStatus|FM1Status", "GetStatus|FM2Status"}));
-    QVERIFY(!applied.contains("VoIP|EndCall"));
+    QCOMPARE(applied, QStringList({"GetStatus|FM1Status", "GetStatus|FM2Status",
+                                   "GetStatus|Config", "PMBGetStatus|Info"}));
 
     corvi.receivedCommand(parsedCommand("FM1Status", "Input:FM\nFreq:98.50"));
     QCOMPARE(m_server->take(Ip), QStringList());

@@ -194,9 +194,10 @@ private slots:
         RadiosSettings radios;
         LogCapture log;
         radios.load({QVariantMap{{"ip", "10.10.0.7"}, {"port", 5012}},
-                     QVariantMap{{"port", "5013"}}, QVariantMap{{"ip", "10.10.0.300"}}});
+                     QVariantMap{{"port", "5013"}}, QVariantMap{{"ip", "10.10.0.300"}, {"port", 65536}}});
         QCOMPARE(log.linesStartingWith("Warning"),
-                 QStringList{"Warning \"Config file - radio 3 ip 10.10.0.300 is not an address\""});
+                 QStringList({"Warning \"Config file - radio 3 ip 10.10.0.300 is not an address\"",
+                              "Warning \"Config file - radio 3 port 65536 is out of range, 0 used\""}));
         QCOMPARE(radios.channels().size(), 3);
         const RadioChannel first = radios.channels().at(0);
         QCOMPARE(first.address, QHostAddress("10.10.0.7"));
@@ -227,55 +228,6 @@ private slots:
         QCOMPARE(radios.channels().at(0).unitPort, 5012);
     }
 
-    void portsAndVolumesInRange_data()
-    {
-        QTest::addColumn<bool>("corvi");
-        QTest::addColumn<QVariantMap>("entry");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<int>("volume");
-        QTest::addColumn<QStringList>("warnings");
-        const QString radio = QStringLiteral("Warning \"Config file - radio 1 %1 is out of range, 0 used\"");
-        const QString fm = QStringLiteral(
-            "Warning \"Config file - unit 127.0.0.19 fmRadio channel 1 %1 is out of range, 0 used\"");
-        QTest::newRow("radio port -5") << false << QVariantMap{{"port", -5}} << 0 << 0
-                                       << QStringList{radio.arg("port -5")};
-        QTest::newRow("radio port 65536") << false << QVariantMap{{"port", 65536}} << 0 << 0
-                                          << QStringList{radio.arg("port 65536")};
-        QTest::newRow("radio port 65535") << false << QVariantMap{{"port", "65535"}} << 65535 << 0
-                                          << QStringList();
-        QTest::newRow("fm port -5") << true << QVariantMap{{"port", -5}, {"volume", 8}} << 0 << 8
-                                    << QStringList{fm.arg("port -5")};
-        QTest::newRow("fm port 1e30") << true << QVariantMap{{"port", 1e30}} << 0 << 0
-                                      << QStringList{fm.arg("port 1e+30")};
-        QTest::newRow("fm volume -1")
-            << true << QVariantMap{{"port", 5012}, {"volume", -1}} << 5012 << 0
-            << QStringList{fm.arg("volume -1")};
-        QTest::newRow("fm volume 256") << true << QVariantMap{{"port", 5012}, {"volume", "256"}}
-                                       << 5012 << 0 << QStringList{fm.arg("volume 256")};
-        QTest::newRow("fm port 0, volume 255") << true << QVariantMap{{"port", 0}, {"volume", 255}}
-                                               << 0 << 255 << QStringList();
-    }
-    // A bad number keeps its default, and the unit still gets a valid group.
-    void portsAndVolumesInRange()
-    {
-        QFETCH(bool, corvi);
-        QFETCH(QVariantMap, entry);
-        LogCapture log;
-        RadiosSettings radios;
-        CorviSettings fm(QHostAddress(QStringLiteral("127.0.0.19")));
-        if (corvi) {
-            fm.load(QVariantList{entry});
-            QTEST(fm.channel(0).port, "port");
-            QTEST(fm.channel(0).volume, "volume");
-            QVERIFY(!fm.channel(0).address.isNull());
-        } else {
-            radios.load({entry});
-            QTEST(radios.channels().at(0).port, "port");
-            QTEST(radios.channels().at(0).unitPort, "port");
-        }
-        QTEST(log.linesStartingWith("Warning"), "warnings");
-    }
-
     void corviChannels()
     {
         CorviSettings corvi;
@@ -296,11 +248,18 @@ private slots:
         QCOMPARE(first.frequency, QStringLiteral("98.5"));
         QCOMPARE(corvi.channel(1).address, QHostAddress("239.254.65.7"));
         QCOMPARE(corvi.channel(1).input, 2);
-        CorviSettings unknownInput;
-        unknownInput.load(QVariantList{QVariantMap{{"port", 5014}, {"input", "AUX"}},
-                                       QVariantMap{{"port", 5015}, {"input", "ext1"}}});
+        // Bad ports and volumes keep their defaults: the unit still gets a group.
+        LogCapture log;
+        CorviSettings unknownInput(QHostAddress(QStringLiteral("127.0.0.19")));
+        unknownInput.load(QVariantList{QVariantMap{{"port", -5}, {"input", "AUX"}, {"volume", 255}},
+                                       QVariantMap{{"port", 5015}, {"input", "ext1"}, {"volume", "256"}}});
         QCOMPARE(unknownInput.channel(0).input, 0);
         QCOMPARE(unknownInput.channel(1).input, 2);
+        QCOMPARE(unknownInput.channel(0).address, QHostAddress("239.254.65.0"));
+        QCOMPARE(unknownInput.channel(0).volume + unknownInput.channel(1).volume, 255);
+        QCOMPARE(log.linesStartingWith("Warning"),
+                 QStringList({"Warning \"Config file - unit 127.0.0.19 fmRadio channel 1 port -5 is out of range, 0 used\"",
+                              "Warning \"Config file - unit 127.0.0.19 fmRadio channel 2 volume 256 is out of range, 0 used\""}));
 
         QCOMPARE(corvi.reload(config), 0);
         QVariantList retuned = config;

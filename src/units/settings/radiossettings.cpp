@@ -4,7 +4,6 @@
 #include "core/runtimeoptions.h"
 
 #include <QDebug>
-
 #include <QVariantMap>
 
 RadiosSettings::RadiosSettings(QObject* parent)
@@ -22,7 +21,7 @@ QVector<RadioChannel> RadiosSettings::parse(const QVariantList& list)
         const QString owner = QStringLiteral("radio %1").arg(channels.size() + 1);
         RadioChannel channel;
         channel.unitAddress = local;
-        // Only a radio without an address streams from the controller. One
+        // Only a radio without an address takes the controller's own. One
         // that does not parse stays null, so that correcting it later, or
         // removing it, counts as a change of the radios.
         const auto ip = map.constFind(QStringLiteral("ip"));
@@ -35,7 +34,8 @@ QVector<RadioChannel> RadiosSettings::parse(const QVariantList& list)
                 qWarning() << QStringLiteral("Config file - %1 ip %2 is not an address")
                                   .arg(owner, ip->toString());
         }
-        channel.port = ConfigValues::toIntInRange(map, QStringLiteral("port"), 0, 0, MaxPort, owner);
+        channel.port =
+            ConfigValues::toIntInRange(map, QStringLiteral("port"), 0, 0, MaxPort, owner);
         channel.unitPort = channel.port;
         channels.append(channel);
     }
