@@ -1,0 +1,350 @@
+#include "calls/call.h"
+#include "config/configloader.h"
+#include "errors/errorevents.h"
+#include "rondel/publicrondellistener.h"
+#include "support/corefixture.h"
+#include "units/registry/units.h"
+#include "wards/wards.h"
+#include "units/registry/unitsinitializer.h"
+#include "units/registry/unitsrepository.h"
+#include "units/unconfiguredunit.h"
+#include "units/unit.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+namespace {
+
+// "address Model" of a fake unit that answers, configured in room r1.
+QVariantList configOf(const QStringList& fleet)
+{
+    QVariantList units;
+    for (const QString& unit : fleet)
+        units.append(CoreFixture::unit(unit.section(' ', 0, 0), unit.section(' ', 1)));
+    return units;
+}
+
+// The addresses of the units the spied signal carried first.
+QStringList ipsOf(const QSignalSpy& spy)
+{
+    QStringList ips;
+    for (const QList<QVariant>& arguments : spy)
+        ips.append(arguments.at(0).value<Unit*>()->ip().toString());
+    return ips;
+}
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+QStringList ipsOf(const QVector<CallCapable*>& units)
+{
+    QStringList ips;
+    for (const CallCapable* unit : units)
+        ips.append(unit->ip().toString());
+    return ips;
+}
+
+} // namespace
+
+// The registry as the running core uses it: units from the configuration,
+// answered over loopback by fake units.
+class TestUnits : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void startUp_data();
+    void startUp();
+    void lostAndRestored_data();
+    void lostAndRestored();
+    void reload();
+    void unlistenedAddressesAndDiscovery();
+    void wardRequests_data();
+    void wardRequests();
+    void receiversAreTheActiveUnitsInOrder();
+
+private:
+    // Starts the core on answering fake units and waits for the start-up.
+    void bringUp(CoreFixture& core, const QStringList& fleet);
+    Unit* configured(CoreFixture& core, const QString& ip)
+    {
+        return core.core().unitsRepository()->configuredUnit(QHostAddress(ip));
+    }
+};
+
+void TestUnits::initTestCase()
+{
+    qRegisterMetaType<Unit*>();
+}
+
+void TestUnits::bringUp(CoreFixture& core, const QStringList& fleet)
+{
+    core.writeConfig(configOf(fleet));
+    for (const QString& unit : fleet)
+        core.addUnit(unit.section(' ', 0, 0), unit.section(' ', 1));
+    core.initialize();
+    QSignalSpy initialized(core.core().unitsInitializer(), &UnitsInitializer::unitsInitialized);
+    QVERIFY(initialized.wait(CoreFixture::TimeLimit + 1000));
+}
+
+void TestUnits::startUp_data()
+{
+    QTest::addColumn<QVariantList>("config");
+    QTest::addColumn<QStringList>("answering");
+    QTest::addColumn<QString>("silent"); // acknowledges, answers no request
+    QTest::addColumn<int>("created");
+    QTest::addColumn<QStringList>("expected");
+
+    const QString complete = "Debug == Initialisation complete ...";
+    QTest::newRow("all answer, any letter case")
+        << QVariantList{CoreFixture::unit("127.0.0.2", "tolva"), CoreFixture::unit("127.0.0.3", " BRISA "),
+                        CoreFixture::unit("127.0.0.4", "Lumo")}
+        << QStringList{"127.0.0.2 Tolva", "127.0.0.3 Brisa", "127.0.0.4 Lumo"} << QString() << 3
+        << QStringList{complete};
+    QTest::newRow("one silent")
+        << configOf({"127.0.0.2 Corvi", "127.0.0.3 Pardo"}) << QStringList{"127.0.0.2 Corvi"}
+        << "127.0.0.3" << 2 << QStringList{"Warning == Initialisation timeout!"};
+    QTest::newRow("nothing usable")
+        << QVariantList{CoreFixture::unit("127.0.0.2", "Tolvax"), CoreFixture::unit("127.0.0.300", "Tolva"),
+                        QVariantMap{{"_id", "127.0.0.4"}}, CoreFixture::unit("", "Tolva")}
+        << QStringList{} << QString() << 0
+        << QStringList{"Critical Config file - failed to create unit", complete};
+}
+
+void TestUnits::startUp()
+{
+    QFETCH(QVariantList, config);
+    QFETCH(QStringList, answering);
+    QFETCH(QString, silent);
+    QFETCH(int, created);
+    QFETCH(QStringList, expected);
+
+    CoreFixture core;
+    core.writeConfig(config);
+    for (const QString& unit : answering)
+        core.addUnit(unit.section(' ', 0, 0), unit.section(' ', 1));
+    RespondingUnit* late = silent.isEmpty() ? nullptr : core.addUnit(silent, "Pardo");
+    if (late)
+        late->setStatusAnswers(false);
+
+    core.initialize();
+    UnitsInitializer* initializer = core.core().unitsInitializer();
+    QSignalSpy initialized(initializer, &UnitsInitializer::unitsInitialized);
+    QSignalSpy initializedLate(initializer, &UnitsInitializer::unitInitializedLate);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(initialized.wait(CoreFixture::TimeLimit + 1000));
+    const qint64 elapsed = clock.elapsed();
+
+    const QStringList lines = core.log().lines();
+    QCOMPARE(lines.filter("Config file - failed") + lines.filter("== Initialisation"), expected);
+    QCOMPARE(core.core().unitsRepository()->configuredUnits().size(), created);
+    if (late) {
+        QVERIFY2(elapsed >= CoreFixture::TimeLimit - 50, qPrintable(QString::number(elapsed)));
+        late->setStatusAnswers(true);
+        QVERIFY(initializedLate.wait(2000));
+        QCOMPARE(ipsOf(initializedLate), QStringList{silent});
+        QVERIFY(core.core().unitsRepository()->isActive(configured(core, silent)));
+    } else {
+        QVERIFY2(elapsed < CoreFixture::TimeLimit / 2, qPrintable(QString::number(elapsed)));
+    }
+    QTest::qWait(200);
+    QCOMPARE(initialized.count(), 1);
+}
+
+void TestUnits::lostAndRestored_data()
+{
+    QTest::addColumn<bool>("restarted"); // the unit restarted, else it fell silent
+    QTest::newRow("silent for a while") << false;
+    QTest::newRow("unit restarted") << true;
+}
+
+void TestUnits::lostAndRestored()
+{
+    QFETCH(bool, restarted);
+    CoreFixture core;
+    bringUp(core, {"127.0.0.2 Tolva", "127.0.0.3 Brisa"});
+    RespondingUnit* tolva = core.fake("127.0.0.2");
+    Units* units = core.core().units();
+    QSignalSpy lost(units, &Units::lostCommunication);
+    QSignalSpy restored(units, &Units::stateRestored);
+    QSignalSpy errorChanges(units, &Units::rondelErrorChanged);
+    QSignalSpy callNew(units, &Units::callNew);
+    const QHostAddress ip("127.0.0.2");
+
+    tolva->setCallStatus("VS:1");
+    if (restarted) {
+        tolva->clearReceived();
+        tolva->sendCommand("BasicInfo", "AcronymPU:Tolva\nFWVersionPU:02.04");
+    } else {
+        tolva->setSilent(true);
+        QTRY_COMPARE_WITH_TIMEOUT(lost.count(), 1, 2000);
+        QVERIFY(core.core().errorEvents()->hasActiveError(ip));
+        QTest::qWait(CoreFixture::KeepAlive * 3); // probes keep failing
+        tolva->clearReceived();
+        tolva->setSilent(false);
+    }
+
+    QVERIFY(restored.wait(3000));
+    QCOMPARE(ipsOf(lost), QStringList{"127.0.0.2"});
+    QCOMPARE(ipsOf(restored), QStringList{"127.0.0.2"});
+    QVERIFY(tolva->statusRequests("BasicInfo") >= 1);
+    // What the unit reported when it was read again is the core's picture.
+    QCOMPARE(callNew.count(), 1);
+    QCOMPARE(callNew.at(0).at(0).value<Call>().code(), QStringLiteral("VS"));
+    QCOMPARE(errorChanges.count(), restarted ? 0 : 2);
+    QVERIFY(!core.core().errorEvents()->hasActiveError(ip));
+    QVERIFY(core.core().unitsRepository()->isActive(configured(core, "127.0.0.2")));
+}
+
+void TestUnits::reload()
+{
+    CoreFixture core;
+    bringUp(core, {"127.0.0.2 Tolva", "127.0.0.3 Brisa", "127.0.0.4 Deska", "127.0.0.7 Lumo"});
+    RespondingUnit* unconfigured = core.addUnit("127.0.0.5", "Tolva");
+    core.addUnit("127.0.0.6", "Pardo");
+    Units* units = core.core().units();
+    QSignalSpy newUnit(units, &Units::newUnit);
+    unconfigured->sendCommand("Requests", "ModeDay");
+    QVERIFY(newUnit.wait(2000));
+
+    QStringList removed;
+    connect(units, &Units::unitRemoved, this,
+            [&removed](const QHostAddress& ip) { removed.append(ip.toString()); });
+    QSignalSpy lost(units, &Units::lostCommunication);
+    QSignalSpy restored(units, &Units::stateRestored);
+    QSignalSpy late(core.core().unitsInitializer(), &UnitsInitializer::unitInitializedLate);
+    // .2 leaves, .3 moves to another room, .4 stays as it was, .5 and .6
+    // join, .7 is another model now.
+    core.writeConfig({CoreFixture::unit("127.0.0.3", "Brisa", "r2"), CoreFixture::unit("127.0.0.4", "Deska"),
+                      CoreFixture::unit("127.0.0.5", "Tolva"), CoreFixture::unit("127.0.0.6", "Pardo", "r3"),
+                      CoreFixture::unit("127.0.0.7", "Fenno")});
+    for (const char* ip : {"127.0.0.2", "127.0.0.3", "127.0.0.4"})
+        core.fake(ip)->clearReceived();
+    core.core().configLoader()->reload();
+
+    QTRY_COMPARE_WITH_TIMEOUT(late.count(), 3, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(restored.count(), 1, 3000);
+    QCOMPARE(sorted(removed), QStringList({"127.0.0.2", "127.0.0.7"}));
+    QCOMPARE(sorted(ipsOf(late)), QStringList({"127.0.0.5", "127.0.0.6", "127.0.0.7"}));
+    QCOMPARE(ipsOf(restored), QStringList{"127.0.0.3"});
+    QCOMPARE(lost.count(), 0);
+    QCOMPARE(core.fake("127.0.0.3")->statusRequests("BasicInfo"), 1);
+    QCOMPARE(core.fake("127.0.0.4")->statusRequests("BasicInfo"), 0);
+    QCOMPARE(configured(core, "127.0.0.7")->type(), int(Unit::FennoType));
+    QVERIFY(configured(core, "127.0.0.5")->isRondelUnit());
+    QVERIFY(!core.core().unitsRepository()->containsUnconfigured(QHostAddress("127.0.0.5")));
+    QCOMPARE(configured(core, "127.0.0.2"), nullptr);
+
+    // The removed unit is no longer probed.
+    RespondingUnit* gone = core.fake("127.0.0.2");
+    gone->clearReceived();
+    QTest::qWait(CoreFixture::KeepAlive * 3);
+    QCOMPARE(gone->received().size(), 0);
+    QVERIFY(core.fake("127.0.0.4")->pingCount() > 0);
+}
+
+void TestUnits::unlistenedAddressesAndDiscovery()
+{
+    CoreFixture core;
+    bringUp(core, {"127.0.0.2 Tolva"});
+    RespondingUnit* stranger = core.addUnit("127.0.0.5", "Melde");
+    RespondingUnit* scanned = core.addUnit("127.0.0.8", "Deska");
+    Units* units = core.core().units();
+    UnitsRepository* repository = core.core().unitsRepository();
+    QSignalSpy newUnit(units, &Units::newUnit);
+    QSignalSpy basicInfo(units, &Units::basicInfoUpdated);
+
+    // An address nobody configured becomes one unconfigured unit, probed
+    // for what it is.
+    stranger->sendCommand("Requests", "ModeNight");
+    QVERIFY(newUnit.wait(2000));
+    QTRY_VERIFY(stranger->statusRequests("Presence") == 1);
+    QCOMPARE(stranger->statusRequests("BasicInfo"), 1);
+    QCOMPARE(ipsOf(basicInfo), QStringList{"127.0.0.5"});
+    QCOMPARE(basicInfo.at(0).at(1).value<BasicInfo>().acronymPU, QStringLiteral("Melde"));
+    QCOMPARE(repository->unconfiguredUnit(QHostAddress("127.0.0.5"))->type(), int(Unit::MeldeType));
+    stranger->sendCommand("Requests", "ModeNight");
+    QVERIFY(stranger->waitForAck(1));
+
+    // A configured address whose unit does not listen on the bus.
+    emit core.core().publicRondelListener()->receivedCommand(Command("BT"), QHostAddress("127.0.0.2"));
+    QVERIFY(core.log().contains("Critical \"Config file - incorrect units type 127.0.0.2\""));
+
+    // The scanner: known addresses are left alone.
+    for (const char* ip : {"127.0.0.2", "127.0.0.5", "127.0.0.8", "127.0.0.8"})
+        units->unitDiscovered(QHostAddress(ip));
+    QTRY_VERIFY(scanned->statusRequests("Presence") == 1);
+    QCOMPARE(ipsOf(newUnit), QStringList({"127.0.0.5", "127.0.0.8"}));
+    QVERIFY(!repository->containsUnconfigured(QHostAddress("127.0.0.2")));
+}
+
+void TestUnits::wardRequests_data()
+{
+    QTest::addColumn<QString>("requests");
+    QTest::addColumn<QByteArray>("saved");
+
+    const QByteArray none = R"({"connected":false,"id":"none","mode":"Day"})";
+    QTest::newRow("connect both, then night")
+        << "ConnectWard w1\nConnectWard w2\nModeNight"
+        << R"({"wards":[)" + none
+               + R"(,{"connected":true,"id":"w1","mode":"Night"},{"connected":true,"id":"w2","mode":"Night"}]})";
+    QTest::newRow("night alone")
+        << "ModeNight"
+        << R"({"wards":[)" + none
+               + R"(,{"connected":false,"id":"w1","mode":"Night"},{"connected":false,"id":"w2","mode":"Day"}]})";
+    QTest::newRow("connect, disconnect")
+        << "ConnectWard w2\nConnectWard w1\nDisconnectWard w2\nModeNight"
+        << R"({"wards":[)" + none
+               + R"(,{"connected":true,"id":"w1","mode":"Night"},{"connected":false,"id":"w2","mode":"Day"}]})";
+    QTest::newRow("unknown ward")
+        << "ConnectWard w9\nModeDay"
+        << R"({"wards":[)" + none
+               + R"(,{"connected":false,"id":"w1","mode":"Day"},{"connected":false,"id":"w2","mode":"Day"}]})";
+}
+
+void TestUnits::wardRequests()
+{
+    QFETCH(QString, requests);
+    QFETCH(QByteArray, saved);
+    CoreFixture core;
+    bringUp(core, {"127.0.0.2 Tolva"});
+    QSignalSpy modes(core.core().wards(), &Wards::dayNightModeChanged);
+    core.fake("127.0.0.2")->sendCommand("Requests", requests);
+    QVERIFY(modes.wait(2000));
+    QTest::qWait(50);
+    QCOMPARE(core.root().read("/opt/core/etc/settings.conf"), saved);
+}
+
+void TestUnits::receiversAreTheActiveUnitsInOrder()
+{
+    CoreFixture core;
+    core.writeConfig({CoreFixture::unit("127.0.0.2", "Tolva"), CoreFixture::unit("127.0.0.3", "Tolva"),
+                      CoreFixture::unit("127.0.0.4", "Tolva", "r3"), CoreFixture::unit("127.0.0.5", "Tolva"),
+                      CoreFixture::unit("127.0.0.6", "Tolva", "r2")});
+    for (const char* ip : {"127.0.0.2", "127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6"})
+        core.addUnit(ip, "Tolva")->setPresenceStatus("PS:1\nPP:0");
+    core.fake("127.0.0.3")->setStatusAnswers(false);
+    core.fake("127.0.0.6")->setStatusAnswers(false);
+    core.initialize();
+    UnitsRepository* repository = core.core().unitsRepository();
+    QTRY_VERIFY(repository->isActive(configured(core, "127.0.0.5")));
+    core.fake("127.0.0.6")->setStatusAnswers(true);
+    QSignalSpy initialized(core.core().unitsInitializer(), &UnitsInitializer::unitsInitialized);
+    QVERIFY(initialized.wait(CoreFixture::TimeLimit + 1000));
+
+    // .2 raises it, .4 is in a ward not connected with r1's, .3 is late.
+    const Call call(CallType::VS, QStringLiteral("VS"), configured(core, "127.0.0.2"));
+    QCOMPARE(ipsOf(repository->receiversOf(call)), QStringList({"127.0.0.5", "127.0.0.6"}));
+
+    QSignalSpy late(core.core().unitsInitializer(), &UnitsInitializer::unitInitializedLate);
+    core.fake("127.0.0.3")->setStatusAnswers(true);
+    QVERIFY(late.wait(2000));
+    QCOMPARE(ipsOf(repository->receiversOf(call)), QStringList({"127.0.0.5", "127.0.0.6", "127.0.0.3"}));
+}
+
+QTEST_GUILESS_MAIN(TestUnits)
+#include "tst_units.moc"
