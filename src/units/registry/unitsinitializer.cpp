@@ -11,6 +11,8 @@ UnitsInitializer::UnitsInitializer(UnitsRepository* repository, QObject* parent)
     , m_repository(repository)
 {
     m_timer.setSingleShot(true);
+    // A coarse timer may fire 5 % early; the units are promised their time.
+    m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(DefaultTimeLimit);
     connect(&m_timer, &QTimer::timeout, this, &UnitsInitializer::finish);
 }
