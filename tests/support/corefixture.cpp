@@ -4,8 +4,10 @@
 #include "rondel/rondelserver.h"
 #include "units/registry/units.h"
 #include "units/registry/unitsinitializer.h"
+#include "units/registry/unitsrepository.h"
 
 #include <QJsonDocument>
+#include <QSignalSpy>
 
 CoreFixture::CoreFixture()
     : m_port(FakeUnit::freePort())
@@ -13,7 +15,6 @@ CoreFixture::CoreFixture()
     RuntimeOptions options = runtimeOptions();
     options.rondelAddress = FakeUnit::CoreAddress;
     options.rondelPort = m_port;
-    options.brokerHost = QStringLiteral("127.0.0.1");
     options.brokerPort = 1;
     setRuntimeOptions(options);
 }
@@ -24,9 +25,17 @@ CoreFixture::~CoreFixture()
     m_units.clear();
 }
 
-QVariantMap CoreFixture::unit(const QString& ip, const QString& type, const QString& room)
+QVariantList CoreFixture::config(const QStringList& units)
 {
-    return {{"_id", ip}, {"type", type}, {"room", room}};
+    QVariantList list;
+    for (const QString& unit : units) {
+        const QStringList parts = unit.split(' ');
+        QVariantMap entry{{"_id", parts.value(0)}, {"room", parts.value(2, QStringLiteral("r1"))}};
+        if (parts.size() > 1)
+            entry.insert("type", parts.at(1));
+        list.append(entry);
+    }
+    return list;
 }
 
 void CoreFixture::writeConfig(const QVariantList& units)
@@ -34,27 +43,22 @@ void CoreFixture::writeConfig(const QVariantList& units)
     const auto ward = [](const QString& id) {
         return QVariantMap{{"_id", id}, {"name", id.toUpper()}, {"group", "g"}};
     };
-    const auto room = [](const QString& id, int number, const QString& ward) {
-        return QVariantMap{{"_id", id}, {"name", id}, {"number", number}, {"ward", ward}};
+    const auto room = [](const QString& id, const QString& ward) {
+        return QVariantMap{{"_id", id}, {"name", id}, {"number", id.mid(1).toInt()}, {"ward", ward}};
     };
     const QVariantMap config{
-        {"settings", QVariantMap{{"language", QVariantMap{}},
-                                 {"synthesizer", QVariantMap{}},
-                                 {"volumes", QVariantMap{}},
-                                 {"callQueue", QVariantMap{}},
-                                 {"backlight", QVariantMap{}}}},
         {"wards", QVariantList{ward("w1"), ward("w2")}},
-        {"rooms", QVariantList{room("r1", 1, "w1"), room("r2", 2, "w1"), room("r3", 3, "w2")}},
-        {"units", units},
-        {"buttons", QVariantList{}},
-        {"radios", QVariantList{}}};
+        {"rooms", QVariantList{room("r1", "w1"), room("r2", "w1"), room("r3", "w2")}},
+        {"units", units}};
     m_root.write(QStringLiteral("/opt/adminapp/etc/config.json"),
                  QJsonDocument::fromVariant(config).toJson());
 }
 
-RespondingUnit* CoreFixture::addUnit(const QString& ip, const QString& model)
+RespondingUnit* CoreFixture::addUnit(const QString& unit)
 {
-    m_units.push_back(std::make_unique<RespondingUnit>(QHostAddress(ip), m_port, model));
+    const QStringList parts = unit.split(' ');
+    m_units.push_back(std::make_unique<RespondingUnit>(QHostAddress(parts.value(0)), m_port,
+                                                       parts.value(1)));
     return m_units.back().get();
 }
 
@@ -80,4 +84,19 @@ void CoreFixture::initialize()
     m_core->rondelServer()->setTimings(timings);
     m_core->units()->setRequestRepeatInterval(RequestRepeat);
     m_core->unitsInitializer()->setTimeLimit(TimeLimit);
+}
+
+bool CoreFixture::bringUp(const QStringList& units)
+{
+    writeConfig(config(units));
+    for (const QString& unit : units)
+        addUnit(unit);
+    initialize();
+    QSignalSpy initialized(m_core->unitsInitializer(), &UnitsInitializer::unitsInitialized);
+    return initialized.wait(TimeLimit + 1000);
+}
+
+Unit* CoreFixture::configured(const QString& ip) const
+{
+    return m_core->unitsRepository()->configuredUnit(QHostAddress(ip));
 }

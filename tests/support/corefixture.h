@@ -6,20 +6,22 @@
 #include "support/temproot.h"
 
 #include <QVariantList>
-#include <QVariantMap>
 
 #include <memory>
 #include <vector>
 
+class Unit;
+
 // The whole core in the test process, on a temporary root, its bus bound to
 // 127.0.0.1 on a free port shared with the fake units, with timings short
 // enough for tests and a broker that cannot be reached. The configuration
-// has wards "w1" and "w2" (one group) and rooms "r1", "r2" in w1, "r3" in w2.
+// has wards "w1" and "w2" (one group), rooms "r1", "r2" in w1 and "r3" in w2.
+// A unit is written "address Model [room]", room r1 by default; without a
+// model the entry has no "type".
 //
 //   CoreFixture core;
-//   core.writeConfig({CoreFixture::unit("127.0.0.2", "Tolva")});
-//   RespondingUnit* tolva = core.addUnit("127.0.0.2", "Tolva");
-//   core.initialize();                   // start() runs from the event loop
+//   core.bringUp({"127.0.0.2 Tolva", "127.0.0.3 Brisa r3"}); // both answer
+//   core.fake("127.0.0.2")->sendCommand("Requests", "ModeNight");
 class CoreFixture
 {
 public:
@@ -32,20 +34,20 @@ public:
     CoreFixture(const CoreFixture&) = delete;
     CoreFixture& operator=(const CoreFixture&) = delete;
 
-    // One element of the "units" list.
-    static QVariantMap unit(const QString& ip, const QString& type,
-                            const QString& room = QStringLiteral("r1"));
+    static QVariantList config(const QStringList& units);
     void writeConfig(const QVariantList& units);
-
-    // A responding fake unit on ip; owned by the fixture.
-    RespondingUnit* addUnit(const QString& ip, const QString& model);
-    // The fake unit added on ip, or null.
+    // An answering fake unit of the model on ip; owned by the fixture.
+    RespondingUnit* addUnit(const QString& unit);
     RespondingUnit* fake(const QString& ip) const;
 
     // Builds the core and shortens its timings; start() is queued.
     void initialize();
+    // Configures the units, gives each an answering fake, starts the core
+    // and waits for the end of the start-up.
+    bool bringUp(const QStringList& units);
 
     Orvanta& core() { return *m_core; }
+    Unit* configured(const QString& ip) const;
     LogCapture& log() { return m_log; }
     const TempRoot& root() const { return m_root; }
     quint16 port() const { return m_port; }
