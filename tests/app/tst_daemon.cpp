@@ -80,10 +80,11 @@ void TestDaemon::startsOnTheSampleInstallationAndStopsOnSigterm()
     QFile config(root.filePath("opt/adminapp/etc/config.json"));
     QVERIFY(config.open(QIODevice::ReadOnly));
     std::vector<std::unique_ptr<RespondingUnit>> units;
-    for (const QVariant& unit : QJsonDocument::fromJson(config.readAll()).toVariant().toMap().value("units").toList()) {
+    const QVariantMap sample = QJsonDocument::fromJson(config.readAll()).toVariant().toMap();
+    for (const QVariant& unit : sample.value("units").toList()) {
         const QVariantMap entry = unit.toMap();
-        units.push_back(std::make_unique<RespondingUnit>(QHostAddress(entry.value("_id").toString()), port,
-                                                         entry.value("type").toString()));
+        units.push_back(std::make_unique<RespondingUnit>(QHostAddress(entry.value("_id").toString()),
+                                                         port, entry.value("type").toString()));
         QVERIFY(units.back()->isBound());
     }
     QCOMPARE(units.size(), size_t(11));

@@ -19,12 +19,6 @@ CoreFixture::CoreFixture()
     setRuntimeOptions(options);
 }
 
-CoreFixture::~CoreFixture()
-{
-    m_core.reset();
-    m_units.clear();
-}
-
 QVariantList CoreFixture::config(const QStringList& units)
 {
     QVariantList list;

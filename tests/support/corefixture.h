@@ -30,9 +30,6 @@ public:
     static constexpr int KeepAlive = 300;      // so that silence shows quickly
 
     CoreFixture();
-    ~CoreFixture();
-    CoreFixture(const CoreFixture&) = delete;
-    CoreFixture& operator=(const CoreFixture&) = delete;
 
     static QVariantList config(const QStringList& units);
     void writeConfig(const QVariantList& units);
@@ -50,12 +47,11 @@ public:
     Unit* configured(const QString& ip) const;
     LogCapture& log() { return m_log; }
     const TempRoot& root() const { return m_root; }
-    quint16 port() const { return m_port; }
 
 private:
     TempRoot m_root;
     LogCapture m_log;
     quint16 m_port = 0;
     std::vector<std::unique_ptr<RespondingUnit>> m_units;
-    std::unique_ptr<Orvanta> m_core;
+    std::unique_ptr<Orvanta> m_core; // goes first, while the units still listen
 };
