@@ -9,6 +9,10 @@
 #include "errors/loggers.h"
 #include "mqtt/mqttpublisher.h"
 #include "mqtt/mqttsubscriber.h"
+#include "notifiers/daynightmodenotifier.h"
+#include "notifiers/displaypresencesnotifier.h"
+#include "notifiers/lightsnotifier.h"
+#include "notifiers/wardsconnectionnotifier.h"
 #include "rondel/publicrondellistener.h"
 #include "rondel/rondelmqttlogger.h"
 #include "rondel/rondelserver.h"
@@ -126,6 +130,13 @@ void Orvanta::initialize()
     connect(m_wards, &Wards::dayNightModeChanged, this,
             [this](const QVector<Ward*>&) { savePersistentSettings(); });
 
+    // 16. The notifiers push ward, presence and light state to the units.
+    m_dayNightModeNotifier =
+        new DayNightModeNotifier(m_backlightSettings, m_units, m_wards, this);
+    m_displayPresencesNotifier = new DisplayPresencesNotifier(m_units, m_wards, this);
+    m_lightsNotifier = new LightsNotifier(m_rooms, m_units, m_wards, this);
+    m_wardsConnectionNotifier = new WardsConnectionNotifier(m_units, m_wards, this);
+
     // 17. The configuration loader and the objects it fills.
     m_configLoader = new ConfigLoader(this);
     m_configLoader->setBacklight(m_backlightSettings);
@@ -219,6 +230,14 @@ void Orvanta::reloadDone()
         for (Unit* unit : m_unitsRepository->configuredUnits())
             unit->display()->sendLanguage();
     }
+    if (m_configLoader->backlightChanged())
+        m_dayNightModeNotifier->updateAllWards();
+
+    // Rooms, wards and units may all have moved: everything the notifiers
+    // derive from them is worked out afresh.
+    m_displayPresencesNotifier->rebuild();
+    m_wardsConnectionNotifier->updateAllWards();
+    m_lightsNotifier->updateAllRooms();
 
     // Units the reload added are read now, as at start-up.
     m_unitsInitializer->reinitialise();

@@ -10,8 +10,11 @@ class BacklightSettings;
 class CallLimitsSettings;
 class ConfigLoader;
 class ConsoleLogger;
+class DayNightModeNotifier;
+class DisplayPresencesNotifier;
 class ErrorEvents;
 class LanguageSettings;
+class LightsNotifier;
 class MqttErrorLogger;
 class MqttPublisher;
 class MqttSubscriber;
@@ -31,6 +34,7 @@ class UnitsInitializer;
 class UnitsRepository;
 class SyslogLogger;
 class Wards;
+class WardsConnectionNotifier;
 
 // The application object: creates every long-lived object in a fixed order
 // as its child, wires the signals that cross subsystem borders, loads the
@@ -68,6 +72,11 @@ public:
     UnitsFactory* unitsFactory() const { return m_unitsFactory; }
     UnitsInitializer* unitsInitializer() const { return m_unitsInitializer; }
     UnitsRepository* unitsRepository() const { return m_unitsRepository; }
+    BacklightSettings* backlightSettings() const { return m_backlightSettings; }
+    DayNightModeNotifier* dayNightModeNotifier() const { return m_dayNightModeNotifier; }
+    DisplayPresencesNotifier* displayPresencesNotifier() const { return m_displayPresencesNotifier; }
+    LightsNotifier* lightsNotifier() const { return m_lightsNotifier; }
+    WardsConnectionNotifier* wardsConnectionNotifier() const { return m_wardsConnectionNotifier; }
 
 private:
     void bindRondelSocket();
@@ -103,4 +112,8 @@ private:
     PublicRondelListener* m_publicRondelListener = nullptr;
     RondelServer* m_rondelServer = nullptr;
     ConfigLoader* m_configLoader = nullptr;
+    DayNightModeNotifier* m_dayNightModeNotifier = nullptr;
+    DisplayPresencesNotifier* m_displayPresencesNotifier = nullptr;
+    LightsNotifier* m_lightsNotifier = nullptr;
+    WardsConnectionNotifier* m_wardsConnectionNotifier = nullptr;
 };
