@@ -86,10 +86,12 @@ public:
         for (int i = 0; i < int(nodes.size()); ++i)
             nodes[i]->mode.willing = which.contains(i);
     }
-    Call make(int i, CallType type, const QString& code)
+    Call make(int i, CallType type, const QString& code, bool persists = false)
     {
         Call call(type, code, unit(i));
         call.setSourceMode(1);
+        if (persists)
+            call.setPersistsAfterTalk();
         return call;
     }
     Call raise(const Call& call)
@@ -107,16 +109,21 @@ public:
         handler.answerIncomingCall(request);
         return queue.get(call).isTarget(unit(i));
     }
+    // A device call of unit i, answered at unit by and hung up: muted.
+    Call held(int i, const QString& code, int by)
+    {
+        const Call call = raise(make(i, CallType::NV, code, true));
+        answer(call, by);
+        handler.endTalk(call, EndType::HangUp);
+        return call;
+    }
     // The stored state, or "Finished/<end type>" once it left the queue.
     QString fate(const Call& call) const
     {
         if (queue.contains(call))
             return queue.get(call).stateName();
-        for (int i = changes.size() - 1; i >= 0; --i) {
-            if (changes[i] == call)
-                return "Finished/" + endTypeName(changes[i].endType());
-        }
-        return QStringLiteral("never stored");
+        const Call last = changes.value(changes.lastIndexOf(call));
+        return "Finished/" + endTypeName(last.endType());
     }
 
     std::vector<std::unique_ptr<Node>> nodes;
@@ -139,62 +146,35 @@ private slots:
     {
         PAs pas;
         QCOMPARE(pas.allocate(), quint16(12300));
-        pas.insert(12300);
-        pas.insert(12304);
+        for (int port = 12300; port < 14300; port += 4)
+            pas.insert(quint16(port));
         QCOMPARE(pas.allocate(), quint16(12302));
-        for (int port = 12300; port < 14300; port += 2)
+        for (int port = 12302; port < 14300; port += 4)
             pas.insert(quint16(port));
         QCOMPARE(pas.allocate(), quint16(0));
         pas.remove(14298);
         QCOMPARE(pas.allocate(), quint16(14298));
     }
 
-    void onlyARingingReceiverMayAnswer()
+    void answeringAndEndingWithTheirLogLines()
     {
+        LogCapture log;
         Bench b(3);
         b.willing({1});
         const Call vs = b.raise(0, CallType::VS, "VS");
-        Call nobody = b.queue.get(vs);
-        QVERIFY(!b.queue.canAnswer(nobody));
+        QVERIFY(!b.queue.canAnswer(b.queue.get(vs))); // names no answering unit
         QVERIFY(!b.answer(vs, 2)); // not a receiver
-        QVERIFY(!b.answer(b.make(1, CallType::VS, "VS"), 1)); // not stored
         QVERIFY(b.answer(vs, 1));
         QVERIFY(!b.queue.canAnswer(b.queue.get(vs))); // no longer ringing
-    }
-
-    void newCallDelivery_data()
-    {
-        QTest::addColumn<CallType>("type");
-        QTest::addColumn<QVector<int>>("willing");
-        QTest::addColumn<int>("busy");
-        QTest::addColumn<QString>("fate");
-        QTest::addColumn<QStringList>("atReceiver");
-        QTest::newRow("VS rings") << CallType::VS << QVector<int>{1, 2} << -1 << "Ringing"
-                                  << QStringList{"VS:Ringing"};
-        QTest::newRow("VS waits") << CallType::VS << QVector<int>{} << -1 << "New" << QStringList{};
-        QTest::newRow("DC to nobody") << CallType::DC << QVector<int>{} << -1
-                                      << "Finished/NoValidTargets" << QStringList{};
-        QTest::newRow("DC, one busy") << CallType::DC << QVector<int>{1, 2, 3} << 2
-                                      << "Finished/TargetBusy" << QStringList{};
-        QTest::newRow("PA to nobody") << CallType::PA << QVector<int>{} << -1
-                                      << "Finished/NoValidTargets" << QStringList{};
-    }
-    void newCallDelivery()
-    {
-        QFETCH(CallType, type);
-        QFETCH(QVector<int>, willing);
-        QFETCH(int, busy);
-        QFETCH(QString, fate);
-        QFETCH(QStringList, atReceiver);
-        Bench b(4);
-        if (busy >= 0)
-            b[busy].calls.setCall(b.make(busy, CallType::VS, "VS"));
-        b.willing(willing);
-        const Call call = b.raise(0, type, callTypeName(type));
-        QCOMPARE(b.fate(call), fate);
-        QCOMPARE(b[1].received(), atReceiver);
-        const Calls& own = b[0].calls;
-        QCOMPARE(own.hasOwnCall() ? own.ownCall().stateName() : "Finished/" + endTypeName(b.changes.last().endType()), fate);
+        b.handler.endCall(b.queue.get(vs), EndType::Canceled);
+        QCOMPARE(b.fate(vs), "Connected"); // a talk is ended as a talk
+        b.handler.endCallOrTalk(b.queue.get(vs), EndType::ManuallyRemoved);
+        QCOMPARE(b.fate(vs), "Finished/ManuallyRemoved");
+        const QString id = QString::number(vs.id());
+        QCOMPARE(log.linesStartingWith("Debug "),
+                 (QStringList{"Debug newCall " + id, "Debug answareIncomingCall " + id,
+                              "Debug answareIncomingCall " + id, "Debug endCall " + id,
+                              "Debug endCallOrTalk " + id, "Debug endTalk " + id}));
     }
 
     void endingATalk_data()
@@ -204,11 +184,11 @@ private slots:
         QTest::addColumn<QString>("fate");
         QTest::addColumn<QStringList>("left");
         QTest::newRow("persisting, hung up") << true << EndType::HangUp << "Muted" << QStringList{"VS:Muted"};
-        QTest::newRow("persisting, lost") << true << EndType::LostCommunication << "Muted"
-                                          << QStringList{"VS:Muted"};
         QTest::newRow("persisting, timed out") << true << EndType::Timeout << "Finished/Timeout"
                                                << QStringList{};
         QTest::newRow("plain, hung up") << false << EndType::HangUp << "Finished/HangUp" << QStringList{};
+        QTest::newRow("plain, staff left") << false << EndType::Unregister << "Finished/Unregister"
+                                           << QStringList{};
     }
     void endingATalk()
     {
@@ -218,49 +198,17 @@ private slots:
         QFETCH(QStringList, left);
         Bench b(3);
         b.willing({1, 2});
-        Call vs = b.make(0, CallType::VS, "VS");
-        if (persists)
-            vs.setPersistsAfterTalk();
-        b.raise(vs);
+        const Call vs = b.raise(b.make(0, CallType::VS, "VS", persists));
         QVERIFY(b.answer(vs, 1));
         QCOMPARE(b[2].received(), persists ? QStringList{"VS:ConnectedMuted"} : QStringList{});
-        b.handler.endTalk(vs, end);
+        if (end == EndType::Unregister)
+            b.handler.presenceUnregistered(b.unit(1));
+        else
+            b.handler.endTalk(vs, end);
         QCOMPARE(b.fate(vs), fate);
         QCOMPARE(b[1].received(), left);
         QCOMPARE(b[2].received(), left);
         QVERIFY(!b[0].calls.hasTalk() && !b[1].calls.hasTalk());
-    }
-
-    void endCallLeavesTalksToEndTalk()
-    {
-        LogCapture log;
-        Bench b(2);
-        b.willing({1});
-        const Call vs = b.raise(0, CallType::VS, "VS");
-        QVERIFY(b.answer(vs, 1));
-        b.handler.endCall(b.queue.get(vs), EndType::Canceled);
-        QCOMPARE(b.fate(vs), "Connected");
-        b.handler.endCallOrTalk(b.queue.get(vs), EndType::ManuallyRemoved);
-        QCOMPARE(b.fate(vs), "Finished/ManuallyRemoved");
-        const QString id = QString::number(vs.id());
-        QCOMPARE(log.linesStartingWith("Debug "),
-                 (QStringList{"Debug newCall " + id, "Debug answareIncomingCall " + id,
-                              "Debug endCall " + id, "Debug endCallOrTalk " + id,
-                              "Debug endTalk " + id}));
-    }
-
-    void paGroup_data()
-    {
-        QTest::addColumn<QString>("source");
-        QTest::addColumn<QString>("group");
-        QTest::newRow("four parts") << "10.1.7.23" << "239.254.7.23";
-        QTest::newRow("not four parts") << "::1" << "239.254.0.1";
-    }
-    void paGroup()
-    {
-        QFETCH(QString, source);
-        QFETCH(QString, group);
-        QCOMPARE(CallHandler::paGroup(QHostAddress(source)).toString(), group);
     }
 
     void paFromStartToEnd()
@@ -272,7 +220,6 @@ private slots:
         QCOMPARE(b.fate(pa), "Connected");
         QCOMPARE(b[0].voips, QStringList{"1 50 0 239.254.7.20 10002 12300"});
         QCOMPARE(b[1].voips, QStringList{"1 0 79 10.1.7.20 10002 12300"});
-        QCOMPARE(b.pas.allocate(), quint16(12302));
 
         // A unit that becomes reachable joins; a redistribution keeps both.
         b.willing({1, 2});
@@ -284,7 +231,7 @@ private slots:
         // A lost listener only leaves it; the last one leaving ends it.
         b.unit(1)->reachable = false;
         b.handler.unitGone(b.unit(1), EndType::LostCommunication);
-        QCOMPARE(b.queue.get(pa).receivers(), QVector<CallCapable*>{b.unit(2)});
+        QCOMPARE(b.queue.get(pa).targets(), QVector<CallCapable*>{b.unit(2)});
         QVERIFY(!b[1].calls.hasTalk() && b[2].calls.hasTalk());
         b.willing({});
         b.handler.unitGone(b.unit(2), EndType::ConfigChanged);
@@ -369,28 +316,6 @@ private slots:
         QCOMPARE(b.fate(call), fate);
     }
 
-    void unregisteringEndsPlainTalks_data()
-    {
-        QTest::addColumn<bool>("persists");
-        QTest::addColumn<QString>("fate");
-        QTest::newRow("plain") << false << "Finished/Unregister";
-        QTest::newRow("persisting") << true << "ConnectedMuted";
-    }
-    void unregisteringEndsPlainTalks()
-    {
-        QFETCH(bool, persists);
-        QFETCH(QString, fate);
-        Bench b(2);
-        b.willing({1});
-        Call vs = b.make(0, CallType::VS, "VS");
-        if (persists)
-            vs.setPersistsAfterTalk();
-        b.raise(vs);
-        QVERIFY(b.answer(vs, 1));
-        b.handler.presenceUnregistered(b.unit(1));
-        QCOMPARE(b.fate(vs), fate);
-    }
-
     void goneUnit_data()
     {
         QTest::addColumn<EndType>("end");
@@ -404,18 +329,10 @@ private slots:
         Bench b(4);
         b.willing({0});
         const Call waiting = b.raise(2, CallType::VS, "VS");
-        Call heldAt0 = b.make(3, CallType::NV, "NV1");
-        heldAt0.setPersistsAfterTalk();
-        b.raise(heldAt0);
-        QVERIFY(b.answer(heldAt0, 0));
-        b.handler.endTalk(heldAt0, EndType::HangUp);
+        const Call heldAt0 = b.held(3, "NV1", 0);
         b.willing({1});
         b[1].mode.onlyCodes = QStringList{"NV2"};
-        Call heldAt1 = b.make(3, CallType::NV, "NV2");
-        heldAt1.setPersistsAfterTalk();
-        b.raise(heldAt1);
-        QVERIFY(b.answer(heldAt1, 1));
-        b.handler.endTalk(heldAt1, EndType::HangUp);
+        const Call heldAt1 = b.held(3, "NV2", 1);
         b.willing({0, 1});
         b[1].mode.onlyCodes = QStringList{"VS"};
         const Call own = b.raise(0, CallType::VS, "VS");
@@ -427,8 +344,8 @@ private slots:
         QCOMPARE(b.fate(waiting), "New"); // nobody else receives it
         // Going, it is offered nothing; deleted, it is left nowhere.
         QCOMPARE(b.queue.get(heldAt1).receivers(), QVector<CallCapable*>{b.unit(1)});
-        const Call held = b.queue.get(heldAt0);
-        QCOMPARE(held.isReceiver(b.unit(0)) || held.isTarget(b.unit(0)), end != EndType::UnitDeleted);
+        const Call kept = b.queue.get(heldAt0);
+        QCOMPARE(kept.isReceiver(b.unit(0)) || kept.isTarget(b.unit(0)), end != EndType::UnitDeleted);
     }
 };
 
