@@ -7,6 +7,8 @@
 #include <QVector>
 
 class BacklightSettings;
+class CallHandler;
+class CallQueue;
 class CallLimitsSettings;
 class ConfigLoader;
 class ConsoleLogger;
@@ -72,17 +74,15 @@ public:
     UnitsFactory* unitsFactory() const { return m_unitsFactory; }
     UnitsInitializer* unitsInitializer() const { return m_unitsInitializer; }
     UnitsRepository* unitsRepository() const { return m_unitsRepository; }
-    BacklightSettings* backlightSettings() const { return m_backlightSettings; }
-    DayNightModeNotifier* dayNightModeNotifier() const { return m_dayNightModeNotifier; }
-    DisplayPresencesNotifier* displayPresencesNotifier() const { return m_displayPresencesNotifier; }
+    CallQueue* callQueue() const { return m_callQueue; }
+    CallHandler* callHandler() const { return m_callHandler; }
     LightsNotifier* lightsNotifier() const { return m_lightsNotifier; }
-    WardsConnectionNotifier* wardsConnectionNotifier() const { return m_wardsConnectionNotifier; }
 
 private:
     void bindRondelSocket();
     void reloadDone();
     // Ends the calls and talks of units that are lost, deleted or must start
-    // over. Call handling plugs in here; until it does, the calls stay.
+    // over.
     void endCallsOfUnits(const QVector<Unit*>& units, EndType endType);
 
     bool m_pendingReload = false;
@@ -103,6 +103,8 @@ private:
     UnitsRepository* m_unitsRepository = nullptr;
     UnitsInitializer* m_unitsInitializer = nullptr;
     Units* m_units = nullptr;
+    CallQueue* m_callQueue = nullptr;
+    CallHandler* m_callHandler = nullptr;
     ConsoleLogger* m_consoleLogger = nullptr;
     MqttErrorLogger* m_mqttErrorLogger = nullptr;
     SyslogLogger* m_syslogLogger = nullptr;
