@@ -3,8 +3,11 @@
 #include "core/runtimeoptions.h"
 #include "core/sleep.h"
 #include "app/systemfiles.h"
+#include "calls/autoconnectdialcall.h"
 #include "calls/callhandler.h"
 #include "calls/callqueue.h"
+#include "calls/callterminator.h"
+#include "calls/openezduringtalk.h"
 #include "calls/pas.h"
 #include "config/configloader.h"
 #include "errors/errorevents.h"
@@ -104,9 +107,11 @@ void Orvanta::initialize()
     auto* pas = new PAs(this);
     m_synthesizer = new Synthesizer(this);
 
-    // 13. The call handler.
+    // 13. The call handler and the policies that act on calls through it.
     m_callHandler =
         new CallHandler(m_callQueue, m_unitsRepository, pas, m_synthesizer, &m_talkVolumes, this);
+    m_autoConnectDialCall = new AutoConnectDialCall(m_callHandler, m_callQueue, this);
+    m_callTerminator = new CallTerminator(m_callHandler, m_callLimitsSettings, m_callQueue, this);
 
     // 14. Error events.
     m_errorEvents = new ErrorEvents(this);
@@ -130,6 +135,10 @@ void Orvanta::initialize()
             &CallHandler::endIncomingTalk);
     connect(m_units, &Units::requestEndOutgoingTalk, m_callHandler,
             &CallHandler::endOutgoingTalk);
+    // Connection 20: the door at the other end of a talk.
+    auto* openEZDuringTalk = new OpenEZDuringTalk(m_callQueue, this);
+    connect(m_units, &Units::requestOpenEZ, openEZDuringTalk,
+            [openEZDuringTalk](Unit* unit) { openEZDuringTalk->openEZ(unit); });
     // Connections 21 and 22.
     connect(m_units, &Units::requestConnectWard, m_wards,
             qOverload<const QString&>(&Wards::connectWard));

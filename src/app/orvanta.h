@@ -6,10 +6,12 @@
 #include <QObject>
 #include <QVector>
 
+class AutoConnectDialCall;
 class BacklightSettings;
 class CallHandler;
 class CallQueue;
 class CallLimitsSettings;
+class CallTerminator;
 class ConfigLoader;
 class ConsoleLogger;
 class DayNightModeNotifier;
@@ -77,6 +79,8 @@ public:
     CallQueue* callQueue() const { return m_callQueue; }
     CallHandler* callHandler() const { return m_callHandler; }
     LightsNotifier* lightsNotifier() const { return m_lightsNotifier; }
+    AutoConnectDialCall* autoConnectDialCall() const { return m_autoConnectDialCall; }
+    CallTerminator* callTerminator() const { return m_callTerminator; }
 
 private:
     void bindRondelSocket();
@@ -114,6 +118,8 @@ private:
     PublicRondelListener* m_publicRondelListener = nullptr;
     RondelServer* m_rondelServer = nullptr;
     ConfigLoader* m_configLoader = nullptr;
+    AutoConnectDialCall* m_autoConnectDialCall = nullptr;
+    CallTerminator* m_callTerminator = nullptr;
     DayNightModeNotifier* m_dayNightModeNotifier = nullptr;
     DisplayPresencesNotifier* m_displayPresencesNotifier = nullptr;
     LightsNotifier* m_lightsNotifier = nullptr;

@@ -44,11 +44,16 @@ public:
     QVector<int> levels;
 };
 
-bool startCore(CoreFixture& core, const QStringList& units)
+// Starts the units, those named in staffed with staff present.
+bool startCore(CoreFixture& core, const QStringList& units, const QStringList& staffed = {})
 {
     core.writeConfig(CoreFixture::config(units));
-    for (const QString& unit : units)
-        core.addUnit(unit)->setPresenceStatus(unit.endsWith("present") ? "PS:1\nPP:0" : "PS:0\nPP:0");
+    for (const QString& unit : units) {
+        if (staffed.contains(unit.section(' ', 0, 0)))
+            core.addUnit(unit)->setPresenceStatus("PS:1\nPP:0");
+        else
+            core.addUnit(unit);
+    }
     core.initialize();
     QSignalSpy initialized(core.core().unitsInitializer(), &UnitsInitializer::unitsInitialized);
     return initialized.wait(CoreFixture::TimeLimit + 1000);
@@ -119,7 +124,7 @@ void TestNotifiers::dayAndNightFollowTheWard()
 void TestNotifiers::presencesAndWardListsFollowTheConnection()
 {
     CoreFixture core;
-    QVERIFY(startCore(core, {"127.0.0.2 Fenno r1 present", "127.0.0.3 Fenno r3 present"}));
+    QVERIFY(startCore(core, {"127.0.0.2 Fenno r1", "127.0.0.3 Fenno r3"}, {"127.0.0.2", "127.0.0.3"}));
     RespondingUnit* a = core.fake("127.0.0.2");
     RespondingUnit* b = core.fake("127.0.0.3");
     const QString aShown = "Icon:S\nWard:W1\nRoomNo:1\nRoom:r1\nClient:\nTlfNo:\n";
