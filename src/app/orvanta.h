@@ -80,7 +80,6 @@ public:
     CallHandler* callHandler() const { return m_callHandler; }
     LightsNotifier* lightsNotifier() const { return m_lightsNotifier; }
     AutoConnectDialCall* autoConnectDialCall() const { return m_autoConnectDialCall; }
-    CallTerminator* callTerminator() const { return m_callTerminator; }
 
 private:
     void bindRondelSocket();

@@ -24,13 +24,9 @@ public:
     void rebuild();
     void updateUnit(Unit* unit);
 
-    // The units whose presences the unit shows, in the order shown.
-    QVector<Unit*> shownBy(Unit* unit) const { return m_showsFrom.value(unit); }
-
+private:
     // The entry a display shows for the presence at a unit.
     static PresenceDisplayInfo presenceInfo(const Unit* unit);
-
-private:
     bool related(const Unit* a, const Unit* b) const;
     // The units whose presences may be shown together with those of the ward.
     QVector<Unit*> unitsJoinedWith(Ward* ward) const;

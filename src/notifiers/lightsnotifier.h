@@ -20,12 +20,11 @@ public:
 
     void updateAllRooms();
     void updateRoom(const Room* room);
-    void updateRoomOf(Unit* unit);
-
-    // What one unit adds to the lights of its room.
-    static LightState contribution(const Unit* unit);
 
 private:
+    void updateRoomOf(Unit* unit);
+    // What one unit adds to the lights of its room.
+    static LightState contribution(const Unit* unit);
     void setLights(const QVector<Unit*>& units);
 
     Rooms* m_rooms;

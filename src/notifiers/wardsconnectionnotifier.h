@@ -21,11 +21,11 @@ public:
     void updateAllWards();
     void updateWard(const Ward* ward);
 
+private:
     // The wards of the ward's group with their connection; none for the
     // placeholder ward, which belongs to no group.
     QVector<WardDisplayInfo> wardsToShow(const Ward* ward) const;
 
-private:
     Units* m_units;
     Wards* m_wards;
 };
