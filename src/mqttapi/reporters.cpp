@@ -139,7 +139,7 @@ void ConnectionsMqttReporter::report(Unit* unit)
     });
 }
 
-void ConnectionsMqttReporter::reportAll(const QList<Unit*>& units)
+void ConnectionsMqttReporter::reportAll(const QVector<Unit*>& units)
 {
     for (Unit* unit : units)
         report(unit);
@@ -197,7 +197,7 @@ void UnitStatusMqttReporter::report(Unit* unit)
     });
 }
 
-void UnitStatusMqttReporter::reportAll(const QList<Unit*>& units)
+void UnitStatusMqttReporter::reportAll(const QVector<Unit*>& units)
 {
     for (Unit* unit : units)
         report(unit);

@@ -74,7 +74,7 @@ public:
     explicit ConnectionsMqttReporter(MqttPublisher* publisher, QObject* parent = nullptr);
 
     void report(Unit* unit);
-    void reportAll(const QList<Unit*>& units);
+    void reportAll(const QVector<Unit*>& units);
 };
 
 // "units/<ip>/pmbInfo": the unit's PMB module, or nothing once it is gone.
@@ -96,7 +96,7 @@ public:
     explicit UnitStatusMqttReporter(MqttPublisher* publisher, QObject* parent = nullptr);
 
     void report(Unit* unit);
-    void reportAll(const QList<Unit*>& units);
+    void reportAll(const QVector<Unit*>& units);
 };
 
 // "bts/<bt>/version": the firmware of a wireless button module.

@@ -140,7 +140,7 @@ void TestMqttApi::reportersPublishTheDesignedBytes()
     BasicInfoMqttReporter(publisher).report(&desk, {"A", "N", "P", "tp", "p1", "tg", "g1", "0011"});
     ConnectionsMqttReporter(publisher).report(&desk);
     UnitStatusMqttReporter states(publisher);
-    states.reportAll({&desk, &plain});
+    states.reportAll(QVector<Unit*>{&desk, &plain});
     PMBInfoMqttReporter pmb(publisher);
     pmb.report(&desk, {"7", "PMB", "2.1", "0"});
     pmb.reportCleared(&desk);
