@@ -9,6 +9,9 @@
 #include "errors/loggers.h"
 #include "mqtt/mqttpublisher.h"
 #include "mqtt/mqttsubscriber.h"
+#include "mqttapi/cleaners.h"
+#include "mqttapi/listeners.h"
+#include "mqttapi/reporters.h"
 #include "rondel/publicrondellistener.h"
 #include "rondel/rondelmqttlogger.h"
 #include "rondel/rondelserver.h"
@@ -95,8 +98,42 @@ void Orvanta::initialize()
     // 8. Synthesizer.
     m_synthesizer = new Synthesizer(this);
 
-    // 14. Error events.
+    // 9. Connections 2 and 3: the message assembly service hears of every
+    //    synthesized message that starts or stops.
+    auto* synthesizerReporter = new SynthesizerMqttReporter(m_callLimitsSettings, m_languageSettings,
+                                                            m_mqttPublisher, this);
+    connect(m_synthesizer, &Synthesizer::messageStarted, synthesizerReporter,
+            &SynthesizerMqttReporter::reportStarted);
+    connect(m_synthesizer, &Synthesizer::messageStoped, synthesizerReporter,
+            &SynthesizerMqttReporter::reportStopped);
+
+    // 11. The commands from the broker; they subscribe once the units are
+    //     initialised.
+    m_configChangedListener = new ConfigChangedMqttListener(m_mqttSubscriber, this);
+    m_unitScannerListener = new UnitScannerMqttListener(m_mqttSubscriber, this);
+
+    // 12. The unit topics, each reporter connected as soon as it exists
+    //     (connections 5 to 8), and the cleaners that follow the registry.
+    auto* basicInfoReporter = new BasicInfoMqttReporter(m_mqttPublisher, this);
+    connect(m_units, &Units::basicInfoUpdated, basicInfoReporter, &BasicInfoMqttReporter::report);
+    m_basicInfoCleaner = new BasicInfoMqttCleaner(basicInfoReporter, m_mqttSubscriber, m_units, this);
+    auto* btVersionReporter = new BTVersionMqttReporter(m_mqttPublisher, this);
+    connect(m_units, &Units::btUpdated, btVersionReporter,
+            [btVersionReporter](Unit*, const BT& bt) { btVersionReporter->report(bt); });
+    m_connectionsReporter = new ConnectionsMqttReporter(m_mqttPublisher, this);
+    m_connectionsCleaner =
+        new ConnectionsMqttCleaner(m_connectionsReporter, m_mqttSubscriber, m_units, this);
+    auto* pmbInfoReporter = new PMBInfoMqttReporter(m_mqttPublisher, this);
+    connect(m_units, &Units::pmbInfoCleared, pmbInfoReporter, &PMBInfoMqttReporter::reportCleared);
+    connect(m_units, &Units::pmbInfoUpdated, pmbInfoReporter, &PMBInfoMqttReporter::report);
+    m_pmbInfoCleaner = new PMBInfoMqttCleaner(pmbInfoReporter, m_mqttSubscriber, m_units, this);
+    m_unitStatusReporter = new UnitStatusMqttReporter(m_mqttPublisher, m_units, this);
+    m_unitStatusCleaner =
+        new UnitStatusMqttCleaner(m_unitStatusReporter, m_mqttSubscriber, m_units, this);
+
+    // 14. Error events, published as they start and end.
     m_errorEvents = new ErrorEvents(this);
+    m_errorHistoryReporter = new ErrorHistoryMqttReporter(m_errorEvents, m_mqttPublisher, this);
 
     // 15. Connection 9: a unit out of reach holds no presence and no talk.
     connect(m_units, &Units::lostCommunication, this, [this](Unit* unit) {
@@ -108,16 +145,30 @@ void Orvanta::initialize()
             qOverload<const QString&>(&Wards::connectWard));
     connect(m_units, &Units::requestDisconnectWard, m_wards,
             qOverload<const QString&>(&Wards::disconnectWard));
-    // Connection 23: a reload announced during the start-up waited for it.
+    // Connection 19: an address the network scanner saw may be a unit.
+    connect(m_unitScannerListener, &UnitScannerMqttListener::discoveredUnit, m_units,
+            &Units::unitDiscovered);
+    // Connection 23: the broker's commands are taken only now that the
+    // units are known, and a reload announced meanwhile runs once.
     connect(m_unitsInitializer, &UnitsInitializer::unitsInitialized, this, [this] {
+        m_configChangedListener->start();
+        m_unitScannerListener->start();
+        m_connectionsReporter->reportAll(m_unitsRepository->configuredUnits());
         if (m_pendingReload) {
             m_pendingReload = false;
             m_configLoader->reload();
         }
     });
+    // Connection 24, its reporter part.
+    connect(m_unitsInitializer, &UnitsInitializer::unitInitializedLate, m_connectionsReporter,
+            &ConnectionsMqttReporter::report);
     // Connection 25.
     connect(m_units, &Units::rondelErrorChanged, m_errorEvents,
             qOverload<const Unit*>(&ErrorEvents::onUnitErrorChanged));
+
+    // Connection 26.
+    connect(m_units, &Units::connectionChanged, m_connectionsReporter,
+            &ConnectionsMqttReporter::report);
 
     //     Connections 31 and 32: every change of a ward's connection or
     //     mode is written at once, so a restart brings it back.
@@ -140,7 +191,15 @@ void Orvanta::initialize()
     m_configLoader->setNV(m_nvSettings);
     m_configLoader->setRadios(m_radiosSettings);
 
-    // 18. Connection 34: the reaction to a reloaded configuration.
+    // 18. Connection 33: a new configuration is read at once, unless the
+    //     units are still being initialised; then connection 23 reads it.
+    connect(m_configChangedListener, &ConfigChangedMqttListener::configChanged, this, [this] {
+        if (m_unitsInitializer->isFinished())
+            m_configLoader->reload();
+        else
+            m_pendingReload = true;
+    });
+    //     Connection 34: the reaction to a reloaded configuration.
     connect(m_configLoader, &ConfigLoader::reloadDone, this, &Orvanta::reloadDone);
 
     // 19. Configuration.

@@ -7,6 +7,15 @@
 #include <QVector>
 
 class BacklightSettings;
+class BasicInfoMqttCleaner;
+class ConfigChangedMqttListener;
+class ConnectionsMqttCleaner;
+class ConnectionsMqttReporter;
+class ErrorHistoryMqttReporter;
+class PMBInfoMqttCleaner;
+class UnitScannerMqttListener;
+class UnitStatusMqttCleaner;
+class UnitStatusMqttReporter;
 class CallLimitsSettings;
 class ConfigLoader;
 class ConsoleLogger;
@@ -103,4 +112,13 @@ private:
     PublicRondelListener* m_publicRondelListener = nullptr;
     RondelServer* m_rondelServer = nullptr;
     ConfigLoader* m_configLoader = nullptr;
+    ConfigChangedMqttListener* m_configChangedListener = nullptr;
+    UnitScannerMqttListener* m_unitScannerListener = nullptr;
+    ConnectionsMqttReporter* m_connectionsReporter = nullptr;
+    ErrorHistoryMqttReporter* m_errorHistoryReporter = nullptr;
+    UnitStatusMqttReporter* m_unitStatusReporter = nullptr;
+    BasicInfoMqttCleaner* m_basicInfoCleaner = nullptr;
+    ConnectionsMqttCleaner* m_connectionsCleaner = nullptr;
+    PMBInfoMqttCleaner* m_pmbInfoCleaner = nullptr;
+    UnitStatusMqttCleaner* m_unitStatusCleaner = nullptr;
 };

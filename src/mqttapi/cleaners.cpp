@@ -3,9 +3,13 @@
 #include "mqtt/mqttsubscriber.h"
 #include "mqttapi/reporters.h"
 #include "mqttapi/topics.h"
+#include "units/registry/units.h"
+#include "units/registry/unitsinitializer.h"
+#include "units/registry/unitsrepository.h"
 
 #include <QDebug>
 #include <QStringList>
+#include <QTimer>
 
 UnitTopicMqttCleaner::UnitTopicMqttCleaner(UnitTopicMqttReporter* reporter,
                                            MqttSubscriber* subscriber, const UnitLookup& isKnown,
@@ -17,6 +21,18 @@ UnitTopicMqttCleaner::UnitTopicMqttCleaner(UnitTopicMqttReporter* reporter,
 {
     if (m_subscriber)
         connect(m_subscriber, &MqttSubscriber::messageReceived, this, &UnitTopicMqttCleaner::onMessage);
+}
+
+UnitTopicMqttCleaner::UnitTopicMqttCleaner(UnitTopicMqttReporter* reporter,
+                                           MqttSubscriber* subscriber, Units* units,
+                                           QObject* parent)
+    : UnitTopicMqttCleaner(
+          reporter, subscriber,
+          [repository = units->repository()](const QHostAddress& ip) { return repository->contains(ip); },
+          parent)
+{
+    connect(units->initializer(), &UnitsInitializer::unitsInitialized, this, &UnitTopicMqttCleaner::start);
+    connect(units, &Units::unitRemoved, this, &UnitTopicMqttCleaner::onUnitRemoved);
 }
 
 QString UnitTopicMqttCleaner::topicFilter() const
@@ -46,36 +62,18 @@ void UnitTopicMqttCleaner::onMessage(const MqttMessage& message)
 
 void UnitTopicMqttCleaner::onUnitRemoved(const QHostAddress& ip)
 {
-    if (!m_isKnown(ip))
-        m_reporter->clear(ip);
+    // The registry announces a removal before it lets go of the unit, and
+    // a unit whose model changed comes back at the same address: decide
+    // once the reload is through.
+    QTimer::singleShot(0, this, [this, ip] {
+        if (!m_isKnown(ip))
+            m_reporter->clear(ip);
+    });
 }
 
-BasicInfoMqttCleaner::BasicInfoMqttCleaner(BasicInfoMqttReporter* reporter,
-                                           MqttSubscriber* subscriber, const UnitLookup& isKnown,
-                                           QObject* parent)
-    : UnitTopicMqttCleaner(reporter, subscriber, isKnown, parent)
-{
-}
 
-ConnectionsMqttCleaner::ConnectionsMqttCleaner(ConnectionsMqttReporter* reporter,
-                                               MqttSubscriber* subscriber,
-                                               const UnitLookup& isKnown, QObject* parent)
-    : UnitTopicMqttCleaner(reporter, subscriber, isKnown, parent)
-{
-}
 
-PMBInfoMqttCleaner::PMBInfoMqttCleaner(PMBInfoMqttReporter* reporter, MqttSubscriber* subscriber,
-                                       const UnitLookup& isKnown, QObject* parent)
-    : UnitTopicMqttCleaner(reporter, subscriber, isKnown, parent)
-{
-}
 
-UnitStatusMqttCleaner::UnitStatusMqttCleaner(UnitStatusMqttReporter* reporter,
-                                             MqttSubscriber* subscriber,
-                                             const UnitLookup& isKnown, QObject* parent)
-    : UnitTopicMqttCleaner(reporter, subscriber, isKnown, parent)
-{
-}
 
 CallQueueMqttCleaner::CallQueueMqttCleaner(const CallLookup& isQueued,
                                            CallQueueMqttReporter* reporter,

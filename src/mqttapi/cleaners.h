@@ -10,10 +10,7 @@
 
 class CallQueueMqttReporter;
 class MqttSubscriber;
-class BasicInfoMqttReporter;
-class ConnectionsMqttReporter;
-class PMBInfoMqttReporter;
-class UnitStatusMqttReporter;
+class Units;
 class UnitTopicMqttReporter;
 
 // The cleaners keep the broker's retained topics in step with the core:
@@ -32,6 +29,10 @@ public:
 
     UnitTopicMqttCleaner(UnitTopicMqttReporter* reporter, MqttSubscriber* subscriber,
                          const UnitLookup& isKnown, QObject* parent = nullptr);
+    // Asks the registry, starts with the initialisation and follows the
+    // units the reloads remove.
+    UnitTopicMqttCleaner(UnitTopicMqttReporter* reporter, MqttSubscriber* subscriber,
+                         Units* units, QObject* parent = nullptr);
 
     QString topicFilter() const;
 
@@ -49,32 +50,28 @@ class BasicInfoMqttCleaner : public UnitTopicMqttCleaner
 {
     Q_OBJECT
 public:
-    BasicInfoMqttCleaner(BasicInfoMqttReporter* reporter, MqttSubscriber* subscriber,
-                         const UnitLookup& isKnown, QObject* parent = nullptr);
+    using UnitTopicMqttCleaner::UnitTopicMqttCleaner;
 };
 
 class ConnectionsMqttCleaner : public UnitTopicMqttCleaner
 {
     Q_OBJECT
 public:
-    ConnectionsMqttCleaner(ConnectionsMqttReporter* reporter, MqttSubscriber* subscriber,
-                           const UnitLookup& isKnown, QObject* parent = nullptr);
+    using UnitTopicMqttCleaner::UnitTopicMqttCleaner;
 };
 
 class PMBInfoMqttCleaner : public UnitTopicMqttCleaner
 {
     Q_OBJECT
 public:
-    PMBInfoMqttCleaner(PMBInfoMqttReporter* reporter, MqttSubscriber* subscriber,
-                       const UnitLookup& isKnown, QObject* parent = nullptr);
+    using UnitTopicMqttCleaner::UnitTopicMqttCleaner;
 };
 
 class UnitStatusMqttCleaner : public UnitTopicMqttCleaner
 {
     Q_OBJECT
 public:
-    UnitStatusMqttCleaner(UnitStatusMqttReporter* reporter, MqttSubscriber* subscriber,
-                          const UnitLookup& isKnown, QObject* parent = nullptr);
+    using UnitTopicMqttCleaner::UnitTopicMqttCleaner;
 };
 
 // A retained "calls/<id>" of a call that is not in the call queue is

@@ -9,6 +9,9 @@
 #include "units/features/presences.h"
 #include "units/settings/calllimitssettings.h"
 #include "units/settings/languagesettings.h"
+#include "units/registry/units.h"
+#include "units/registry/unitsinitializer.h"
+#include "units/registry/unitsrepository.h"
 #include "units/unit.h"
 #include "calls/calls.h"
 
@@ -168,6 +171,21 @@ void PMBInfoMqttReporter::reportCleared(Unit* unit)
 UnitStatusMqttReporter::UnitStatusMqttReporter(MqttPublisher* publisher, QObject* parent)
     : UnitTopicMqttReporter(QStringLiteral("state"), publisher, parent)
 {
+}
+
+UnitStatusMqttReporter::UnitStatusMqttReporter(MqttPublisher* publisher, Units* units,
+                                               QObject* parent)
+    : UnitStatusMqttReporter(publisher, parent)
+{
+    UnitsRepository* repository = units->repository();
+    connect(units->initializer(), &UnitsInitializer::unitsInitialized, this,
+            [this, repository] { reportAll(repository->configuredUnits()); });
+    connect(units->initializer(), &UnitsInitializer::unitInitializedLate, this,
+            &UnitStatusMqttReporter::report);
+    for (auto signal : {&Units::newUnit, &Units::rondelErrorChanged, &Units::mtfChanged,
+                        &Units::callsChanged, &Units::talkChanged, &Units::registeredPP,
+                        &Units::unregisteredPP, &Units::registeredPS, &Units::unregisteredPS})
+        connect(units, signal, this, &UnitStatusMqttReporter::report);
 }
 
 void UnitStatusMqttReporter::report(Unit* unit)

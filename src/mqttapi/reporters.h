@@ -16,6 +16,7 @@ class ErrorEvents;
 class LanguageSettings;
 class MqttPublisher;
 class Unit;
+class Units;
 
 // The reporters turn the live state into retained messages that the other
 // services of the installation read. Every message goes out with QoS 2 and
@@ -94,6 +95,9 @@ class UnitStatusMqttReporter : public UnitTopicMqttReporter
     Q_OBJECT
 public:
     explicit UnitStatusMqttReporter(MqttPublisher* publisher, QObject* parent = nullptr);
+    // Follows every unit of the registry: all of them once initialised,
+    // then each on every change of its calls, talk, presences and errors.
+    UnitStatusMqttReporter(MqttPublisher* publisher, Units* units, QObject* parent = nullptr);
 
     void report(Unit* unit);
     void reportAll(const QVector<Unit*>& units);
