@@ -77,6 +77,7 @@ public:
     UnitsFactory* unitsFactory() const { return m_unitsFactory; }
     UnitsInitializer* unitsInitializer() const { return m_unitsInitializer; }
     UnitsRepository* unitsRepository() const { return m_unitsRepository; }
+    ConfigChangedMqttListener* configChangedListener() const { return m_configChangedListener; }
 
 private:
     void bindRondelSocket();
