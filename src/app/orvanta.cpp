@@ -3,6 +3,9 @@
 #include "core/runtimeoptions.h"
 #include "core/sleep.h"
 #include "app/systemfiles.h"
+#include "calls/callhandler.h"
+#include "calls/callqueue.h"
+#include "calls/pas.h"
 #include "config/configloader.h"
 #include "errors/errorevents.h"
 #include "errors/errorlog.h"
@@ -95,7 +98,9 @@ void Orvanta::initialize()
     connect(m_publicRondelListener, &PublicRondelListener::receivedCommand, m_units,
             &Units::commandFromUnlistenedAddress);
 
-    // 8. Synthesizer.
+    // 8. The queue of every live call, the PA ports, the synthesizer.
+    m_callQueue = new CallQueue(this);
+    auto* pas = new PAs(this);
     m_synthesizer = new Synthesizer(this);
 
     // 9. Connections 2 and 3: the message assembly service hears of every
@@ -107,8 +112,23 @@ void Orvanta::initialize()
     connect(m_synthesizer, &Synthesizer::messageStoped, synthesizerReporter,
             &SynthesizerMqttReporter::reportStopped);
 
+    // 10. Connection 4: every change of a queued call is published, and a
+    //     finished one goes into the history as well.
+    auto* callQueueReporter = new CallQueueMqttReporter(m_mqttPublisher, this);
+    auto* callHistoryReporter = new CallHistoryMqttReporter(m_mqttPublisher, this);
+    connect(m_callQueue, &CallQueue::callChanged, this, [=](const Call& call) {
+        callQueueReporter->report(call);
+        if (call.isFinished())
+            callHistoryReporter->report(call);
+    });
+    m_callQueueCleaner = new CallQueueMqttCleaner(
+        [queue = m_callQueue](qint64 id) { return queue->contains(id); }, callQueueReporter,
+        m_mqttSubscriber, this);
+
     // 11. The commands from the broker; they subscribe once the units are
     //     initialised.
+    m_callTerminateListener = new CallTerminateMqttListener(
+        [queue = m_callQueue](qint64 id) { return queue->get(id); }, m_mqttSubscriber, this);
     m_configChangedListener = new ConfigChangedMqttListener(m_mqttSubscriber, this);
     m_unitScannerListener = new UnitScannerMqttListener(m_mqttSubscriber, this);
 
@@ -131,6 +151,10 @@ void Orvanta::initialize()
     m_unitStatusCleaner =
         new UnitStatusMqttCleaner(m_unitStatusReporter, m_mqttSubscriber, m_units, this);
 
+    // 13. The call handler.
+    m_callHandler =
+        new CallHandler(m_callQueue, m_unitsRepository, pas, m_synthesizer, &m_talkVolumes, this);
+
     // 14. Error events, published as they start and end.
     m_errorEvents = new ErrorEvents(this);
     m_errorHistoryReporter = new ErrorHistoryMqttReporter(m_errorEvents, m_mqttPublisher, this);
@@ -140,6 +164,22 @@ void Orvanta::initialize()
         unit->presences()->applyStatus(PresenceStatus());
         endCallsOfUnits({unit}, EndType::LostCommunication);
     });
+    // Connections 10 to 18: calls and talk requests of the units.
+    connect(m_units, &Units::stateRestored, m_callHandler,
+            [this](Unit* unit) { m_callHandler->deliverPendingCalls(unit); });
+    connect(m_units, &Units::callNew, m_callHandler, &CallHandler::newCall);
+    connect(m_units, &Units::callReplaced, m_callHandler, &CallHandler::replaceCall);
+    connect(m_units, &Units::callMuted, m_callHandler, &CallHandler::muteCall);
+    connect(m_units, &Units::callCanceled, m_callHandler,
+            [this](const Call& call) { m_callHandler->endCallOrTalk(call, EndType::Canceled); });
+    connect(m_units, &Units::requestAnswareCall, m_callHandler,
+            &CallHandler::answerIncomingCall);
+    connect(m_units, &Units::requestEndIncomingTalk, m_callHandler,
+            &CallHandler::endIncomingTalk);
+    connect(m_units, &Units::requestEndOutgoingTalk, m_callHandler,
+            &CallHandler::endOutgoingTalk);
+    connect(m_callTerminateListener, &CallTerminateMqttListener::terminateCall, m_callHandler,
+            [this](const Call& call) { m_callHandler->endCallOrTalk(call, EndType::ManuallyRemoved); });
     // Connections 21 and 22.
     connect(m_units, &Units::requestConnectWard, m_wards,
             qOverload<const QString&>(&Wards::connectWard));
@@ -151,6 +191,8 @@ void Orvanta::initialize()
     // Connection 23: the broker's commands are taken only now that the
     // units are known, and a reload announced meanwhile runs once.
     connect(m_unitsInitializer, &UnitsInitializer::unitsInitialized, this, [this] {
+        m_callQueueCleaner->start();
+        m_callTerminateListener->start();
         m_configChangedListener->start();
         m_unitScannerListener->start();
         m_connectionsReporter->reportAll(m_unitsRepository->configuredUnits());
@@ -159,7 +201,10 @@ void Orvanta::initialize()
             m_configLoader->reload();
         }
     });
-    // Connection 24, its reporter part.
+    // Connection 24: a unit that came late takes the calls waiting for it,
+    // then shows what is plugged into it.
+    connect(m_unitsInitializer, &UnitsInitializer::unitInitializedLate, m_callHandler,
+            [this](Unit* unit) { m_callHandler->deliverPendingCalls(unit); });
     connect(m_unitsInitializer, &UnitsInitializer::unitInitializedLate, m_connectionsReporter,
             &ConnectionsMqttReporter::report);
     // Connection 25.
@@ -170,10 +215,24 @@ void Orvanta::initialize()
     connect(m_units, &Units::connectionChanged, m_connectionsReporter,
             &ConnectionsMqttReporter::report);
 
-    //     Connections 31 and 32: every change of a ward's connection or
-    //     mode is written at once, so a restart brings it back.
-    connect(m_wards, &Wards::connectionChanged, this,
-            [this](const QVector<Ward*>&) { savePersistentSettings(); });
+    // Connections 27 to 30: presences end the calls they answer and change
+    // what the unit receives.
+    connect(m_units, &Units::registeredPP, m_callHandler,
+            [this](Unit* unit) { m_callHandler->presenceRegisteredPP(unit); });
+    connect(m_units, &Units::unregisteredPP, m_callHandler,
+            [this](Unit* unit) { m_callHandler->presenceUnregistered(unit); });
+    connect(m_units, &Units::registeredPS, m_callHandler,
+            [this](Unit* unit) { m_callHandler->presenceRegisteredPS(unit); });
+    connect(m_units, &Units::unregisteredPS, m_callHandler,
+            [this](Unit* unit) { m_callHandler->presenceUnregistered(unit); });
+
+    //     Connections 31 and 32: calls follow the wards' connection; every
+    //     change of a ward's connection or mode is written at once, so a
+    //     restart brings it back.
+    connect(m_wards, &Wards::connectionChanged, this, [this](const QVector<Ward*>& wards) {
+        m_callHandler->wardsConnectionChanged(wards);
+        savePersistentSettings();
+    });
     connect(m_wards, &Wards::dayNightModeChanged, this,
             [this](const QVector<Ward*>&) { savePersistentSettings(); });
 
@@ -285,6 +344,6 @@ void Orvanta::reloadDone()
 
 void Orvanta::endCallsOfUnits(const QVector<Unit*>& units, EndType endType)
 {
-    Q_UNUSED(units)
-    Q_UNUSED(endType)
+    for (Unit* unit : units)
+        m_callHandler->unitGone(unit, endType);
 }

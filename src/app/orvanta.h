@@ -8,6 +8,10 @@
 
 class BacklightSettings;
 class BasicInfoMqttCleaner;
+class CallHandler;
+class CallQueue;
+class CallQueueMqttCleaner;
+class CallTerminateMqttListener;
 class ConfigChangedMqttListener;
 class ConnectionsMqttCleaner;
 class ConnectionsMqttReporter;
@@ -77,13 +81,15 @@ public:
     UnitsFactory* unitsFactory() const { return m_unitsFactory; }
     UnitsInitializer* unitsInitializer() const { return m_unitsInitializer; }
     UnitsRepository* unitsRepository() const { return m_unitsRepository; }
+    CallQueue* callQueue() const { return m_callQueue; }
+    CallHandler* callHandler() const { return m_callHandler; }
     ConfigChangedMqttListener* configChangedListener() const { return m_configChangedListener; }
 
 private:
     void bindRondelSocket();
     void reloadDone();
     // Ends the calls and talks of units that are lost, deleted or must start
-    // over. Call handling plugs in here; until it does, the calls stay.
+    // over.
     void endCallsOfUnits(const QVector<Unit*>& units, EndType endType);
 
     bool m_pendingReload = false;
@@ -104,6 +110,8 @@ private:
     UnitsRepository* m_unitsRepository = nullptr;
     UnitsInitializer* m_unitsInitializer = nullptr;
     Units* m_units = nullptr;
+    CallQueue* m_callQueue = nullptr;
+    CallHandler* m_callHandler = nullptr;
     ConsoleLogger* m_consoleLogger = nullptr;
     MqttErrorLogger* m_mqttErrorLogger = nullptr;
     SyslogLogger* m_syslogLogger = nullptr;
@@ -113,6 +121,8 @@ private:
     PublicRondelListener* m_publicRondelListener = nullptr;
     RondelServer* m_rondelServer = nullptr;
     ConfigLoader* m_configLoader = nullptr;
+    CallQueueMqttCleaner* m_callQueueCleaner = nullptr;
+    CallTerminateMqttListener* m_callTerminateListener = nullptr;
     ConfigChangedMqttListener* m_configChangedListener = nullptr;
     UnitScannerMqttListener* m_unitScannerListener = nullptr;
     ConnectionsMqttReporter* m_connectionsReporter = nullptr;
