@@ -1,3 +1,4 @@
+#include "calls/callqueue.h"
 #include "config/configloader.h"
 #include "core/runtimeoptions.h"
 #include "mqtt/mqttsubscriber.h"
@@ -14,16 +15,43 @@
 namespace {
 
 // The "units/<ip>/state" payload with the named flags set.
-QByteArray state(const QStringList& set, const QString& mtf = QString())
+QByteArray state(const QStringList& set)
 {
     QStringList fields;
     for (const char* key : {"alIn", "alOut", "dcIn", "dcOut", "mtf", "nvIn", "nvOut", "paIn", "paOut",
                             "pl", "pp", "ps", "rdErr", "sbErr", "vkIn", "vkOut", "vsIn", "vsOut"}) {
         const QString name = QString::fromLatin1(key);
-        fields << QStringLiteral("\"%1\":%2").arg(name, name == "mtf" ? '"' + mtf + '"'
+        fields << QStringLiteral("\"%1\":%2").arg(name, name == "mtf" ? "\"\""
                                                     : set.contains(name) ? "true" : "false");
     }
     return '{' + fields.join(',').toUtf8() + '}';
+}
+
+QString text(const QDateTime& dateTime)
+{
+    return dateTime.isValid() ? dateTime.toString("yyyy-MM-dd'T'HH:mm:ss.zzz") : QString();
+}
+
+QString calls(const Call& call) { return "calls/" + QString::number(call.id()); }
+QString history(const Call& call) { return "callsHistory/" + QString::number(call.id()); }
+
+// A VS call of 127.0.0.2 as published; `last` is its state on "calls/<id>",
+// its end type on "callsHistory/<id>".
+QString payload(const Call& call, const QString& last, const QString& to)
+{
+    const bool queued = !call.isFinished() || last == "Finished";
+    return QString(R"({"endCall":"%1","endTalk":"%2",%3"from":"127.0.0.2","priority":"VS","startCall":"%4","startTalk":"%5",%6"to":[%7],"type":"VS"})")
+        .arg(text(call.finishedAt()), text(call.disconnectedAt()),
+             queued ? QString() : "\"endType\":\"" + last + "\",", text(call.created()),
+             text(call.connectedAt()), queued ? "\"state\":\"" + last + "\"," : QString(), to);
+}
+
+QStringList lines(const QVector<BrokerMessage>& messages)
+{
+    QStringList result;
+    for (const BrokerMessage& message : messages)
+        result << QString::fromUtf8(message.payload);
+    return result;
 }
 
 } // namespace
@@ -38,6 +66,7 @@ private slots:
     void cleanup();
     void startUpCleaningThenUnitStateAndErrors();
     void reloadAnnouncementsAndScannerAnswers();
+    void callLifeAndTerminationOnTheBroker();
 
 private:
     std::unique_ptr<BrokerFixture> m_broker;
@@ -51,7 +80,9 @@ void TestCoreMqtt::init()
     QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
     m_watcher = std::make_unique<BrokerClient>(*m_broker);
     QVERIFY(m_watcher->connectToBroker());
-    QVERIFY(m_watcher->subscribe(QStringLiteral("#")));
+    // Not the bus traffic mirror: its flood would hold the state topics up.
+    for (const char* filter : {"units/#", "calls/#", "callsHistory/#", "errors/#"})
+        QVERIFY(m_watcher->subscribe(filter));
     m_core = std::make_unique<CoreFixture>();
     RuntimeOptions options = runtimeOptions();
     options.brokerPort = m_broker->port();
@@ -139,6 +170,56 @@ void TestCoreMqtt::reloadAnnouncementsAndScannerAnswers()
     QCOMPARE(first->statusRequests("BasicInfo"), 1);
     QCOMPARE(newUnits.count(), 2);
     QCOMPARE(m_core->log().count("Warning \"Ignored a payload that is not a JSON object on scannerAnswers\""), 1);
+}
+
+void TestCoreMqtt::callLifeAndTerminationOnTheBroker()
+{
+    QVERIFY(m_watcher->publish("calls/1234", "{}", 1, true));
+    QVERIFY(m_core->bringUp({"127.0.0.2 Pardo r1", "127.0.0.3 Fenno r2"}));
+    QTRY_COMPARE(m_watcher->messages("calls/1234").size(), 2);
+    RespondingUnit* patient = m_core->fake("127.0.0.2");
+    RespondingUnit* nurse = m_core->fake("127.0.0.3");
+    QSignalSpy changes(m_core->core().callQueue(), &CallQueue::callChanged);
+    const auto sent = [&](const QString& topic) { return lines(m_watcher->messages(topic)); };
+
+    // Nobody is there to take it: the call waits, until an operator ends it
+    // with whatever payload; an unknown id changes nothing.
+    patient->sendCommand("CallChange", "VS:1");
+    QTRY_COMPARE(changes.count(), 1);
+    const Call waiting = changes.at(0).at(0).value<Call>();
+    // The core has heard its report back while the call was still queued.
+    QTRY_VERIFY(m_core->log().contains(QString("Debug \"%1\"").arg(calls(waiting))));
+    QVERIFY(m_watcher->publish("call/999/terminate", "", 1));
+    QVERIFY(m_watcher->publish(QString("call/%1/terminate").arg(waiting.id()), "", 1));
+    QTRY_COMPARE(changes.count(), 2);
+    QCOMPARE(changes.at(1).at(0).value<Call>().endType(), EndType::ManuallyRemoved);
+    QTRY_COMPARE(sent(calls(waiting)).size(), 3);
+    QCOMPARE(sent(calls(waiting)), (QStringList{payload(waiting, "New", ""), payload(changes.at(1).at(0).value<Call>(), "Finished", ""), ""}));
+    QTRY_COMPARE(sent(history(waiting)), QStringList{payload(changes.at(1).at(0).value<Call>(), "ManuallyRemoved", "")});
+
+    // Rings at the nurse, who answers and hangs up; each step is heard back
+    // by the core before the next, as with people in between.
+    QVERIFY(nurse->waitForAck(nurse->sendCommand("PresenceStatus", "PS:1")));
+    patient->sendCommand("CallChange", "VS:0");
+    patient->sendCommand("CallChange", "VS:1");
+    const auto heardBack = [&](int count) {
+        const QString line = QString("Debug \"%1\"").arg(calls(changes.last().at(0).value<Call>()));
+        return QTest::qWaitFor([&] { return m_core->log().count(line) == count; }, 5000);
+    };
+    QTRY_COMPARE(changes.count(), 3);
+    QVERIFY(heardBack(1));
+    nurse->sendCommand("Requests", "CallAnswerBase");
+    QTRY_COMPARE(changes.count(), 4);
+    QVERIFY(heardBack(2));
+    nurse->sendCommand("Requests", "TalkCancelRqst");
+    QTRY_COMPARE(changes.count(), 5);
+    const Call ended = changes.at(4).at(0).value<Call>();
+    QTRY_COMPARE(sent(calls(ended)).size(), 4);
+    QCOMPARE(sent(calls(ended)),
+             (QStringList{payload(changes.at(2).at(0).value<Call>(), "Ringing", R"("127.0.0.3")"),
+                          payload(changes.at(3).at(0).value<Call>(), "Connected", R"("127.0.0.3")"),
+                          payload(ended, "Finished", R"("127.0.0.3")"), ""}));
+    QCOMPARE(sent(history(ended)), QStringList{payload(ended, "HangUp", R"("127.0.0.3")")});
 }
 
 QTEST_GUILESS_MAIN(TestCoreMqtt)

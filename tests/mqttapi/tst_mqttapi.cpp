@@ -34,11 +34,6 @@ private:
     bool m_error;
 };
 
-QString text(const QDateTime& dateTime)
-{
-    return dateTime.isValid() ? dateTime.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")) : QString();
-}
-
 QStringList lines(const QVector<BrokerMessage>& messages)
 {
     QStringList result;
@@ -58,7 +53,6 @@ private slots:
     void init();
     void cleanup();
     void reportersPublishTheDesignedBytes();
-    void callLifeEndsWithHistoryAndNoQueueTopic();
     void cleanersRemoveOnlyTopicsOfUnknownUnitsAndCalls();
     void listenersActOnlyOnTheirOwnWellFormedMessages();
 
@@ -194,61 +188,6 @@ void TestMqttApi::reportersPublishTheDesignedBytes()
              (QStringList{"bts/BT12/version", "bts/BT7/version", "bts/BTbt3/version",
                           "errors/1700000000123", "units/127.0.0.2/connections",
                           "units/127.0.0.2/info", "units/127.0.0.2/state", "units/127.0.0.3/state"}));
-}
-
-void TestMqttApi::callLifeEndsWithHistoryAndNoQueueTopic()
-{
-    QSet<qint64> queue;
-    CallQueueMqttReporter reporter(m_publisher.get());
-    CallHistoryMqttReporter history(m_publisher.get());
-    CallQueueMqttCleaner cleaner([&](qint64 id) { return queue.contains(id); }, &reporter,
-                                 m_subscriber.get());
-    QSignalSpy subscribed(m_subscriber.get(), &MqttClient::subscribed);
-    cleaner.start();
-    QVERIFY(subscribed.wait());
-
-    FakeCallCapable source(QStringLiteral("127.0.0.2")), first(QStringLiteral("127.0.0.3")),
-        second(QStringLiteral("127.0.0.4"));
-    Call call(CallType::VS, QStringLiteral("VS"), &source);
-    queue.insert(call.id());
-    const QString topic = QStringLiteral("calls/") + QString::number(call.id());
-    const auto payload = [&](const QString& state, const QString& to) {
-        return QStringLiteral(R"(%1 {"endCall":"%2","endTalk":"%3","from":"127.0.0.2","priority":"VS","startCall":"%4","startTalk":"%5","state":"%6","to":[%7],"type":"VS"})")
-            .arg(topic, text(call.finishedAt()), text(call.disconnectedAt()), text(call.created()),
-                 text(call.connectedAt()), state, to);
-    };
-    LogCapture log;
-    QStringList expected;
-    reporter.report(call);
-    expected << payload("New", "");
-    call.setRinging();
-    call.setReceivers({&first, &second});
-    reporter.report(call);
-    expected << payload("Ringing", R"("127.0.0.3","127.0.0.4")");
-    call.setConnected();
-    call.setTarget(&second, 1);
-    reporter.report(call);
-    expected << payload("Connected", R"("127.0.0.4")");
-    // A queued call's topic stays while the core hears it back.
-    QVERIFY(heard(3));
-    QTest::qWait(100);
-    QCOMPARE(lines(m_watcher->messages()), expected);
-
-    queue.remove(call.id());
-    call.finish(EndType::HangUp);
-    reporter.report(call);
-    history.report(call);
-    expected << payload("Finished", R"("127.0.0.4")")
-             << QStringLiteral(R"(callsHistory/%1 {"endCall":"%2","endTalk":"%2","endType":"HangUp","from":"127.0.0.2","priority":"VS","startCall":"%3","startTalk":"%4","to":["127.0.0.4"],"type":"VS"})")
-                    .arg(QString::number(call.id()), text(call.finishedAt()), text(call.created()),
-                         text(call.connectedAt()))
-             << topic + QLatin1Char(' ');
-    QVERIFY(m_watcher->waitForMessages(expected.size()));
-    QTest::qWait(200);
-    QCOMPARE(lines(m_watcher->messages()), expected);
-    QCOMPARE(log.count(QStringLiteral("Debug \"%1\"").arg(topic)), 4);
-    QCOMPARE(retained(QStringLiteral("calls/#")), QStringList());
-    QCOMPARE(retained(QStringLiteral("callsHistory/#")), QStringList{"callsHistory/" + QString::number(call.id())});
 }
 
 void TestMqttApi::cleanersRemoveOnlyTopicsOfUnknownUnitsAndCalls()
