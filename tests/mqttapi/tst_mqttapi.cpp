@@ -100,7 +100,7 @@ class TestMqttApi : public QObject
 private slots:
     void init();
     void cleanup();
-    void reportersPublishTheDesignedBytes();
+    void reportersPublishTheirPayloadsByteForByte();
     void cleanersRemoveOnlyTopicsOfUnknownUnitsAndCalls();
     void listenersActOnlyOnTheirOwnWellFormedMessages();
     // The whole core in the test process, on the same broker.
@@ -162,7 +162,7 @@ QStringList TestMqttApi::retained(const QString& filter)
     return result;
 }
 
-void TestMqttApi::reportersPublishTheDesignedBytes()
+void TestMqttApi::reportersPublishTheirPayloadsByteForByte()
 {
     MqttPublisher* publisher = m_publisher.get();
     TestUnit desk("127.0.0.2", Unit::DeskaType, true);
