@@ -8,8 +8,19 @@
 
 class AutoConnectDialCall;
 class BacklightSettings;
+class BasicInfoMqttCleaner;
 class CallHandler;
 class CallQueue;
+class CallQueueMqttCleaner;
+class CallTerminateMqttListener;
+class ConfigChangedMqttListener;
+class ConnectionsMqttCleaner;
+class ConnectionsMqttReporter;
+class ErrorHistoryMqttReporter;
+class PMBInfoMqttCleaner;
+class UnitScannerMqttListener;
+class UnitStatusMqttCleaner;
+class UnitStatusMqttReporter;
 class CallLimitsSettings;
 class CallTerminator;
 class ConfigLoader;
@@ -80,6 +91,7 @@ public:
     CallHandler* callHandler() const { return m_callHandler; }
     LightsNotifier* lightsNotifier() const { return m_lightsNotifier; }
     AutoConnectDialCall* autoConnectDialCall() const { return m_autoConnectDialCall; }
+    ConfigChangedMqttListener* configChangedListener() const { return m_configChangedListener; }
 
 private:
     void bindRondelSocket();
@@ -117,6 +129,17 @@ private:
     PublicRondelListener* m_publicRondelListener = nullptr;
     RondelServer* m_rondelServer = nullptr;
     ConfigLoader* m_configLoader = nullptr;
+    CallQueueMqttCleaner* m_callQueueCleaner = nullptr;
+    CallTerminateMqttListener* m_callTerminateListener = nullptr;
+    ConfigChangedMqttListener* m_configChangedListener = nullptr;
+    UnitScannerMqttListener* m_unitScannerListener = nullptr;
+    ConnectionsMqttReporter* m_connectionsReporter = nullptr;
+    ErrorHistoryMqttReporter* m_errorHistoryReporter = nullptr;
+    UnitStatusMqttReporter* m_unitStatusReporter = nullptr;
+    BasicInfoMqttCleaner* m_basicInfoCleaner = nullptr;
+    ConnectionsMqttCleaner* m_connectionsCleaner = nullptr;
+    PMBInfoMqttCleaner* m_pmbInfoCleaner = nullptr;
+    UnitStatusMqttCleaner* m_unitStatusCleaner = nullptr;
     AutoConnectDialCall* m_autoConnectDialCall = nullptr;
     CallTerminator* m_callTerminator = nullptr;
     DayNightModeNotifier* m_dayNightModeNotifier = nullptr;
