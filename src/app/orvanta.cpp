@@ -2,6 +2,7 @@
 
 #include "core/runtimeoptions.h"
 #include "core/sleep.h"
+#include "app/servicenotifier.h"
 #include "app/systemfiles.h"
 #include "config/configloader.h"
 #include "errors/errorevents.h"
@@ -113,6 +114,10 @@ void Orvanta::initialize()
     loadPersistentSettings();
     loadAssemblemsgConfig();
 
+    // The service manager hears from the loop from now on; READY waits
+    // for the field bus.
+    m_serviceNotifier = new ServiceNotifier(this);
+
     // 22. The rest runs from the event loop.
     QTimer::singleShot(0, this, &Orvanta::start);
 }
@@ -124,6 +129,7 @@ void Orvanta::start()
     m_mqttSubscriber->connectToHost();
     bindRondelSocket();
     qDebug() << "Rondel socket bind OK.";
+    m_serviceNotifier->notifyReady();
     qDebug() << "Units initialisation ...";
 }
 

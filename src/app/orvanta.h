@@ -20,6 +20,7 @@ class QUdpSocket;
 class RadiosSettings;
 class RondelMqttLogger;
 class RondelServer;
+class ServiceNotifier;
 class Rooms;
 class Synthesizer;
 class SyslogLogger;
@@ -85,4 +86,5 @@ private:
     PublicRondelListener* m_publicRondelListener = nullptr;
     RondelServer* m_rondelServer = nullptr;
     ConfigLoader* m_configLoader = nullptr;
+    ServiceNotifier* m_serviceNotifier = nullptr;
 };
