@@ -62,9 +62,11 @@ QString notValidLine(const QByteArray& content)
         return QStringLiteral("Config file is not valid: the file is empty.");
     QJsonParseError error;
     QJsonDocument::fromJson(content, &error);
-    const QByteArray before = content.left(error.offset);
+    // The parser reports the offset just past the character it stopped at.
+    const int at = qMax(0, error.offset - 1);
+    const QByteArray before = content.left(at);
     const int line = before.count('\n') + 1;
-    const int column = error.offset - (before.lastIndexOf('\n') + 1) + 1;
+    const int column = at - (before.lastIndexOf('\n') + 1) + 1;
     return QStringLiteral("Config file is not valid: %1 at line %2, column %3.")
         .arg(error.errorString())
         .arg(line)

@@ -15,42 +15,32 @@
 namespace {
 
 // The test's own stand-in for the service manager: a datagram socket whose
-// path is handed to the daemon as NOTIFY_SOCKET. It reads as promptly as the
-// real manager, from the loop, since a full queue would block the sender.
-class NotifySocket
+// path is handed to the daemon as NOTIFY_SOCKET. It reads from the loop, as
+// promptly as the real manager, since a full queue would block the sender.
+struct NotifySocket
 {
-public:
-    explicit NotifySocket(const QString& path)
-        : m_fd(::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0))
-        , m_notifier(m_fd, QSocketNotifier::Read)
+    int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    QSocketNotifier notifier{fd, QSocketNotifier::Read};
+    QStringList received;
+
+    bool bind(const QString& path)
     {
+        QObject::connect(&notifier, &QSocketNotifier::activated, [this] { messages(); });
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
-        m_bound = ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        QObject::connect(&m_notifier, &QSocketNotifier::activated, [this] { messages(); });
+        return ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     }
-    ~NotifySocket() { ::close(m_fd); }
-    NotifySocket(const NotifySocket&) = delete;
-    NotifySocket& operator=(const NotifySocket&) = delete;
+    ~NotifySocket() { ::close(fd); }
 
-    bool isBound() const { return m_bound; }
-
-    // Every message received so far, in order.
     const QStringList& messages()
     {
         char buffer[512];
         ssize_t size;
-        while ((size = ::recv(m_fd, buffer, sizeof buffer, 0)) > 0)
-            m_messages.append(QString::fromUtf8(buffer, static_cast<int>(size)));
-        return m_messages;
+        while ((size = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+            received.append(QString::fromUtf8(buffer, static_cast<int>(size)));
+        return received;
     }
-
-private:
-    int m_fd;
-    QSocketNotifier m_notifier;
-    bool m_bound = false;
-    QStringList m_messages;
 };
 
 } // namespace
@@ -69,8 +59,8 @@ void TestServiceNotifier::readyAfterTheBindThenPingsFromTheLoop()
     LogCapture log;
     QTemporaryDir socketDir;
     const QString socketPath = socketDir.filePath("notify");
-    NotifySocket manager(socketPath);
-    QVERIFY(manager.isBound());
+    NotifySocket manager;
+    QVERIFY(manager.bind(socketPath));
     qputenv("NOTIFY_SOCKET", QFile::encodeName(socketPath));
     qputenv("WATCHDOG_USEC", "200000");
     qunsetenv("WATCHDOG_PID");

@@ -47,119 +47,71 @@ class TestConfigChecker : public QObject
     Q_OBJECT
 
 private slots:
-    void eachFaultInTheSampleGivesItsLine_data();
-    void eachFaultInTheSampleGivesItsLine();
-    void unreadableDocuments_data();
-    void unreadableDocuments();
+    void findings_data();
+    void findings();
     void exitStatusAndOutput_data();
     void exitStatusAndOutput();
 };
 
-void TestConfigChecker::eachFaultInTheSampleGivesItsLine_data()
+// A row either changes one value of the sample (json empty: removes it), or,
+// with no path, gives the whole file.
+static void row(const char* name, const QString& path, const QByteArray& json, const QStringList& lines)
 {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QByteArray>("json"); // empty: remove
-    QTest::addColumn<QString>("finding"); // empty: the sample stays clean
-
-    QTest::newRow("the sample") << "settings/language/core" << QByteArray(R"("cs-CZ")") << "";
-    QTest::newRow("type in any case") << "units/1/type" << QByteArray(R"("bRISA")") << "";
-    QTest::newRow("section missing") << "settings/backlight" << QByteArray()
-        << "Config file - backlight missing.";
-    QTest::newRow("list missing") << "buttons" << QByteArray() << "Config file - buttons missing.";
-    QTest::newRow("language") << "settings/language/core" << QByteArray(R"("de-DE")")
-        << R"(settings.language: core "de-DE" is neither "cs-CZ" nor "en-US"; Czech is used)";
-    QTest::newRow("volume source") << "settings/volumes/mic/0/sourceType" << QByteArray(R"("Tolva")")
-        << R"(settings.volumes: mic source "Tolva" is not an audio type; the entry is never used)";
-    QTest::newRow("volume target") << "settings/volumes/speaker/0/Brisa" << QByteArray("50")
-        << R"(settings.volumes: speaker "Tolva/Brisa" target "Brisa" is not an audio type; the volume is never used)";
-    QTest::newRow("volume range") << "settings/volumes/mic/0/Pardo" << QByteArray("300")
-        << R"(settings.volumes mic "Tolva/Brisa": Pardo 300 is out of range 0-255)";
-    QTest::newRow("volume source missing") << "settings/volumes/mic/0/sourceType" << QByteArray()
-        << R"(settings.volumes: mic #1 has no "sourceType"; it is skipped)";
-    QTest::newRow("call limit") << "settings/callQueue/maxTalkDuration" << QByteArray("-1")
-        << "settings.callQueue: maxTalkDuration -1 is out of range 0-86400";
-    QTest::newRow("backlight range") << "settings/backlight/day" << QByteArray(R"("150")")
-        << R"(settings.backlight: day "150" is out of range 0-100)";
-    QTest::newRow("backlight word") << "settings/backlight/night" << QByteArray(R"("dim")")
-        << R"(settings.backlight: night "dim" is not a number)";
-    QTest::newRow("ward id empty") << "wards/3" << QByteArray(R"({"_id": " "})")
-        << R"(ward #4: no "_id"; the ward is skipped)";
-    QTest::newRow("ward none") << "wards/3" << QByteArray(R"({"_id": "none"})")
-        << R"(ward "none": "none" stands for the unknown ward; the ward is skipped)";
-    QTest::newRow("ward twice") << "wards/3" << QByteArray(R"({"_id": " w-surg "})")
-        << R"(ward "w-surg": the id repeats ward #3; the ward is skipped)";
-    QTest::newRow("room twice") << "rooms/6" << QByteArray(R"({"_id": "r-101", "ward": "w-x"})")
-        << R"(room "r-101": the id repeats room #1; the room is skipped)";
-    QTest::newRow("room ward") << "rooms/0/ward" << QByteArray(R"("w-x")")
-        << R"(room "r-101": ward "w-x" is not a configured ward)";
-    QTest::newRow("unit id missing") << "units/1/_id" << QByteArray()
-        << R"(unit #2: no "_id"; the unit is skipped)";
-    QTest::newRow("unit type missing") << "units/1/type" << QByteArray()
-        << R"(unit "127.0.0.12": no "type"; the unit is skipped)";
-    QTest::newRow("unit address") << "units/1/_id" << QByteArray(R"("127.0.0.300")")
-        << R"(unit "127.0.0.300": the id is not an IPv4 address; the unit is skipped)";
-    QTest::newRow("unit twice") << "units/1/_id" << QByteArray(R"(" 127.0.0.13")")
-        << R"(unit "127.0.0.13": the address repeats unit #2)";
-    QTest::newRow("unit type") << "units/1/type" << QByteArray(R"("Brisa2")")
-        << R"(unit "127.0.0.12": unknown type "Brisa2"; the unit is not created)";
-    QTest::newRow("unit room") << "units/1/room" << QByteArray(R"("r-999")")
-        << R"(unit "127.0.0.12": room "r-999" is not a configured room)";
-    QTest::newRow("unit nv") << "units/0/nv/8" << QByteArray()
-        << R"(unit "127.0.0.11": "nv" has 8 entries, not 9; it is ignored)";
-    QTest::newRow("fm port") << "units/8/fmRadio/1/port" << QByteArray("70000")
-        << R"(unit "127.0.0.19" fmRadio #2: port 70000 is out of range 1-65535)";
-    QTest::newRow("fm volume") << "units/8/fmRadio/0/volume" << QByteArray("-3")
-        << R"(unit "127.0.0.19" fmRadio #1: volume -3 is out of range 0-255)";
-    QTest::newRow("button id") << "buttons/1/id" << QByteArray()
-        << R"(button #2: no "id"; the button is skipped)";
-    QTest::newRow("button twice") << "buttons/1/id" << QByteArray(R"("BT-0001")")
-        << R"(button "BT-0001": the id repeats button #1, whose name, bed and unit this entry overwrites)";
-    QTest::newRow("button address") << "buttons/0/unit" << QByteArray(R"("bed 1")")
-        << R"(button "BT-0001": unit "bed 1" is not an IPv4 address)";
-    QTest::newRow("button unit") << "buttons/0/unit" << QByteArray(R"("127.0.0.99")")
-        << R"(button "BT-0001": unit "127.0.0.99" is not a configured unit)";
-    QTest::newRow("radio port missing") << "radios/0/port" << QByteArray() << "radio #1: port is missing";
-    QTest::newRow("radio port") << "radios/1/port" << QByteArray("0")
-        << "radio #2: port 0 is out of range 1-65535";
-    QTest::newRow("radio ip") << "radios/0/ip" << QByteArray(R"("10.10.0")")
-        << R"(radio #1: ip "10.10.0" is not an IPv4 address)";
+    QTest::newRow(name) << path << json << lines;
 }
 
-void TestConfigChecker::eachFaultInTheSampleGivesItsLine()
+void TestConfigChecker::findings_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QStringList>("lines");
+
+    row("the sample", "settings/language/core", R"("cs-CZ")", {});
+    row("type in any case", "units/1/type", R"("bRISA")", {});
+    row("empty file", "", " \n", {"Config file is not valid: the file is empty."});
+    row("broken", "", "{\n  \"wards\": [1,,2]\n}", {"Config file is not valid: illegal value at line 2, column 15."});
+    row("array", "", "[1]", {"Config file is not a JSON object; the daemon reads no section of it."});
+    row("no sections", "", "{}", {"Config file - settings missing.", "Config file - language missing.", "Config file - synthesizer missing.", "Config file - volumes missing.", "Config file - callqueue missing.", "Config file - backlight missing.", "Config file - wards missing.", "Config file - rooms missing.", "Config file - units missing.", "Config file - buttons missing.", "Config file - radios missing."});
+    row("language", "settings/language/core", R"("de-DE")", {R"(settings.language: core "de-DE" is neither "cs-CZ" nor "en-US"; Czech is used)"});
+    row("volume source", "settings/volumes/mic/0/sourceType", R"("Tolva")", {R"(settings.volumes: mic source "Tolva" is not an audio type; the entry is never used)"});
+    row("volume target", "settings/volumes/speaker/0/Brisa", "50", {R"(settings.volumes: speaker "Tolva/Brisa" target "Brisa" is not an audio type; the volume is never used)"});
+    row("volume range", "settings/volumes/mic/0/Pardo", "300", {R"(settings.volumes mic "Tolva/Brisa": Pardo 300 is out of range 0-255)"});
+    row("volume source missing", "settings/volumes/mic/0/sourceType", "", {R"(settings.volumes: mic #1 has no "sourceType"; it is skipped)"});
+    row("call limit", "settings/callQueue/maxTalkDuration", "-1", {"settings.callQueue: maxTalkDuration -1 is out of range 0-86400"});
+    row("backlight range", "settings/backlight/day", R"("150")", {R"(settings.backlight: day "150" is out of range 0-100)"});
+    row("backlight word", "settings/backlight/night", R"("dim")", {R"(settings.backlight: night "dim" is not a number)"});
+    row("ward id empty", "wards/3", R"({"_id": " "})", {R"(ward #4: no "_id"; the ward is skipped)"});
+    row("ward none", "wards/3", R"({"_id": "none"})", {R"(ward "none": "none" stands for the unknown ward; the ward is skipped)"});
+    row("ward twice", "wards/3", R"({"_id": " w-surg "})", {R"(ward "w-surg": the id repeats ward #3; the ward is skipped)"});
+    row("room twice", "rooms/6", R"({"_id": "r-101", "ward": "w-x"})", {R"(room "r-101": the id repeats room #1; the room is skipped)"});
+    row("room ward", "rooms/0/ward", R"("w-x")", {R"(room "r-101": ward "w-x" is not a configured ward)"});
+    row("unit id missing", "units/1/_id", "", {R"(unit #2: no "_id"; the unit is skipped)"});
+    row("unit type missing", "units/1/type", "", {R"(unit "127.0.0.12": no "type"; the unit is skipped)"});
+    row("unit address", "units/1/_id", R"("127.0.0.300")", {R"(unit "127.0.0.300": the id is not an IPv4 address; the unit is skipped)"});
+    row("unit twice", "units/1/_id", R"(" 127.0.0.13")", {R"(unit "127.0.0.13": the address repeats unit #2)"});
+    row("unit type", "units/1/type", R"("Brisa2")", {R"(unit "127.0.0.12": unknown type "Brisa2"; the unit is not created)"});
+    row("unit room", "units/1/room", R"("r-999")", {R"(unit "127.0.0.12": room "r-999" is not a configured room)"});
+    row("unit nv", "units/0/nv/8", "", {R"(unit "127.0.0.11": "nv" has 8 entries, not 9; it is ignored)"});
+    row("fm port", "units/8/fmRadio/1/port", "70000", {R"(unit "127.0.0.19" fmRadio #2: port 70000 is out of range 1-65535)"});
+    row("fm volume", "units/8/fmRadio/0/volume", "-3", {R"(unit "127.0.0.19" fmRadio #1: volume -3 is out of range 0-255)"});
+    row("button id", "buttons/1/id", "", {R"(button #2: no "id"; the button is skipped)"});
+    row("button twice", "buttons/1/id", R"("BT-0001")", {R"(button "BT-0001": the id repeats button #1, whose name, bed and unit this entry overwrites)"});
+    row("button address", "buttons/0/unit", R"("bed 1")", {R"(button "BT-0001": unit "bed 1" is not an IPv4 address)"});
+    row("button unit", "buttons/0/unit", R"("127.0.0.99")", {R"(button "BT-0001": unit "127.0.0.99" is not a configured unit)"});
+    row("radio port missing", "radios/0/port", "", {"radio #1: port is missing"});
+    row("radio port", "radios/1/port", "0", {"radio #2: port 0 is out of range 1-65535"});
+    row("radio ip", "radios/0/ip", R"("10.10.0")", {R"(radio #1: ip "10.10.0" is not an IPv4 address)"});
+}
+
+void TestConfigChecker::findings()
 {
     QFETCH(QString, path);
     QFETCH(QByteArray, json);
-    QFETCH(QString, finding);
+    QFETCH(QStringList, lines);
     QVariant config = fromJson(sample());
-    patch(config, path.split('/'), json);
-    const QStringList expected = finding.isEmpty() ? QStringList() : QStringList{finding};
-    QCOMPARE(ConfigChecker::check(toJson(config)), expected);
-}
-
-void TestConfigChecker::unreadableDocuments_data()
-{
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QStringList>("findings");
-    QTest::newRow("empty") << QByteArray(" \n")
-        << QStringList{"Config file is not valid: the file is empty."};
-    QTest::newRow("broken") << QByteArray("{\n  \"wards\": [1,,2]\n}")
-        << QStringList{"Config file is not valid: illegal value at line 2, column 16."};
-    QTest::newRow("array") << QByteArray("[1]")
-        << QStringList{"Config file is not a JSON object; the daemon reads no section of it."};
-    QTest::newRow("no sections") << QByteArray("{}")
-        << QStringList{"Config file - settings missing.", "Config file - language missing.",
-                       "Config file - synthesizer missing.", "Config file - volumes missing.",
-                       "Config file - callqueue missing.", "Config file - backlight missing.",
-                       "Config file - wards missing.", "Config file - rooms missing.",
-                       "Config file - units missing.", "Config file - buttons missing.",
-                       "Config file - radios missing."};
-}
-
-void TestConfigChecker::unreadableDocuments()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(QStringList, findings);
-    QCOMPARE(ConfigChecker::check(content), findings);
+    if (!path.isEmpty())
+        patch(config, path.split('/'), json);
+    QCOMPARE(ConfigChecker::check(path.isEmpty() ? json : toJson(config)), lines);
 }
 
 void TestConfigChecker::exitStatusAndOutput_data()
@@ -167,17 +119,11 @@ void TestConfigChecker::exitStatusAndOutput_data()
     QTest::addColumn<QByteArray>("content"); // empty: no file at all
     QTest::addColumn<bool>("underRoot");
     QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("output");
-    QTest::newRow("sample") << sample() << false << 0 << QByteArray("%1: no findings.\n");
-    QTest::newRow("sample under root") << sample() << true << 0 << QByteArray("%1: no findings.\n");
-    QTest::newRow("findings")
-        << QByteArray(R"({"settings": {"language": {}, "synthesizer": {}, "volumes": {},
-                      "callQueue": {}, "backlight": {"day": 101}},
-                      "wards": [], "rooms": [], "units": [], "buttons": [], "radios": []})")
-        << false << 1
-        << QByteArray("settings.backlight: day 101 is out of range 0-100\n%1: 1 finding.\n");
-    QTest::newRow("no file") << QByteArray() << false << 2
-        << QByteArray("orvantacore: cannot read %1: No such file or directory\n");
+    QTest::addColumn<QByteArray>("output"); // %1: the file's path
+    QTest::newRow("clean") << sample() << false << 0 << QByteArray("%1: no findings.\n");
+    QTest::newRow("clean under root") << sample() << true << 0 << QByteArray("%1: no findings.\n");
+    QTest::newRow("findings") << QByteArray("[]") << false << 1 << QByteArray("Config file is not a JSON object; the daemon reads no section of it.\n%1: 1 finding.\n");
+    QTest::newRow("no file") << QByteArray() << false << 2 << QByteArray("orvantacore: cannot read %1: No such file or directory\n");
 }
 
 void TestConfigChecker::exitStatusAndOutput()
@@ -190,17 +136,13 @@ void TestConfigChecker::exitStatusAndOutput()
     const QString file = root.file("/opt/adminapp/etc/config.json");
     if (!content.isEmpty())
         root.write("/opt/adminapp/etc/config.json", content);
-    const QStringList arguments = underRoot
-        ? QStringList{"--root", root.path(), "--check-config"}
-        : QStringList{"--check-config", file};
-
     QProcess process;
-    process.start(ORVANTACORE_BINARY, arguments);
+    process.start(ORVANTACORE_BINARY, underRoot ? QStringList{"--root", root.path(), "--check-config"}
+                                                : QStringList{"--check-config", file});
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), status);
-    const QByteArray expected = QString::fromUtf8(output).arg(file).toUtf8();
     QCOMPARE(status == 2 ? process.readAllStandardError() : process.readAllStandardOutput(),
-             expected);
+             QString::fromUtf8(output).arg(file).toUtf8());
 }
 
 QTEST_GUILESS_MAIN(TestConfigChecker)

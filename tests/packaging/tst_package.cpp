@@ -69,10 +69,8 @@ void TestPackage::serviceFileVerifies()
     unit.replace(execStart, "ExecStart=" ORVANTACORE_BINARY "\n");
     QTemporaryDir dir;
     QFile copy(dir.filePath("orvantacore.service"));
-    QVERIFY(copy.open(QIODevice::WriteOnly));
-    copy.write(unit);
+    QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(unit) == unit.size());
     copy.close();
-
     int status = -1;
     const QByteArray output = run("systemd-analyze", {"verify", copy.fileName()}, &status);
     QCOMPARE(output, QByteArray());
@@ -84,11 +82,10 @@ void TestPackage::packageHolds_data()
     QTest::addColumn<QString>("field"); // "contents": a path of the listing
     QTest::addColumn<QString>("expected");
     const QString doc = "./usr/share/doc/orvantacore/examples/";
-    const QStringList paths{"./usr/bin/orvantacore", "./usr/lib/systemd/system/orvantacore.service",
-                            doc + "config.json", doc + "assemblemsg-config.json",
-                            doc + "cs-CZ_nameday.conf", doc + "en-US_nameday.conf",
-                            "./opt/core/etc/"};
-    for (const QString& path : paths)
+    for (const QString& path :
+         QStringList{"./usr/bin/orvantacore", "./usr/lib/systemd/system/orvantacore.service",
+                     doc + "config.json", doc + "assemblemsg-config.json",
+                     doc + "cs-CZ_nameday.conf", doc + "en-US_nameday.conf", "./opt/core/etc/"})
         QTest::newRow(qPrintable(path)) << "contents" << path;
     if (QFile::exists(SourceDir + "/tools/sim"))
         QTest::newRow("simulator") << "contents" << "./usr/bin/orvanta-sim";
