@@ -82,6 +82,11 @@ public:
     {
         ConfigLoader::sections(config, &findings);
         const QVariantMap settings = config.value(QStringLiteral("settings")).toMap();
+        checkShape(QString(), config, {"settings"}, QVariant::Map);
+        checkShape(QStringLiteral("settings."), settings,
+                   {"language", "volumes", "callQueue", "backlight"}, QVariant::Map);
+        checkShape(QString(), config, {"wards", "rooms", "units", "buttons", "radios"},
+                   QVariant::List);
         checkLanguage(settings.value(QStringLiteral("language")));
         checkVolumes(settings.value(QStringLiteral("volumes")));
         checkCallLimits(settings.value(QStringLiteral("callQueue")));
@@ -97,6 +102,20 @@ private:
     void add(const QString& subject, const QString& finding)
     {
         findings.append(subject + QStringLiteral(": ") + finding);
+    }
+
+    // A section of another kind than expected reads as an empty one.
+    void checkShape(const QString& prefix, const QVariantMap& map,
+                    std::initializer_list<const char*> keys, QVariant::Type type)
+    {
+        for (const char* key : keys) {
+            const auto it = map.constFind(QLatin1String(key));
+            if (it != map.constEnd() && it->type() != type)
+                findings.append(QStringLiteral("%1%2 is not a %3; the daemon reads it as empty")
+                                    .arg(prefix, QLatin1String(key),
+                                         type == QVariant::List ? QStringLiteral("list")
+                                                                : QStringLiteral("JSON object")));
+        }
     }
 
     // An integer read as the daemon reads it: a number written as a string
