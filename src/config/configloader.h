@@ -15,6 +15,7 @@ class RadiosSettings;
 class Rooms;
 class Synthesizer;
 class TalkVolumes;
+class Units;
 class Wards;
 
 // The sections of the configuration file, each empty when missing.
@@ -50,6 +51,7 @@ public:
     void setRooms(Rooms* rooms) { m_rooms = rooms; }
     void setSynthesizer(Synthesizer* synthesizer) { m_synthesizer = synthesizer; }
     void setTalkVolumes(TalkVolumes* talkVolumes) { m_talkVolumes = talkVolumes; }
+    void setUnits(Units* units) { m_units = units; }
     void setWards(Wards* wards) { m_wards = wards; }
 
     // First reading, at start-up.
@@ -78,6 +80,7 @@ private:
     Rooms* m_rooms = nullptr;
     Synthesizer* m_synthesizer = nullptr;
     TalkVolumes* m_talkVolumes = nullptr;
+    Units* m_units = nullptr;
     Wards* m_wards = nullptr;
     BacklightSettings* m_backlight = nullptr;
     CallLimitsSettings* m_callLimits = nullptr;

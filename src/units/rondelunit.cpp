@@ -162,6 +162,7 @@ void RondelUnit::startStatusRetrieval()
     // reads: replayed afterwards, a stale "cancelled" would end a call the
     // unit raised again in the meantime.
     m_pendingCommands.clear();
+    m_pendingOverflow = false;
     m_statusRetrieval->start();
 }
 
@@ -171,21 +172,36 @@ void RondelUnit::receivedCommand(const Command& command)
         const int state = m_statusRetrieval->state();
         if (m_statusRetrieval->receivedCommand(command))
             return;
-        // Once the call status (or the presence status) has been read, a
-        // change reported afterwards is newer than what will be applied:
-        // dropping it would lose a call raised during the retrieval.
-        const bool callsRead = state == RondelUnitStatusRetrieval::NotificationsAsked;
-        const bool presenceRead = state >= RondelUnitStatusRetrieval::CallStatusAsked
-            && command.name == Constants::Cmd::PresenceStatus;
-        if (callsRead || presenceRead)
-            m_pendingCommands.append(command);
+        // Once the call status has been read, a change reported afterwards
+        // is newer than what will be applied: dropping it would lose a call
+        // raised during the retrieval. A model that reads no call status
+        // reaches the last step straight from its identity; what arrives
+        // then answers an earlier request and would only repeat it.
+        if (state == RondelUnitStatusRetrieval::NotificationsAsked && reportsCallStatus())
+            queueCommand(command);
         return;
     }
     if (m_syncPending || !m_pendingCommands.isEmpty()) {
-        m_pendingCommands.append(command);
+        queueCommand(command);
         return;
     }
     dispatch(command);
+}
+
+void RondelUnit::queueCommand(const Command& command)
+{
+    if (m_pendingCommands.size() < MaxPendingCommands) {
+        m_pendingCommands.append(command);
+        return;
+    }
+    // Once per wait: a flood must not flood the log as well.
+    if (!m_pendingOverflow) {
+        m_pendingOverflow = true;
+        qWarning() << QString(ip().toString()
+                              + QStringLiteral(" %1 commands wait for the unit's state, "
+                                               "later ones are dropped")
+                                    .arg(MaxPendingCommands));
+    }
 }
 
 void RondelUnit::dispatch(const Command& command)
@@ -346,8 +362,15 @@ void RondelUnit::processCallStatus(const CallChange& status, bool atRetrieval)
             deviceCodes.append(it.key());
     }
     std::sort(deviceCodes.begin(), deviceCodes.end());
+    int refused = 0;
     for (const QString& code : qAsConst(deviceCodes)) {
-        switch (status.value(code)) {
+        const int value = status.value(code);
+        if ((value == 1 || value == 2) && !unitCalls->hasNVCall(code)
+            && unitCalls->nvCalls().size() >= MaxDeviceCalls) {
+            ++refused;
+            continue;
+        }
+        switch (value) {
         case 1:
             if (unitCalls->hasNVCall(code)) {
                 if (unitCalls->nvCall(code).isMuted() && m_sender)
@@ -369,6 +392,12 @@ void RondelUnit::processCallStatus(const CallChange& status, bool atRetrieval)
         default:
             break;
         }
+    }
+    if (refused > 0) {
+        qWarning() << QString(ip().toString()
+                              + QStringLiteral(" %1 device calls already, %2 more ignored")
+                                    .arg(MaxDeviceCalls)
+                                    .arg(refused));
     }
 }
 
@@ -471,6 +500,7 @@ void RondelUnit::applyRetrievedState()
 
     while (!m_pendingCommands.isEmpty())
         dispatch(m_pendingCommands.takeFirst());
+    m_pendingOverflow = false;
     m_syncPending = false;
     emit basicInfoUpdated(info);
 }

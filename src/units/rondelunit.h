@@ -29,6 +29,14 @@ class RondelUnit : public Unit, public RondelCmdListener, public RondelStatusLis
 public:
     // The repeat of unanswered status and feature requests.
     static constexpr int DefaultRequestRepeat = 10000;
+    // Commands wait for the unit's state from the reading of its calls until
+    // the state is applied, at most through the ten seconds of the start-up.
+    // Even a busy unit reports a few commands a second; two hundred leave a
+    // wide margin and keep a flooding address to a few tens of kilobytes.
+    static constexpr int MaxPendingCommands = 200;
+    // Nine wired inputs and more paired wireless buttons than one bed is
+    // ever given; device codes are free text on the bus.
+    static constexpr int MaxDeviceCalls = 32;
 
     explicit RondelUnit(const QHostAddress& ip, QObject* parent = nullptr);
     ~RondelUnit() override;
@@ -99,6 +107,7 @@ protected:
     void processCallStatus(const CallChange& status, bool atRetrieval);
 
 private:
+    void queueCommand(const Command& command);
     void dispatch(const Command& command);
     void processRequests(const Requests& requests);
     void processRequest(const Request& request);
@@ -112,6 +121,7 @@ private:
     Rondel* m_sender = nullptr;
     bool m_syncPending = true;
     QList<Command> m_pendingCommands;
+    bool m_pendingOverflow = false;
     bool m_rondelError = false;
     Buzzer* m_buzzer;
     ConfigControl* m_configControl;

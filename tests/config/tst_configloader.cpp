@@ -216,12 +216,17 @@ void TestConfigLoader::languageMatching_data()
     QTest::addColumn<QByteArray>("language");
     QTest::addColumn<int>("before");
     QTest::addColumn<int>("after");
-    QTest::newRow("en-US") << QByteArray(R"({"core": "en-US"})") << 1 << 2;
-    QTest::newRow("other case") << QByteArray(R"({"core": "EN-us"})") << 1 << 2;
-    QTest::newRow("unknown code is Czech") << QByteArray(R"({"core": "de-DE"})") << 2 << 1;
-    QTest::newRow("cs-CZ") << QByteArray(R"({"core": "cs-cz"})") << 2 << 1;
-    QTest::newRow("no core keeps English") << QByteArray(R"({"other": "cs-CZ"})") << 2 << 2;
-    QTest::newRow("no core keeps Czech") << QByteArray("{}") << 1 << 1;
+    QTest::addColumn<QStringList>("warnings");
+    const QStringList none;
+    const QStringList notText{"Warning Config file - language core is not a text."};
+    QTest::newRow("en-US") << QByteArray(R"({"core": "en-US"})") << 1 << 2 << none;
+    QTest::newRow("other case") << QByteArray(R"({"core": "EN-us"})") << 1 << 2 << none;
+    QTest::newRow("unknown code is Czech") << QByteArray(R"({"core": "de-DE"})") << 2 << 1 << none;
+    QTest::newRow("cs-CZ") << QByteArray(R"({"core": "cs-cz"})") << 2 << 1 << none;
+    QTest::newRow("no core keeps English") << QByteArray(R"({"other": "cs-CZ"})") << 2 << 2 << none;
+    QTest::newRow("no core keeps Czech") << QByteArray("{}") << 1 << 1 << none;
+    QTest::newRow("number keeps English") << QByteArray(R"({"core": 2})") << 2 << 2 << notText;
+    QTest::newRow("null keeps English") << QByteArray(R"({"core": null})") << 2 << 2 << notText;
 }
 
 void TestConfigLoader::languageMatching()
@@ -234,6 +239,7 @@ void TestConfigLoader::languageMatching()
     config.replace(R"({"core": "cs-CZ"})", language);
     writeConfig(config);
     m_loader->load();
+    QTEST(warnings(), "warnings");
     QCOMPARE(m_language->language(), after);
     QCOMPARE(m_language->languageString(), after == 2 ? QString("en-US") : QString("cs-CZ"));
 }

@@ -27,23 +27,12 @@ quint16 FakeUnit::freePort()
 
 quint16 FakeUnit::checksum(const QByteArray& bytes)
 {
-    // Bit by bit: shift each message bit into the register, XOR the
-    // polynomial whenever a one falls out of the top.
-    quint32 crc = 0;
-    for (const char c : bytes) {
-        for (int bit = 7; bit >= 0; --bit) {
-            const bool top = crc & 0x8000;
-            crc = ((crc << 1) | ((static_cast<quint8>(c) >> bit) & 1)) & 0xFFFF;
-            if (top)
-                crc ^= 0x1021;
-        }
-    }
-    return static_cast<quint16>(crc);
+    return SimWire::crc16(bytes);
 }
 
 QByteArray FakeUnit::checksummed(const QByteArray& text)
 {
-    return text + "CRC:" + QByteArray::number(checksum(text), 16).rightJustified(4, '0');
+    return SimWire::checksummed(text);
 }
 
 void FakeUnit::setSilent(bool silent)
@@ -54,37 +43,29 @@ void FakeUnit::setSilent(bool silent)
 
 int FakeUnit::sendCommand(const QString& name, const QString& payload)
 {
-    const int number = m_nextMsgNo;
-    m_nextMsgNo = (m_nextMsgNo + 1) % 256;
+    const int number = m_numbers.take();
     sendCommand(number, name, payload);
     return number;
 }
 
 void FakeUnit::sendCommand(int msgNo, const QString& name, const QString& payload)
 {
-    QByteArray text = "MsgNo:" + QByteArray::number(msgNo) + "\nCmd:" + name.toUtf8() + "\n";
-    if (!payload.isEmpty()) {
-        text += payload.toUtf8();
-        if (!text.endsWith('\n'))
-            text += '\n';
-    }
-    sendRaw(checksummed(text));
+    sendRaw(SimWire::command(msgNo, name, payload));
 }
 
 void FakeUnit::sendAck(int number, int error)
 {
-    sendRaw(checksummed("AckNo:" + QByteArray::number(number) + "\nError:"
-                        + QByteArray::number(error) + "\n"));
+    sendRaw(SimWire::ack(number, error));
 }
 
 void FakeUnit::sendPing()
 {
-    sendRaw("Ping");
+    sendRaw(SimWire::Ping);
 }
 
 void FakeUnit::sendOK()
 {
-    sendRaw("OK");
+    sendRaw(SimWire::OK);
 }
 
 void FakeUnit::sendRaw(const QByteArray& datagram)
@@ -174,7 +155,8 @@ void FakeUnit::readPending()
         if (read < 0)
             break;
         bytes.resize(static_cast<int>(read));
-        const Datagram datagram = dissect(bytes);
+        Datagram datagram = SimWire::dissect(bytes);
+        datagram.atMs = m_clock.elapsed();
         m_received.append(datagram);
         if (datagram.kind == Datagram::Ping && m_answerPing)
             sendOK();
@@ -182,41 +164,4 @@ void FakeUnit::readPending()
             sendAck(datagram.number);
         emit datagramReceived(datagram);
     }
-}
-
-FakeUnit::Datagram FakeUnit::dissect(const QByteArray& bytes) const
-{
-    Datagram d;
-    d.bytes = bytes;
-    d.atMs = m_clock.elapsed();
-    if (bytes == "Ping") {
-        d.kind = Datagram::Ping;
-        return d;
-    }
-    if (bytes == "OK") {
-        d.kind = Datagram::OK;
-        return d;
-    }
-    const int crcAt = bytes.lastIndexOf("CRC:");
-    if (crcAt >= 0) {
-        bool ok = false;
-        const uint crc = bytes.mid(crcAt + 4).toUInt(&ok, 16);
-        d.checksumValid = ok && crc == checksum(bytes.left(crcAt));
-    }
-    const QStringList lines = QString::fromUtf8(crcAt >= 0 ? bytes.left(crcAt) : bytes)
-                                  .split(QLatin1Char('\n'));
-    if (lines.value(0).startsWith(QLatin1String("AckNo:"))) {
-        d.kind = Datagram::Ack;
-        d.number = lines.value(0).mid(6).toInt();
-        if (lines.value(1).startsWith(QLatin1String("Error:")))
-            d.error = lines.value(1).mid(6).toInt();
-    } else if (lines.value(0).startsWith(QLatin1String("MsgNo:"))
-               && lines.value(1).startsWith(QLatin1String("Cmd:"))) {
-        d.kind = Datagram::Command;
-        d.number = lines.value(0).mid(6).toInt();
-        d.cmd = lines.value(1).mid(4);
-        for (int i = 2; i < lines.size() - 1; ++i)
-            d.payload += lines.at(i) + QLatin1Char('\n');
-    }
-    return d;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "simwire.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -15,7 +17,8 @@
 // every datagram it receives, and behaves like a unit's firmware as far as a
 // test needs: it acknowledges commands and answers "Ping" with "OK" (each can
 // be switched off), and it sends correctly numbered and checksummed commands
-// to the core. Its checksum is computed independently of the core's code.
+// to the core. Its bytes come from the simulator's wire code, written
+// independently of the core's.
 //
 //   FakeUnit unit(QHostAddress("127.0.0.2"), port);
 //   unit.sendCommand("Requests", "StartPA");        // MsgNo 0, then 1, ...
@@ -26,20 +29,8 @@ class FakeUnit : public QObject
 {
     Q_OBJECT
 public:
-    // One received datagram, taken apart.
-    struct Datagram
-    {
-        enum Kind { Ping, OK, Ack, Command, Other };
-
-        QByteArray bytes;       // exactly as received
-        Kind kind = Other;
-        int number = -1;        // "MsgNo" of a command, "AckNo" of an acknowledgement
-        int error = -1;         // "Error" of an acknowledgement
-        QString cmd;            // command name
-        QString payload;        // lines between "Cmd" and "CRC", each ending "\n"
-        bool checksumValid = false; // commands and acknowledgements only
-        qint64 atMs = 0;        // milliseconds since the unit was created
-    };
+    // One received datagram, taken apart by the simulator's wire code.
+    using Datagram = SimWire::Datagram;
 
     static const QHostAddress CoreAddress; // 127.0.0.1, where the core is bound in tests
 
@@ -97,7 +88,6 @@ signals:
 
 private:
     void readPending();
-    Datagram dissect(const QByteArray& bytes) const;
 
     QUdpSocket m_socket;
     QHostAddress m_address;
@@ -106,7 +96,7 @@ private:
     bool m_bound = false;
     bool m_autoAck = true;
     bool m_answerPing = true;
-    int m_nextMsgNo = 0;
+    SimWire::Numbering m_numbers;
     QElapsedTimer m_clock;
     QList<Datagram> m_received;
 };

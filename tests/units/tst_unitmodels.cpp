@@ -1,5 +1,6 @@
 #include "calls/call.h"
 #include "calls/calls.h"
+#include "support/logcapture.h"
 #include "support/unitbus.h"
 #include "units/features/connecteddevices.h"
 #include "units/displays/displays.h"
@@ -53,6 +54,7 @@ private slots:
     void deviceCodes();
     void heldCallsAtRetrieval();
     void restartedRetrievalDropsStaleReports();
+    void floodsAreBounded();
     void dialCalls();
     void callSignalsBecomeCommands();
     void displayInfoAndUnitInfo();
@@ -244,6 +246,27 @@ void TestUnitModels::restartedRetrievalDropsStaleReports()
     readState("NV1:1");
     unit.applyRetrievedState();
     QVERIFY(unit.calls()->hasNVCall("NV1"));
+}
+
+// A unit flooding the bus holds a bounded number of waiting commands and
+// device calls, and the warning names it.
+void TestUnitModels::floodsAreBounded()
+{
+    LogCapture log;
+    Tolva unit(Ip);
+    unit.attach(m_server.get());
+    for (int i = 0; i < 202; ++i) // not in step yet: everything waits
+        unit.receivedCommand(parsedCommand("CallChange", "VS:0"));
+    QCOMPARE(unit.pendingCommandCount(), 200);
+    bringUp(unit, "AcronymPU:Tolva");
+    QStringList codes;
+    for (int i = 0; i < 40; ++i)
+        codes << QStringLiteral("BT%1:1").arg(i);
+    deliver(unit, "CallChange", codes.join('\n'));
+    QCOMPARE(unit.calls()->nvCalls().size(), 32);
+    QCOMPARE(log.linesStartingWith("Warning"),
+             QStringList({"Warning \"127.0.0.2 200 commands wait for the unit's state, later ones are dropped\"",
+                          "Warning \"127.0.0.2 32 device calls already, 8 more ignored\""}));
 }
 
 void TestUnitModels::dialCalls()

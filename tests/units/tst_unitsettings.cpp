@@ -1,5 +1,6 @@
 #include "core/constants.h"
 #include "core/runtimeoptions.h"
+#include "support/logcapture.h"
 #include "support/temproot.h"
 #include "units/settings/corvisettings.h"
 #include "units/settings/namedayssettings.h"
@@ -191,8 +192,12 @@ private slots:
     {
         const QHostAddress local = runtimeOptions().rondelAddress;
         RadiosSettings radios;
+        LogCapture log;
         radios.load({QVariantMap{{"ip", "10.10.0.7"}, {"port", 5012}},
-                     QVariantMap{{"port", "5013"}}, QVariantMap{{"ip", "not an address"}}});
+                     QVariantMap{{"port", "5013"}}, QVariantMap{{"ip", "10.10.0.300"}, {"port", 65536}}});
+        QCOMPARE(log.linesStartingWith("Warning"),
+                 QStringList({"Warning \"Config file - radio 3 ip 10.10.0.300 is not an address\"",
+                              "Warning \"Config file - radio 3 port 65536 is out of range, 0 used\""}));
         QCOMPARE(radios.channels().size(), 3);
         const RadioChannel first = radios.channels().at(0);
         QCOMPARE(first.address, QHostAddress("10.10.0.7"));
@@ -202,9 +207,13 @@ private slots:
         QCOMPARE(first.unitPort, 5012);
         QCOMPARE(radios.channels().at(1).address, local);
         QCOMPARE(radios.channels().at(1).port, 5013);
-        QCOMPARE(radios.channels().at(2).address, local);
+        // Only a missing address is the controller's own.
+        QVERIFY(radios.channels().at(2).address.isNull());
         QCOMPARE(radios.channels().at(2).port, 0);
         QVERIFY(!radios.isChanged());
+        radios.reload({QVariantMap{{"ip", "10.10.0.300"}}});
+        radios.reload({QVariantMap{}});
+        QVERIFY(radios.isChanged());
 
         const QVariantList config{QVariantMap{{"ip", "10.10.0.7"}, {"port", 5012}}};
         radios.reload(config);
@@ -239,11 +248,18 @@ private slots:
         QCOMPARE(first.frequency, QStringLiteral("98.5"));
         QCOMPARE(corvi.channel(1).address, QHostAddress("239.254.65.7"));
         QCOMPARE(corvi.channel(1).input, 2);
-        CorviSettings unknownInput;
-        unknownInput.load(QVariantList{QVariantMap{{"port", 5014}, {"input", "AUX"}},
-                                       QVariantMap{{"port", 5015}, {"input", "ext1"}}});
+        // Bad ports and volumes keep their defaults: the unit still gets a group.
+        LogCapture log;
+        CorviSettings unknownInput(QHostAddress(QStringLiteral("127.0.0.19")));
+        unknownInput.load(QVariantList{QVariantMap{{"port", -5}, {"input", "AUX"}, {"volume", 255}},
+                                       QVariantMap{{"port", 5015}, {"input", "ext1"}, {"volume", "256"}}});
         QCOMPARE(unknownInput.channel(0).input, 0);
         QCOMPARE(unknownInput.channel(1).input, 2);
+        QCOMPARE(unknownInput.channel(0).address, QHostAddress("239.254.65.0"));
+        QCOMPARE(unknownInput.channel(0).volume + unknownInput.channel(1).volume, 255);
+        QCOMPARE(log.linesStartingWith("Warning"),
+                 QStringList({"Warning \"Config file - unit 127.0.0.19 fmRadio channel 1 port -5 is out of range, 0 used\"",
+                              "Warning \"Config file - unit 127.0.0.19 fmRadio channel 2 volume 256 is out of range, 0 used\""}));
 
         QCOMPARE(corvi.reload(config), 0);
         QVariantList retuned = config;

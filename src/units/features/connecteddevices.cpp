@@ -42,7 +42,9 @@ void ConnectedDevices::statusReceived(const ConnectionStatus& status)
     state.oez = known(status.oez);
     for (int i = 0; i < NVCount; ++i)
         state.nv[i] = known(status.nv.value(nvName(i), ConnectionStatus::NotSet));
-    m_awaitingFullStatus = false;
+    // A full status does not end the wait after a reset; the first change
+    // does, by asking once more, so that what it signals is measured against
+    // a status at least as new as the change itself.
     replace(state);
 }
 

@@ -105,7 +105,7 @@ void Lumo::createDisplay(const QString& displayType)
 
 Corvi::Corvi(const QHostAddress& ip, QObject* parent)
     : RondelUnit(ip, parent)
-    , m_corviSettings(new CorviSettings(this))
+    , m_corviSettings(new CorviSettings(ip, this))
     , m_fmControler(new FMControler(this, m_corviSettings, this))
 {
     addSettings(m_corviSettings);

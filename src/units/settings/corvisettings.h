@@ -29,7 +29,12 @@ class CorviSettings : public QObject, public UnitSettings
 {
     Q_OBJECT
 public:
-    explicit CorviSettings(QObject* parent = nullptr);
+    // Volumes are byte-sized throughout the installation (talk volumes
+    // reach 250); anything larger is a typing error.
+    static constexpr int MaxVolume = 255;
+
+    // The unit's address names it in configuration warnings.
+    explicit CorviSettings(const QHostAddress& unit = QHostAddress(), QObject* parent = nullptr);
 
     QString name() const override { return QStringLiteral("fmRadio"); }
     void load(const QVariant& value) override;
@@ -41,5 +46,6 @@ public:
     CorviChannel channel(int index) const;
 
 private:
+    QHostAddress m_unit;
     QVector<CorviChannel> m_channels;
 };

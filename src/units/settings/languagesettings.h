@@ -13,7 +13,7 @@ public:
     explicit LanguageSettings(QObject* parent = nullptr);
 
     // "en-US" in any letter case selects English, any other text Czech;
-    // a section without "core" keeps the current language.
+    // a section without a text under "core" keeps the current language.
     void load(const QVariant& section);
 
     int language() const { return m_language; }

@@ -1,7 +1,9 @@
 #include "units/settings/radiossettings.h"
 
+#include "core/configvalues.h"
 #include "core/runtimeoptions.h"
 
+#include <QDebug>
 #include <QVariantMap>
 
 RadiosSettings::RadiosSettings(QObject* parent)
@@ -16,12 +18,24 @@ QVector<RadioChannel> RadiosSettings::parse(const QVariantList& list)
     QVector<RadioChannel> channels;
     for (const QVariant& element : list) {
         const QVariantMap map = element.toMap();
+        const QString owner = QStringLiteral("radio %1").arg(channels.size() + 1);
         RadioChannel channel;
         channel.unitAddress = local;
-        channel.address = QHostAddress(map.value(QStringLiteral("ip")).toString());
-        if (channel.address.isNull())
+        // Only a radio without an address takes the controller's own. One
+        // that does not parse stays null, so that correcting it later, or
+        // removing it, counts as a change of the radios.
+        const auto ip = map.constFind(QStringLiteral("ip"));
+        if (ip == map.constEnd() || ip->isNull()) {
             channel.address = local;
-        channel.port = map.value(QStringLiteral("port")).toInt();
+        } else {
+            if (ip->type() == QVariant::String)
+                channel.address = QHostAddress(ip->toString());
+            if (channel.address.isNull())
+                qWarning() << QStringLiteral("Config file - %1 ip %2 is not an address")
+                                  .arg(owner, ip->toString());
+        }
+        channel.port =
+            ConfigValues::toIntInRange(map, QStringLiteral("port"), 0, 0, MaxPort, owner);
         channel.unitPort = channel.port;
         channels.append(channel);
     }

@@ -28,6 +28,8 @@ class RadiosSettings : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr int MaxPort = 65535;
+
     explicit RadiosSettings(QObject* parent = nullptr);
 
     void load(const QVariantList& list);
