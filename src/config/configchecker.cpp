@@ -6,6 +6,9 @@
 #include "core/jsonfile.h"
 #include "core/runtimeoptions.h"
 #include "units/settings/nvsettings.h"
+#include "units/registry/unitsfactory.h"
+#include "units/settings/corvisettings.h"
+#include "units/settings/radiossettings.h"
 #include "units/unit.h"
 
 #include <QFile>
@@ -44,16 +47,6 @@ bool isIPv4(const QString& text)
         QStringLiteral("^\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}\\.\\d{1,3}$"));
     return dottedQuad.match(text).hasMatch()
         && QHostAddress(text).protocol() == QAbstractSocket::IPv4Protocol;
-}
-
-// The model names compare without regard to letter case.
-bool isUnitType(const QString& text)
-{
-    for (int type = Unit::FennoType; type <= Unit::CorviType; ++type) {
-        if (text.compare(Unit::typeText(type), Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
 }
 
 QString notValidLine(const QByteArray& content)
@@ -146,6 +139,11 @@ private:
         const auto core = map.constFind(QStringLiteral("core"));
         if (core == map.constEnd())
             return;
+        if (core->type() != QVariant::String) {
+            add(QStringLiteral("settings.language"),
+                QStringLiteral("core %1 is not a text; it is ignored").arg(spelled(*core)));
+            return;
+        }
         const QString text = core->toString();
         if (text.compare(QLatin1String("cs-CZ"), Qt::CaseInsensitive) != 0
             && text.compare(QLatin1String("en-US"), Qt::CaseInsensitive) != 0)
@@ -194,7 +192,7 @@ private:
                                                     "is never used")
                                          .arg(pair, quoted(it.key())));
                     checkNumber(subject + QLatin1Char(' ') + pair, entry, it.key(), 0,
-                                ConfigChecker::VolumeMax);
+                                CorviSettings::MaxVolume);
                 }
             }
         }
@@ -285,7 +283,8 @@ private:
             const QString address = QHostAddress(id).toString();
             if (positions.contains(address)) {
                 add(subject,
-                    QStringLiteral("the address repeats unit #%1").arg(positions.value(address)));
+                    QStringLiteral("the address repeats unit #%1, which counts")
+                        .arg(positions.value(address)));
                 continue;
             }
             positions.insert(address, i + 1);
@@ -297,12 +296,21 @@ private:
     void checkUnit(const QString& subject, const QVariantMap& map)
     {
         const QVariant type = map.value(QStringLiteral("type"));
-        if (!isUnitType(type.toString().trimmed()))
+        if (UnitsFactory::typeFromText(type.toString().trimmed()) == Unit::NoType)
             add(subject, QStringLiteral("unknown type %1; the unit is not created")
                              .arg(spelled(type)));
         const QString room = map.value(QStringLiteral("room")).toString().trimmed();
         if (!m_rooms.contains(room))
             add(subject, QStringLiteral("room %1 is not a configured room").arg(quoted(room)));
+        const QVariantList collected = map.value(QStringLiteral("collector"))
+                                           .toMap()
+                                           .value(QStringLiteral("wards"))
+                                           .toList();
+        for (const QVariant& ward : collected) {
+            if (!m_wards.contains(ward.toString().trimmed()))
+                add(subject, QStringLiteral("collector ward %1 is not a configured ward")
+                                 .arg(quoted(ward.toString().trimmed())));
+        }
         const auto nv = map.constFind(QStringLiteral("nv"));
         if (nv != map.constEnd() && nv->toList().size() != NVSettings::nvCodes().size())
             add(subject, QStringLiteral("\"nv\" has %1 entries, not %2; it is ignored")
@@ -312,8 +320,8 @@ private:
         for (int i = 0; i < channels.size(); ++i) {
             const QString channel = QStringLiteral("%1 fmRadio #%2").arg(subject).arg(i + 1);
             const QVariantMap settings = channels.at(i).toMap();
-            checkNumber(channel, settings, QStringLiteral("port"), 1, ConfigChecker::PortMax, true);
-            checkNumber(channel, settings, QStringLiteral("volume"), 0, ConfigChecker::VolumeMax);
+            checkNumber(channel, settings, QStringLiteral("port"), 1, RadiosSettings::MaxPort, true);
+            checkNumber(channel, settings, QStringLiteral("volume"), 0, CorviSettings::MaxVolume);
         }
     }
 
@@ -351,9 +359,9 @@ private:
             const QString subject = QStringLiteral("radio #%1").arg(i + 1);
             const QVariantMap map = list.at(i).toMap();
             const auto ip = map.constFind(QStringLiteral("ip"));
-            if (ip != map.constEnd() && !isIPv4(ip->toString().trimmed()))
+            if (ip != map.constEnd() && !ip->isNull() && !isIPv4(ip->toString().trimmed()))
                 add(subject, QStringLiteral("ip %1 is not an IPv4 address").arg(spelled(*ip)));
-            checkNumber(subject, map, QStringLiteral("port"), 1, ConfigChecker::PortMax, true);
+            checkNumber(subject, map, QStringLiteral("port"), 1, RadiosSettings::MaxPort, true);
         }
     }
 

@@ -13,10 +13,9 @@ class ConfigChecker
 public:
     enum ExitCode { Clean = 0, HasFindings = 1, Unreadable = 2 };
 
-    // The lowest and highest value each checked number may take.
+    // The highest backlight level and call limit in seconds; volumes and
+    // ports share the bounds the settings themselves apply.
     static constexpr int BacklightMax = 100;
-    static constexpr int VolumeMax = 255;
-    static constexpr int PortMax = 65535;
     static constexpr int CallLimitMax = 24 * 60 * 60;
 
     // The findings for a file's content, in the order of the file's sections.

@@ -47,6 +47,7 @@ void TestConfigChecker::findings_data()
     row("list of another kind", R"("radios": [)", R"("radios": {}, "x": [)", {"radios is not a list; the daemon reads it as empty"});
     row("settings of another kind", R"("backlight": { "day": 100, "night": 20 })", R"("backlight": 100)", {"settings.backlight is not a JSON object; the daemon reads it as empty"});
     row("language", R"("core": "cs-CZ")", R"("core": "de-DE")", {R"(settings.language: core "de-DE" is neither "cs-CZ" nor "en-US"; Czech is used)"});
+    row("language no text", R"("core": "cs-CZ")", R"("core": 5)", {"settings.language: core 5 is not a text; it is ignored"});
     row("volume source", R"("mic": [ { "sourceType": "Tolva/Brisa")", R"("mic": [ { "sourceType": "Tolva")", {R"(settings.volumes: mic source "Tolva" is not an audio type; the entry is never used)"});
     row("volume target", R"("Tolva/Brisa", "Melde": 54, "Pardo": 58)", R"("Tolva/Brisa", "Brisa": 54, "Pardo": 58)", {R"(settings.volumes: speaker "Tolva/Brisa" target "Brisa" is not an audio type; the volume is never used)"});
     row("volume range", R"("Pardo": 56)", R"("Pardo": 300)", {R"(settings.volumes mic "Tolva/Brisa": Pardo 300 is out of range 0-255)"});
@@ -62,9 +63,10 @@ void TestConfigChecker::findings_data()
     row("unit id missing", R"("_id": "127.0.0.12", )", "", {R"(unit #2: no "_id"; the unit is skipped)"});
     row("unit type missing", R"("_id": "127.0.0.12", "type": "Brisa", )", R"("_id": "127.0.0.12", )", {R"(unit "127.0.0.12": no "type"; the unit is skipped)"});
     row("unit address", R"("_id": "127.0.0.12")", R"("_id": "127.0.0.300")", {R"(unit "127.0.0.300": the id is not an IPv4 address; the unit is skipped)"});
-    row("unit twice", R"("_id": "127.0.0.12")", R"("_id": " 127.0.0.13")", {R"(unit "127.0.0.13": the address repeats unit #2)"});
+    row("unit twice", R"("_id": "127.0.0.12")", R"("_id": " 127.0.0.13")", {R"(unit "127.0.0.13": the address repeats unit #2, which counts)"});
     row("unit type", R"("type": "Brisa", "room": "r-102")", R"("type": "Brisa2", "room": "r-102")", {R"(unit "127.0.0.12": unknown type "Brisa2"; the unit is not created)"});
     row("unit room", R"("type": "Brisa", "room": "r-102")", R"("type": "Brisa", "room": "r-999")", {R"(unit "127.0.0.12": room "r-999" is not a configured room)"});
+    row("collector ward", R"([ "w-surg", "w-int-b" ])", R"([ "w-surg", "w-x" ])", {R"(unit "127.0.0.20": collector ward "w-x" is not a configured ward)"});
     row("unit nv", "{ \"name\": \"\", \"bed\": 0, \"cancelByAnswering\": false },\n", "", {R"(unit "127.0.0.11": "nv" has 5 entries, not 9; it is ignored)"});
     row("fm port", R"("port": 5013, "volume": 5)", R"("port": 70000, "volume": 5)", {R"(unit "127.0.0.19" fmRadio #2: port 70000 is out of range 1-65535)"});
     row("fm volume", R"("volume": 8)", R"("volume": -3)", {R"(unit "127.0.0.19" fmRadio #1: volume -3 is out of range 0-255)"});
@@ -74,6 +76,7 @@ void TestConfigChecker::findings_data()
     row("button unit", R"("unit": "127.0.0.11")", R"("unit": "127.0.0.99")", {R"(button "BT-0001": unit "127.0.0.99" is not a configured unit)"});
     row("radio port missing", R"("ip": "10.10.0.1", "port": 5012)", R"("ip": "10.10.0.1")", {"radio #1: port is missing"});
     row("radio port", R"("port": 5013 })", R"("port": 0 })", {"radio #2: port 0 is out of range 1-65535"});
+    row("radio ip null", R"("ip": "10.10.0.1", "port": 5012)", R"("ip": null, "port": 5012)", {});
     row("radio ip", R"("ip": "10.10.0.1", "port": 5012)", R"("ip": "10.10.0", "port": 5012)", {R"(radio #1: ip "10.10.0" is not an IPv4 address)"});
 }
 
