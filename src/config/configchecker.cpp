@@ -23,6 +23,7 @@
 #include <QVariantMap>
 #include <QVector>
 
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -122,9 +123,10 @@ private:
                 add(subject, key + QStringLiteral(" is missing"));
             return;
         }
+        // Compared as a double, which a huge number does not overflow.
         bool ok = false;
-        const qint64 value = it->toLongLong(&ok);
-        if (!ok)
+        const double value = it->toDouble(&ok);
+        if (!ok || std::isnan(value))
             add(subject, QStringLiteral("%1 %2 is not a number").arg(key, spelled(*it)));
         else if (value < lowest || value > highest)
             add(subject, QStringLiteral("%1 %2 is out of range %3-%4")

@@ -53,6 +53,7 @@ void TestConfigChecker::findings_data()
     row("volume range", R"("Pardo": 56)", R"("Pardo": 300)", {R"(settings.volumes mic "Tolva/Brisa": Pardo 300 is out of range 0-255)"});
     row("volume source missing", R"("mic": [ { "sourceType": "Tolva/Brisa",)", R"("mic": [ {)", {R"(settings.volumes: mic #1 has no "sourceType"; it is skipped)"});
     row("call limit", R"("maxTalkDuration": 180)", R"("maxTalkDuration": -1)", {"settings.callQueue: maxTalkDuration -1 is out of range 0-86400"});
+    row("huge call limit", R"("maxCallDuration": 900)", R"("maxCallDuration": 1e30)", {"settings.callQueue: maxCallDuration 1e+30 is out of range 0-86400"});
     row("backlight range", R"("day": 100)", R"("day": "150")", {R"(settings.backlight: day "150" is out of range 0-100)"});
     row("backlight word", R"("night": 20)", R"("night": "dim")", {R"(settings.backlight: night "dim" is not a number)"});
     row("ward id empty", R"("group": "surgery" })", R"("group": "surgery" }, { "_id": " " })", {R"(ward #4: no "_id"; the ward is skipped)"});
