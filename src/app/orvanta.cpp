@@ -2,6 +2,7 @@
 
 #include "core/runtimeoptions.h"
 #include "core/sleep.h"
+#include "app/servicenotifier.h"
 #include "app/systemfiles.h"
 #include "calls/autoconnectdialcall.h"
 #include "calls/callhandler.h"
@@ -291,6 +292,10 @@ void Orvanta::initialize()
     loadPersistentSettings();
     loadAssemblemsgConfig();
 
+    // The service manager hears from the loop from now on; READY waits
+    // for the field bus.
+    m_serviceNotifier = new ServiceNotifier(this);
+
     // 22. The rest runs from the event loop.
     QTimer::singleShot(0, this, &Orvanta::start);
 }
@@ -302,6 +307,7 @@ void Orvanta::start()
     m_mqttSubscriber->connectToHost();
     bindRondelSocket();
     qDebug() << "Rondel socket bind OK.";
+    m_serviceNotifier->notifyReady();
     qDebug() << "Units initialisation ...";
     m_unitsInitializer->start();
 }

@@ -40,6 +40,7 @@ class QUdpSocket;
 class RadiosSettings;
 class RondelMqttLogger;
 class RondelServer;
+class ServiceNotifier;
 class Rooms;
 class Synthesizer;
 class Unit;
@@ -146,4 +147,5 @@ private:
     DisplayPresencesNotifier* m_displayPresencesNotifier = nullptr;
     LightsNotifier* m_lightsNotifier = nullptr;
     WardsConnectionNotifier* m_wardsConnectionNotifier = nullptr;
+    ServiceNotifier* m_serviceNotifier = nullptr;
 };
