@@ -59,7 +59,8 @@ public:
     Synthesizer* synthesizer() const { return m_synthesizer; }
 
 private:
-    void bindRondelSocket();
+    // False when the application quit before the address became bindable.
+    bool bindRondelSocket();
     void reloadDone();
 
     bool m_pendingReload = false;
