@@ -53,7 +53,7 @@ void RondelServer::removeStatusListener(RondelStatusListener* listener, const QH
 
 void RondelServer::send(const QVariantMap& command, const QHostAddress& ip)
 {
-    protocolFor(ip)->sender()->send(command);
+    protocolFor(ip)->send(command);
 }
 
 RondelProtocol* RondelServer::protocolFor(const QHostAddress& ip)
@@ -87,7 +87,22 @@ RondelProtocol* RondelServer::protocolFor(const QHostAddress& ip)
         if (RondelStatusListener* listener = m_statusListeners.value(ip))
             listener->unitStartResponding();
     });
+    connect(protocol, &RondelProtocol::quiet, this, [this, ip] { dropIfUnlistened(ip); });
     return protocol;
+}
+
+void RondelServer::dropIfUnlistened(const QHostAddress& ip)
+{
+    RondelProtocol* protocol = m_protocols.value(ip);
+    if (!protocol || m_commandListeners.contains(ip) || m_statusListeners.contains(ip)
+        || protocol->sender()->queueSize() > 0)
+        return;
+    // A minute of quiet is far beyond the five seconds a unit repeats an
+    // unacknowledged datagram, so forgetting the duplicate filter and the
+    // numbering cannot let a repetition through as a new command.
+    m_protocols.remove(ip);
+    protocol->disconnect(this);
+    protocol->deleteLater();
 }
 
 void RondelServer::receive(const QByteArray& datagram, const QHostAddress& ip)
