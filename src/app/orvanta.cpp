@@ -305,26 +305,31 @@ void Orvanta::start()
     qDebug() << "== Starting ...";
     m_mqttPublisher->connectToHost();
     m_mqttSubscriber->connectToHost();
-    bindRondelSocket();
+    if (!bindRondelSocket())
+        return; // asked to quit while waiting for the address
     qDebug() << "Rondel socket bind OK.";
     m_serviceNotifier->notifyReady();
     qDebug() << "Units initialisation ...";
     m_unitsInitializer->start();
 }
 
-void Orvanta::bindRondelSocket()
+bool Orvanta::bindRondelSocket()
 {
     const RuntimeOptions& options = runtimeOptions();
     if (m_rondelSocket->bind(options.rondelAddress, options.rondelPort))
-        return;
+        return true;
     // One line only: the address may take minutes to appear on the field
     // network, and the log must not fill up meanwhile.
     qCritical() << "Rondel socket bind Failed!";
     if (m_rondelSocket->bind(options.rondelAddress, options.rondelPort))
-        return;
-    do
-        sleep(1000);
-    while (!m_rondelSocket->bind(options.rondelAddress, options.rondelPort));
+        return true;
+    do {
+        // A SIGTERM while waiting quits the application loop; the wait then
+        // returns at once and must not be retried, or the loop would spin.
+        if (!sleep(1000))
+            return false;
+    } while (!m_rondelSocket->bind(options.rondelAddress, options.rondelPort));
+    return true;
 }
 
 void Orvanta::loadPersistentSettings()

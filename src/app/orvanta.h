@@ -95,7 +95,8 @@ public:
     ConfigChangedMqttListener* configChangedListener() const { return m_configChangedListener; }
 
 private:
-    void bindRondelSocket();
+    // False when the application quit before the address became bindable.
+    bool bindRondelSocket();
     void reloadDone();
     // Ends the calls and talks of units that are lost, deleted or must start
     // over.
