@@ -7,8 +7,19 @@
 #include <QVector>
 
 class BacklightSettings;
+class BasicInfoMqttCleaner;
 class CallHandler;
 class CallQueue;
+class CallQueueMqttCleaner;
+class CallTerminateMqttListener;
+class ConfigChangedMqttListener;
+class ConnectionsMqttCleaner;
+class ConnectionsMqttReporter;
+class ErrorHistoryMqttReporter;
+class PMBInfoMqttCleaner;
+class UnitScannerMqttListener;
+class UnitStatusMqttCleaner;
+class UnitStatusMqttReporter;
 class CallLimitsSettings;
 class ConfigLoader;
 class ConsoleLogger;
@@ -72,6 +83,7 @@ public:
     UnitsRepository* unitsRepository() const { return m_unitsRepository; }
     CallQueue* callQueue() const { return m_callQueue; }
     CallHandler* callHandler() const { return m_callHandler; }
+    ConfigChangedMqttListener* configChangedListener() const { return m_configChangedListener; }
 
 private:
     void bindRondelSocket();
@@ -109,4 +121,15 @@ private:
     PublicRondelListener* m_publicRondelListener = nullptr;
     RondelServer* m_rondelServer = nullptr;
     ConfigLoader* m_configLoader = nullptr;
+    CallQueueMqttCleaner* m_callQueueCleaner = nullptr;
+    CallTerminateMqttListener* m_callTerminateListener = nullptr;
+    ConfigChangedMqttListener* m_configChangedListener = nullptr;
+    UnitScannerMqttListener* m_unitScannerListener = nullptr;
+    ConnectionsMqttReporter* m_connectionsReporter = nullptr;
+    ErrorHistoryMqttReporter* m_errorHistoryReporter = nullptr;
+    UnitStatusMqttReporter* m_unitStatusReporter = nullptr;
+    BasicInfoMqttCleaner* m_basicInfoCleaner = nullptr;
+    ConnectionsMqttCleaner* m_connectionsCleaner = nullptr;
+    PMBInfoMqttCleaner* m_pmbInfoCleaner = nullptr;
+    UnitStatusMqttCleaner* m_unitStatusCleaner = nullptr;
 };
