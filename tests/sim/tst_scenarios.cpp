@@ -1,0 +1,324 @@
+#include "simconsole.h"
+#include "simulator.h"
+#include "support/brokerfixture.h"
+#include "support/fakeunit.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+// The installation end to end: the daemon as a process on the sample
+// installation, its units simulated in the test, a private broker, and an
+// MQTT client of the test's own. A scenario is a list of steps:
+//
+//   sim LINE         a simulator command, as typed at orvanta-sim
+//   sees PATTERN     since the last command a unit printed a line matching
+//                    PATTERN, where '*' stands for any text
+//   mqtt TOPIC JSON  since the last command a message came on TOPIC whose
+//                    payload holds every key of JSON ("*": any non-empty
+//                    value); JSON "-" is an empty payload, a cleared topic
+//   publish TOPIC    the test's client publishes an empty message
+//   drop IP          the unit leaves the configuration file
+//   silent IP        the unit answers no datagram from here to the end
+//
+// "<name>" in a topic is a number: the first message that matches binds it.
+class TestScenarios : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void scenario_data();
+    void scenario();
+
+private:
+    QString config() const { return m_root->filePath("opt/adminapp/etc/config.json"); }
+    void step(const QString& step);
+    bool seen(const QString& pattern) const;
+    bool received(const QString& topic, const QString& payload);
+    QString failure(const QString& step) const;
+
+    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<BrokerFixture> m_broker;
+    std::unique_ptr<BrokerClient> m_client;
+    std::unique_ptr<Simulator> m_simulator;
+    std::unique_ptr<SimConsole> m_console;
+    std::unique_ptr<QProcess> m_daemon;
+    QByteArray m_log;
+    QStringList m_lines;                 // what the units printed
+    QHash<QString, int> m_answers;       // datagrams each unit answered
+    QHash<QString, int> m_silentFrom;
+    QHash<QString, QString> m_bound;     // "<name>" -> number
+    int m_linesMark = 0;
+    int m_messagesMark = 0;
+};
+
+void TestScenarios::init()
+{
+    m_root = std::make_unique<QTemporaryDir>();
+    const QDir examples(QStringLiteral(ORVANTA_SOURCE_DIR "/examples"));
+    const QDir root(m_root->path());
+    for (const char* dir : {"opt/adminapp/etc", "opt/core/etc", "opt/assemblemsg/bin"})
+        QVERIFY(root.mkpath(dir));
+    QVERIFY(QFile::copy(examples.filePath("config.json"), config()));
+    QVERIFY(QFile::copy(examples.filePath("assemblemsg-config.json"),
+                        root.filePath("opt/assemblemsg/bin/config.json")));
+    for (const QString& nameDays : examples.entryList({"*_nameday.conf"}))
+        QVERIFY(QFile::copy(examples.filePath(nameDays), root.filePath("opt/core/etc/" + nameDays)));
+
+    m_broker = std::make_unique<BrokerFixture>();
+    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
+    m_client = std::make_unique<BrokerClient>(*m_broker);
+    QVERIFY(m_client->connectToBroker());
+    // Not the bus traffic mirror: its flood would hold the state topics up.
+    for (const char* filter : {"units/#", "calls/#", "callsHistory/#", "errors/#"})
+        QVERIFY(m_client->subscribe(filter));
+
+    m_simulator = std::make_unique<Simulator>();
+    QString error;
+    QStringList problems;
+    QVERIFY2(m_simulator->loadFile(config(), &problems, &error), qPrintable(error));
+    QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    connect(m_simulator.get(), &Simulator::event, this, [this](const QString& line) { m_lines << line; });
+    for (SimUnit* unit : m_simulator->units()) {
+        const QString ip = unit->ip().toString();
+        connect(unit->link(), &SimLink::transmit, this, [this, ip] { ++m_answers[ip]; });
+    }
+    const quint16 port = FakeUnit::freePort();
+    QVERIFY2(m_simulator->bind(FakeUnit::CoreAddress, port, &error), qPrintable(error));
+    m_console = std::make_unique<SimConsole>(m_simulator.get());
+
+    m_daemon = std::make_unique<QProcess>();
+    m_daemon->setProcessChannelMode(QProcess::MergedChannels);
+    connect(m_daemon.get(), &QProcess::readyRead, this, [this] { m_log += m_daemon->readAll(); });
+    m_daemon->start(ORVANTACORE_BINARY,
+                    {"--root", m_root->path(), "--rondel-address", FakeUnit::CoreAddress.toString(),
+                     "--rondel-port", QString::number(port), "--broker",
+                     QStringLiteral("%1:%2").arg(m_broker->host()).arg(m_broker->port())});
+    QVERIFY(m_daemon->waitForStarted(10000));
+    QTRY_VERIFY2_WITH_TIMEOUT(m_log.contains("Debug == Initialisation complete ...\n"),
+                              m_log.right(2000).constData(), 20000);
+}
+
+void TestScenarios::cleanup()
+{
+    if (m_daemon) {
+        m_daemon->terminate();
+        if (!m_daemon->waitForFinished(10000))
+            m_daemon->kill();
+    }
+    m_daemon.reset();
+    m_console.reset();
+    m_simulator.reset();
+    m_client.reset();
+    m_broker.reset();
+    m_root.reset();
+    m_log.clear();
+    m_lines.clear();
+    m_answers.clear();
+    m_silentFrom.clear();
+    m_bound.clear();
+    m_linesMark = m_messagesMark = 0;
+}
+
+void TestScenarios::scenario_data()
+{
+    QTest::addColumn<QStringList>("steps");
+
+    // Bed 101/1 is 127.0.0.11; the Nurses A station 127.0.0.15 rings once a
+    // nurse (PS) has checked in there. Bed 102/1 (127.0.0.12) has no presence
+    // of its own, so a nurse in its room (at 127.0.0.13) ends its calls.
+    const QStringList nurseAtStation{"sim presence 127.0.0.15 PS on",
+                                     R"(mqtt units/127.0.0.15/state {"ps":true})"};
+
+    QTest::newRow("patient call: ring, answer, talk, hang up")
+        << nurseAtStation + QStringList{
+               "sim call 127.0.0.11 VS",
+               "sees 127.0.0.15 Pardo (Nurses A): rings VS from 127.0.0.11, bed 1",
+               R"(mqtt calls/<call> {"from":"127.0.0.11","priority":"VS","state":"Ringing","to":["127.0.0.15"],"type":"VS"})",
+               "sim answer 127.0.0.15",
+               "sees 127.0.0.11 Tolva (Room 101): talks with 127.0.0.15",
+               "sees 127.0.0.15 Pardo (Nurses A): talks with 127.0.0.11",
+               R"(mqtt calls/<call> {"startTalk":"*","state":"Connected","to":["127.0.0.15"]})",
+               "sim hangup 127.0.0.15",
+               "sees 127.0.0.11 Tolva (Room 101): voice ended",
+               "sees 127.0.0.15 Pardo (Nurses A): voice ended",
+               R"(mqtt callsHistory/<call> {"endCall":"*","endTalk":"*","endType":"HangUp","from":"127.0.0.11","to":["127.0.0.15"]})",
+               "mqtt calls/<call> -"};
+
+    QTest::newRow("a nurse in the room ends the call")
+        << nurseAtStation + QStringList{
+               "sim call 127.0.0.12 VS",
+               "sees 127.0.0.15 Pardo (Nurses A): rings VS from 127.0.0.12, bed 1",
+               "sim presence 127.0.0.13 PS on",
+               "sees 127.0.0.15 Pardo (Nurses A): no longer shows VS from 127.0.0.12, bed 1",
+               "sees 127.0.0.12 Brisa (Room 102): call VS ended by the core",
+               R"(mqtt callsHistory/<call> {"endTalk":"","endType":"Presence","from":"127.0.0.12","to":[]})",
+               "mqtt calls/<call> -"};
+
+    QTest::newRow("a unit unplugged and plugged back in")
+        << nurseAtStation + QStringList{
+               "sim unplug 127.0.0.15",
+               "sim call 127.0.0.11 VS", // the core has something to tell the station
+               R"(mqtt errors/<error> {"end":"","ip":"127.0.0.15","start":"*","type":"Rondel"})",
+               R"(mqtt units/127.0.0.15/state {"rdErr":true})",
+               "sim plug 127.0.0.15",
+               R"(mqtt errors/<error> {"end":"*","ip":"127.0.0.15","type":"Rondel"})",
+               R"(mqtt units/127.0.0.15/state {"rdErr":false})"};
+
+    QTest::newRow("a unit removed from the configuration")
+        << nurseAtStation + QStringList{
+               "sim presence 127.0.0.12 PS on",
+               R"(mqtt units/127.0.0.12/state {"ps":true})",
+               "drop 127.0.0.12",
+               "publish settings/updated",
+               "mqtt units/127.0.0.12/info -",
+               "mqtt units/127.0.0.12/connections -",
+               "mqtt units/127.0.0.12/state -",
+               "silent 127.0.0.12",
+               // Rings at the station, and would ring at the removed unit.
+               "sim call 127.0.0.11 VS",
+               "sees 127.0.0.15 Pardo (Nurses A): rings VS from 127.0.0.11, bed 1",
+               R"(mqtt calls/<call> {"state":"Ringing","to":["127.0.0.15"]})"};
+
+    QTest::newRow("a call terminated over MQTT")
+        << nurseAtStation + QStringList{
+               "sim presence 127.0.0.12 PS on",
+               R"(mqtt units/127.0.0.12/state {"ps":true})",
+               "sim call 127.0.0.11 VS",
+               "sees 127.0.0.12 Brisa (Room 102): rings VS from 127.0.0.11, bed 1",
+               "sees 127.0.0.15 Pardo (Nurses A): rings VS from 127.0.0.11, bed 1",
+               R"(mqtt calls/<call> {"state":"Ringing"})",
+               "publish call/<call>/terminate",
+               "sees 127.0.0.11 Tolva (Room 101): call VS ended by the core",
+               "sees 127.0.0.12 Brisa (Room 102): no longer shows VS from 127.0.0.11, bed 1",
+               "sees 127.0.0.15 Pardo (Nurses A): no longer shows VS from 127.0.0.11, bed 1",
+               R"(mqtt callsHistory/<call> {"endType":"ManuallyRemoved","from":"127.0.0.11"})",
+               "mqtt calls/<call> -"};
+}
+
+void TestScenarios::scenario()
+{
+    QFETCH(QStringList, steps);
+    for (const QString& line : qAsConst(steps)) {
+        step(line);
+        if (QTest::currentTestFailed())
+            return;
+    }
+    for (auto it = m_silentFrom.cbegin(); it != m_silentFrom.cend(); ++it)
+        QVERIFY2(m_answers.value(it.key()) == it.value(),
+                 qPrintable(it.key() + " was still sent datagrams"));
+}
+
+void TestScenarios::step(const QString& step)
+{
+    constexpr int Patience = 30000; // ms: the bus gives a silent unit up after five seconds
+    const QString verb = step.section(' ', 0, 0);
+    const QString rest = step.section(' ', 1);
+    if (verb == "sim") {
+        m_linesMark = m_lines.size();
+        m_messagesMark = m_client->messages().size();
+        const SimConsole::Result result = m_console->execute(rest);
+        QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
+        m_lines << result.output;
+    } else if (verb == "sees") {
+        QVERIFY2(QTest::qWaitFor([&] { return seen(rest); }, Patience), qPrintable(failure(step)));
+    } else if (verb == "mqtt") {
+        const QString topic = rest.section(' ', 0, 0);
+        const QString payload = rest.section(' ', 1);
+        QVERIFY2(QTest::qWaitFor([&] { return received(topic, payload); }, Patience),
+                 qPrintable(failure(step)));
+    } else if (verb == "publish") {
+        m_messagesMark = m_client->messages().size();
+        QString topic = rest;
+        for (auto it = m_bound.cbegin(); it != m_bound.cend(); ++it)
+            topic.replace(it.key(), it.value());
+        QVERIFY(m_client->publish(topic, QByteArray(), 1));
+    } else if (verb == "drop") {
+        QFile file(config());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QJsonObject installation = QJsonDocument::fromJson(file.readAll()).object();
+        file.close();
+        QJsonArray units;
+        for (const QJsonValue& unit : installation.value("units").toArray()) {
+            if (unit.toObject().value("_id").toString() != rest)
+                units.append(unit);
+        }
+        QCOMPARE(units.size(), installation.value("units").toArray().size() - 1);
+        installation.insert("units", units);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QJsonDocument(installation).toJson());
+    } else if (verb == "silent") {
+        m_silentFrom.insert(rest, m_answers.value(rest));
+    } else {
+        QFAIL(qPrintable("unknown step: " + step));
+    }
+}
+
+bool TestScenarios::seen(const QString& pattern) const
+{
+    QStringList parts = pattern.split('*');
+    for (QString& part : parts)
+        part = QRegularExpression::escape(part);
+    const QRegularExpression expression(QRegularExpression::anchoredPattern(parts.join(".*")));
+    for (int i = m_linesMark; i < m_lines.size(); ++i) {
+        if (expression.match(m_lines.at(i)).hasMatch())
+            return true;
+    }
+    return false;
+}
+
+bool TestScenarios::received(const QString& topic, const QString& payload)
+{
+    QString pattern;
+    const QRegularExpression name(QStringLiteral("<(\\w+)>"));
+    int from = 0;
+    for (QRegularExpressionMatch match = name.match(topic); match.hasMatch();
+         match = name.match(topic, from)) {
+        const QString bound = m_bound.value(match.captured(0));
+        pattern += QRegularExpression::escape(topic.mid(from, match.capturedStart() - from))
+                   + (bound.isEmpty() ? QStringLiteral("(?<%1>\\d+)").arg(match.captured(1)) : bound);
+        from = match.capturedEnd();
+    }
+    pattern += QRegularExpression::escape(topic.mid(from));
+    const QRegularExpression expression(QRegularExpression::anchoredPattern(pattern));
+    const QJsonObject expected = QJsonDocument::fromJson(payload.toUtf8()).object();
+    const QVector<BrokerMessage>& messages = m_client->messages();
+    for (int i = m_messagesMark; i < messages.size(); ++i) {
+        const QRegularExpressionMatch match = expression.match(messages.at(i).topic);
+        if (!match.hasMatch())
+            continue;
+        const QJsonObject actual = QJsonDocument::fromJson(messages.at(i).payload).object();
+        bool fits = payload == "-" ? messages.at(i).payload.isEmpty() : !actual.isEmpty();
+        for (auto it = expected.begin(); fits && it != expected.end(); ++it) {
+            fits = it.value() == "*" ? !actual.value(it.key()).toString().isEmpty()
+                                     : actual.value(it.key()) == it.value();
+        }
+        if (!fits)
+            continue;
+        for (const QString& group : expression.namedCaptureGroups()) {
+            if (!group.isEmpty())
+                m_bound.insert('<' + group + '>', match.captured(group));
+        }
+        return true;
+    }
+    return false;
+}
+
+QString TestScenarios::failure(const QString& step) const
+{
+    QStringList messages;
+    for (int i = m_messagesMark; i < m_client->messages().size(); ++i)
+        messages << m_client->messages().at(i).topic + ' ' + m_client->messages().at(i).payload;
+    return QStringLiteral("no %1\nunits printed:\n  %2\nthe client got:\n  %3")
+        .arg(step, m_lines.mid(m_linesMark).join("\n  "), messages.join("\n  "));
+}
+
+QTEST_GUILESS_MAIN(TestScenarios)
+#include "tst_scenarios.moc"
