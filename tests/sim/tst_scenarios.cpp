@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
+#include <functional>
 #include <memory>
 
 // The installation end to end: the daemon as a process on the sample
@@ -42,7 +44,9 @@ private:
     void step(const QString& step);
     bool seen(const QString& pattern) const;
     bool received(const QString& topic, const QString& payload);
-    QString failure(const QString& step) const;
+    // Waits for found; when it does not come, prints what happened since the
+    // last command (the test log would cut it short).
+    bool awaited(const std::function<bool()>& found) const;
 
     std::unique_ptr<QTemporaryDir> m_root;
     std::unique_ptr<BrokerFixture> m_broker;
@@ -218,7 +222,6 @@ void TestScenarios::scenario()
 
 void TestScenarios::step(const QString& step)
 {
-    constexpr int Patience = 30000; // ms: the bus gives a silent unit up after five seconds
     const QString verb = step.section(' ', 0, 0);
     const QString rest = step.section(' ', 1);
     if (verb == "sim") {
@@ -228,12 +231,11 @@ void TestScenarios::step(const QString& step)
         QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
         m_lines << result.output;
     } else if (verb == "sees") {
-        QVERIFY2(QTest::qWaitFor([&] { return seen(rest); }, Patience), qPrintable(failure(step)));
+        QVERIFY2(awaited([&] { return seen(rest); }), qPrintable(step));
     } else if (verb == "mqtt") {
         const QString topic = rest.section(' ', 0, 0);
         const QString payload = rest.section(' ', 1);
-        QVERIFY2(QTest::qWaitFor([&] { return received(topic, payload); }, Patience),
-                 qPrintable(failure(step)));
+        QVERIFY2(awaited([&] { return received(topic, payload); }), qPrintable(step));
     } else if (verb == "publish") {
         m_messagesMark = m_client->messages().size();
         QString topic = rest;
@@ -311,13 +313,20 @@ bool TestScenarios::received(const QString& topic, const QString& payload)
     return false;
 }
 
-QString TestScenarios::failure(const QString& step) const
+bool TestScenarios::awaited(const std::function<bool()>& found) const
 {
+    constexpr int Patience = 30000; // ms: the bus gives a silent unit up after five seconds
+    if (QTest::qWaitFor(found, Patience))
+        return true;
     QStringList messages;
     for (int i = m_messagesMark; i < m_client->messages().size(); ++i)
         messages << m_client->messages().at(i).topic + ' ' + m_client->messages().at(i).payload;
-    return QStringLiteral("no %1\nunits printed:\n  %2\nthe client got:\n  %3")
-        .arg(step, m_lines.mid(m_linesMark).join("\n  "), messages.join("\n  "));
+    QStringList log = QString::fromUtf8(m_log).split('\n').filter(QRegularExpression("^(?!.*\"Ping\")"));
+    log = log.mid(log.size() - 30);
+    std::fputs(qPrintable(QStringLiteral("units printed:\n  %1\nthe client got:\n  %2\nthe daemon's log ends:\n  %3\n")
+                              .arg(m_lines.mid(m_linesMark).join("\n  "), messages.join("\n  "), log.join("\n  "))),
+               stderr);
+    return false;
 }
 
 QTEST_GUILESS_MAIN(TestScenarios)
