@@ -2,9 +2,13 @@
 
 #include "core/runtimeoptions.h"
 #include "core/sleep.h"
+#include "app/servicenotifier.h"
 #include "app/systemfiles.h"
+#include "calls/autoconnectdialcall.h"
 #include "calls/callhandler.h"
 #include "calls/callqueue.h"
+#include "calls/callterminator.h"
+#include "calls/openezduringtalk.h"
 #include "calls/pas.h"
 #include "config/configloader.h"
 #include "errors/errorevents.h"
@@ -15,6 +19,10 @@
 #include "mqttapi/cleaners.h"
 #include "mqttapi/listeners.h"
 #include "mqttapi/reporters.h"
+#include "notifiers/daynightmodenotifier.h"
+#include "notifiers/displaypresencesnotifier.h"
+#include "notifiers/lightsnotifier.h"
+#include "notifiers/wardsconnectionnotifier.h"
 #include "rondel/publicrondellistener.h"
 #include "rondel/rondelmqttlogger.h"
 #include "rondel/rondelserver.h"
@@ -151,9 +159,11 @@ void Orvanta::initialize()
     m_unitStatusCleaner =
         new UnitStatusMqttCleaner(m_unitStatusReporter, m_mqttSubscriber, m_units, this);
 
-    // 13. The call handler.
+    // 13. The call handler and the policies that act on calls through it.
     m_callHandler =
         new CallHandler(m_callQueue, m_unitsRepository, pas, m_synthesizer, &m_talkVolumes, this);
+    m_autoConnectDialCall = new AutoConnectDialCall(m_callHandler, m_callQueue, this);
+    m_callTerminator = new CallTerminator(m_callHandler, m_callLimitsSettings, m_callQueue, this);
 
     // 14. Error events, published as they start and end.
     m_errorEvents = new ErrorEvents(this);
@@ -180,14 +190,18 @@ void Orvanta::initialize()
             &CallHandler::endOutgoingTalk);
     connect(m_callTerminateListener, &CallTerminateMqttListener::terminateCall, m_callHandler,
             [this](const Call& call) { m_callHandler->endCallOrTalk(call, EndType::ManuallyRemoved); });
+    // Connection 19: an address the network scanner saw may be a unit.
+    connect(m_unitScannerListener, &UnitScannerMqttListener::discoveredUnit, m_units,
+            &Units::unitDiscovered);
+    // Connection 20: the door at the other end of a talk.
+    auto* openEZDuringTalk = new OpenEZDuringTalk(m_callQueue, this);
+    connect(m_units, &Units::requestOpenEZ, openEZDuringTalk,
+            [openEZDuringTalk](Unit* unit) { openEZDuringTalk->openEZ(unit); });
     // Connections 21 and 22.
     connect(m_units, &Units::requestConnectWard, m_wards,
             qOverload<const QString&>(&Wards::connectWard));
     connect(m_units, &Units::requestDisconnectWard, m_wards,
             qOverload<const QString&>(&Wards::disconnectWard));
-    // Connection 19: an address the network scanner saw may be a unit.
-    connect(m_unitScannerListener, &UnitScannerMqttListener::discoveredUnit, m_units,
-            &Units::unitDiscovered);
     // Connection 23: the broker's commands are taken only now that the
     // units are known, and a reload announced meanwhile runs once.
     connect(m_unitsInitializer, &UnitsInitializer::unitsInitialized, this, [this] {
@@ -236,6 +250,13 @@ void Orvanta::initialize()
     connect(m_wards, &Wards::dayNightModeChanged, this,
             [this](const QVector<Ward*>&) { savePersistentSettings(); });
 
+    // 16. The notifiers push ward, presence and light state to the units.
+    m_dayNightModeNotifier =
+        new DayNightModeNotifier(m_backlightSettings, m_units, m_wards, this);
+    m_displayPresencesNotifier = new DisplayPresencesNotifier(m_units, m_wards, this);
+    m_lightsNotifier = new LightsNotifier(m_rooms, m_units, m_wards, this);
+    m_wardsConnectionNotifier = new WardsConnectionNotifier(m_units, m_wards, this);
+
     // 17. The configuration loader and the objects it fills.
     m_configLoader = new ConfigLoader(this);
     m_configLoader->setBacklight(m_backlightSettings);
@@ -271,6 +292,10 @@ void Orvanta::initialize()
     loadPersistentSettings();
     loadAssemblemsgConfig();
 
+    // The service manager hears from the loop from now on; READY waits
+    // for the field bus.
+    m_serviceNotifier = new ServiceNotifier(this);
+
     // 22. The rest runs from the event loop.
     QTimer::singleShot(0, this, &Orvanta::start);
 }
@@ -282,6 +307,7 @@ void Orvanta::start()
     m_mqttSubscriber->connectToHost();
     bindRondelSocket();
     qDebug() << "Rondel socket bind OK.";
+    m_serviceNotifier->notifyReady();
     qDebug() << "Units initialisation ...";
     m_unitsInitializer->start();
 }
@@ -337,6 +363,14 @@ void Orvanta::reloadDone()
         for (Unit* unit : m_unitsRepository->configuredUnits())
             unit->display()->sendLanguage();
     }
+    if (m_configLoader->backlightChanged())
+        m_dayNightModeNotifier->updateAllWards();
+
+    // Rooms, wards and units may all have moved: everything the notifiers
+    // derive from them is worked out afresh.
+    m_displayPresencesNotifier->rebuild();
+    m_wardsConnectionNotifier->updateAllWards();
+    m_lightsNotifier->updateAllRooms();
 
     // Units the reload added are read now, as at start-up.
     m_unitsInitializer->reinitialise();

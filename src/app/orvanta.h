@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QVector>
 
+class AutoConnectDialCall;
 class BacklightSettings;
 class BasicInfoMqttCleaner;
 class CallHandler;
@@ -21,10 +22,14 @@ class UnitScannerMqttListener;
 class UnitStatusMqttCleaner;
 class UnitStatusMqttReporter;
 class CallLimitsSettings;
+class CallTerminator;
 class ConfigLoader;
 class ConsoleLogger;
+class DayNightModeNotifier;
+class DisplayPresencesNotifier;
 class ErrorEvents;
 class LanguageSettings;
+class LightsNotifier;
 class MqttErrorLogger;
 class MqttPublisher;
 class MqttSubscriber;
@@ -35,6 +40,7 @@ class QUdpSocket;
 class RadiosSettings;
 class RondelMqttLogger;
 class RondelServer;
+class ServiceNotifier;
 class Rooms;
 class Synthesizer;
 class Unit;
@@ -44,6 +50,7 @@ class UnitsInitializer;
 class UnitsRepository;
 class SyslogLogger;
 class Wards;
+class WardsConnectionNotifier;
 
 // The application object: creates every long-lived object in a fixed order
 // as its child, wires the signals that cross subsystem borders, loads the
@@ -83,6 +90,8 @@ public:
     UnitsRepository* unitsRepository() const { return m_unitsRepository; }
     CallQueue* callQueue() const { return m_callQueue; }
     CallHandler* callHandler() const { return m_callHandler; }
+    LightsNotifier* lightsNotifier() const { return m_lightsNotifier; }
+    AutoConnectDialCall* autoConnectDialCall() const { return m_autoConnectDialCall; }
     ConfigChangedMqttListener* configChangedListener() const { return m_configChangedListener; }
 
 private:
@@ -132,4 +141,11 @@ private:
     ConnectionsMqttCleaner* m_connectionsCleaner = nullptr;
     PMBInfoMqttCleaner* m_pmbInfoCleaner = nullptr;
     UnitStatusMqttCleaner* m_unitStatusCleaner = nullptr;
+    AutoConnectDialCall* m_autoConnectDialCall = nullptr;
+    CallTerminator* m_callTerminator = nullptr;
+    DayNightModeNotifier* m_dayNightModeNotifier = nullptr;
+    DisplayPresencesNotifier* m_displayPresencesNotifier = nullptr;
+    LightsNotifier* m_lightsNotifier = nullptr;
+    WardsConnectionNotifier* m_wardsConnectionNotifier = nullptr;
+    ServiceNotifier* m_serviceNotifier = nullptr;
 };
