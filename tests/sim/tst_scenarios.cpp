@@ -28,6 +28,7 @@
 //   publish TOPIC    the test's client publishes an empty message
 //   drop IP          the unit leaves the configuration file
 //   silent IP        the unit answers no datagram from here to the end
+//   file PATH TEXT   the file at PATH under the root comes to hold TEXT
 //
 // "<name>" in a topic is a number: the first message that matches binds it.
 class TestScenarios : public QObject
@@ -205,6 +206,20 @@ void TestScenarios::scenario_data()
                "sees 127.0.0.15 Pardo (Nurses A): no longer shows VS from 127.0.0.11, bed 1",
                R"(mqtt callsHistory/<call> {"endType":"ManuallyRemoved","from":"127.0.0.11"})",
                "mqtt calls/<call> -"};
+
+    // Nurses A and Rooms 101 and 102 make up one ward; Room 201 is another.
+    const QString wardState = "file opt/core/etc/settings.conf ";
+    QTest::newRow("day and night from a unit")
+        << QStringList{"sim mode 127.0.0.15 night",
+                       "sees 127.0.0.16 Fenno (Nurses A): shows *, backlight 20",
+                       "sees 127.0.0.12 Brisa (Room 102): shows *, backlight 20",
+                       wardState + R"({"connected":false,"id":"w-int-a","mode":"Night"})",
+                       wardState + R"({"connected":false,"id":"w-int-b","mode":"Day"})",
+                       "sim show 127.0.0.17",
+                       "sees   screen clock: *, backlight 100; *",
+                       "sim mode 127.0.0.11 day",
+                       "sees 127.0.0.16 Fenno (Nurses A): shows *, backlight 100",
+                       wardState + R"({"connected":false,"id":"w-int-a","mode":"Day"})"};
 }
 
 void TestScenarios::scenario()
@@ -256,6 +271,14 @@ void TestScenarios::step(const QString& step)
         installation.insert("units", units);
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(QJsonDocument(installation).toJson());
+    } else if (verb == "file") {
+        QFile file(m_root->filePath(rest.section(' ', 0, 0)));
+        const QByteArray text = rest.section(' ', 1).toUtf8();
+        QVERIFY2(awaited([&] {
+                     file.close();
+                     return file.open(QIODevice::ReadOnly) && file.readAll().contains(text);
+                 }),
+                 qPrintable(step));
     } else if (verb == "silent") {
         m_silentFrom.insert(rest, m_answers.value(rest));
     } else {
