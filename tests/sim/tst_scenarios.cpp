@@ -41,7 +41,7 @@ private slots:
     void scenario();
 
 private:
-    QString config() const { return m_root->filePath("opt/adminapp/etc/config.json"); }
+    QString config() const { return m_world->root.filePath("opt/adminapp/etc/config.json"); }
     void step(const QString& step);
     bool seen(const QString& pattern) const;
     bool received(const QString& topic, const QString& payload);
@@ -49,26 +49,32 @@ private:
     // last command (the test log would cut it short).
     bool awaited(const std::function<bool()>& found) const;
 
-    std::unique_ptr<QTemporaryDir> m_root;
-    std::unique_ptr<BrokerFixture> m_broker;
-    std::unique_ptr<BrokerClient> m_client;
-    std::unique_ptr<Simulator> m_simulator;
-    std::unique_ptr<SimConsole> m_console;
-    std::unique_ptr<QProcess> m_daemon;
-    QByteArray m_log;
-    QStringList m_lines;                 // what the units printed
-    QHash<QString, int> m_answers;       // datagrams each unit answered
-    QHash<QString, int> m_silentFrom;
-    QHash<QString, QString> m_bound;     // "<name>" -> number
-    int m_linesMark = 0;
-    int m_messagesMark = 0;
+    // One scenario's world; the daemon goes first.
+    struct World
+    {
+        QTemporaryDir root;
+        BrokerFixture broker;
+        std::unique_ptr<BrokerClient> client;
+        Simulator simulator;
+        SimConsole console{&simulator};
+        QProcess daemon;
+        QByteArray log;
+        QStringList lines;             // what the units printed
+        QHash<QString, int> answers;   // datagrams each unit answered
+        QHash<QString, int> silentFrom;
+        QHash<QString, QString> bound; // "<name>" -> number
+        int linesMark = 0;
+        int messagesMark = 0;
+    };
+    std::unique_ptr<World> m_world;
 };
 
 void TestScenarios::init()
 {
-    m_root = std::make_unique<QTemporaryDir>();
+    m_world = std::make_unique<World>();
+    World& w = *m_world;
     const QDir examples(QStringLiteral(ORVANTA_SOURCE_DIR "/examples"));
-    const QDir root(m_root->path());
+    const QDir root(w.root.path());
     for (const char* dir : {"opt/adminapp/etc", "opt/core/etc", "opt/assemblemsg/bin"})
         QVERIFY(root.mkpath(dir));
     QVERIFY(QFile::copy(examples.filePath("config.json"), config()));
@@ -77,59 +83,41 @@ void TestScenarios::init()
     for (const QString& nameDays : examples.entryList({"*_nameday.conf"}))
         QVERIFY(QFile::copy(examples.filePath(nameDays), root.filePath("opt/core/etc/" + nameDays)));
 
-    m_broker = std::make_unique<BrokerFixture>();
-    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
-    m_client = std::make_unique<BrokerClient>(*m_broker);
-    QVERIFY(m_client->connectToBroker());
+    QVERIFY2(w.broker.start(), qPrintable(w.broker.errorString()));
+    w.client = std::make_unique<BrokerClient>(w.broker);
+    QVERIFY(w.client->connectToBroker());
     // Not the bus traffic mirror: its flood would hold the state topics up.
     for (const char* filter : {"units/#", "calls/#", "callsHistory/#", "errors/#"})
-        QVERIFY(m_client->subscribe(filter));
+        QVERIFY(w.client->subscribe(filter));
 
-    m_simulator = std::make_unique<Simulator>();
     QString error;
     QStringList problems;
-    QVERIFY2(m_simulator->loadFile(config(), &problems, &error), qPrintable(error));
+    QVERIFY2(w.simulator.loadFile(config(), &problems, &error), qPrintable(error));
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
-    connect(m_simulator.get(), &Simulator::event, this, [this](const QString& line) { m_lines << line; });
-    for (SimUnit* unit : m_simulator->units()) {
+    connect(&w.simulator, &Simulator::event, this, [&w](const QString& line) { w.lines << line; });
+    for (SimUnit* unit : w.simulator.units()) {
         const QString ip = unit->ip().toString();
-        connect(unit->link(), &SimLink::transmit, this, [this, ip] { ++m_answers[ip]; });
+        connect(unit->link(), &SimLink::transmit, this, [&w, ip] { ++w.answers[ip]; });
     }
     const quint16 port = FakeUnit::freePort();
-    QVERIFY2(m_simulator->bind(FakeUnit::CoreAddress, port, &error), qPrintable(error));
-    m_console = std::make_unique<SimConsole>(m_simulator.get());
+    QVERIFY2(w.simulator.bind(FakeUnit::CoreAddress, port, &error), qPrintable(error));
 
-    m_daemon = std::make_unique<QProcess>();
-    m_daemon->setProcessChannelMode(QProcess::MergedChannels);
-    connect(m_daemon.get(), &QProcess::readyRead, this, [this] { m_log += m_daemon->readAll(); });
-    m_daemon->start(ORVANTACORE_BINARY,
-                    {"--root", m_root->path(), "--rondel-address", FakeUnit::CoreAddress.toString(),
-                     "--rondel-port", QString::number(port), "--broker",
-                     QStringLiteral("%1:%2").arg(m_broker->host()).arg(m_broker->port())});
-    QVERIFY(m_daemon->waitForStarted(10000));
-    QTRY_VERIFY2_WITH_TIMEOUT(m_log.contains("Debug == Initialisation complete ...\n"),
-                              m_log.right(2000).constData(), 20000);
+    w.daemon.setProcessChannelMode(QProcess::MergedChannels);
+    connect(&w.daemon, &QProcess::readyRead, this, [&w] { w.log += w.daemon.readAll(); });
+    w.daemon.start(ORVANTACORE_BINARY,
+                   {"--root", w.root.path(), "--rondel-address", FakeUnit::CoreAddress.toString(),
+                    "--rondel-port", QString::number(port), "--broker",
+                    QStringLiteral("%1:%2").arg(w.broker.host()).arg(w.broker.port())});
+    QVERIFY(w.daemon.waitForStarted(10000));
+    QTRY_VERIFY2_WITH_TIMEOUT(w.log.contains("Debug == Initialisation complete ...\n"),
+                              w.log.right(2000).constData(), 20000);
 }
 
 void TestScenarios::cleanup()
 {
-    if (m_daemon) {
-        m_daemon->terminate();
-        if (!m_daemon->waitForFinished(10000))
-            m_daemon->kill();
-    }
-    m_daemon.reset();
-    m_console.reset();
-    m_simulator.reset();
-    m_client.reset();
-    m_broker.reset();
-    m_root.reset();
-    m_log.clear();
-    m_lines.clear();
-    m_answers.clear();
-    m_silentFrom.clear();
-    m_bound.clear();
-    m_linesMark = m_messagesMark = 0;
+    m_world->daemon.terminate();
+    m_world->daemon.waitForFinished(10000);
+    m_world.reset();
 }
 
 void TestScenarios::scenario_data()
@@ -224,27 +212,29 @@ void TestScenarios::scenario_data()
 
 void TestScenarios::scenario()
 {
+    World& w = *m_world;
     QFETCH(QStringList, steps);
     for (const QString& line : qAsConst(steps)) {
         step(line);
         if (QTest::currentTestFailed())
             return;
     }
-    for (auto it = m_silentFrom.cbegin(); it != m_silentFrom.cend(); ++it)
-        QVERIFY2(m_answers.value(it.key()) == it.value(),
+    for (auto it = w.silentFrom.cbegin(); it != w.silentFrom.cend(); ++it)
+        QVERIFY2(w.answers.value(it.key()) == it.value(),
                  qPrintable(it.key() + " was still sent datagrams"));
 }
 
 void TestScenarios::step(const QString& step)
 {
+    World& w = *m_world;
     const QString verb = step.section(' ', 0, 0);
     const QString rest = step.section(' ', 1);
     if (verb == "sim") {
-        m_linesMark = m_lines.size();
-        m_messagesMark = m_client->messages().size();
-        const SimConsole::Result result = m_console->execute(rest);
+        w.linesMark = w.lines.size();
+        w.messagesMark = w.client->messages().size();
+        const SimConsole::Result result = w.console.execute(rest);
         QVERIFY2(result.error.isEmpty(), qPrintable(result.error));
-        m_lines << result.output;
+        w.lines << result.output;
     } else if (verb == "sees") {
         QVERIFY2(awaited([&] { return seen(rest); }), qPrintable(step));
     } else if (verb == "mqtt") {
@@ -252,11 +242,11 @@ void TestScenarios::step(const QString& step)
         const QString payload = rest.section(' ', 1);
         QVERIFY2(awaited([&] { return received(topic, payload); }), qPrintable(step));
     } else if (verb == "publish") {
-        m_messagesMark = m_client->messages().size();
+        w.messagesMark = w.client->messages().size();
         QString topic = rest;
-        for (auto it = m_bound.cbegin(); it != m_bound.cend(); ++it)
+        for (auto it = w.bound.cbegin(); it != w.bound.cend(); ++it)
             topic.replace(it.key(), it.value());
-        QVERIFY(m_client->publish(topic, QByteArray(), 1));
+        QVERIFY(w.client->publish(topic, QByteArray(), 1));
     } else if (verb == "drop") {
         QFile file(config());
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -272,7 +262,7 @@ void TestScenarios::step(const QString& step)
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(QJsonDocument(installation).toJson());
     } else if (verb == "file") {
-        QFile file(m_root->filePath(rest.section(' ', 0, 0)));
+        QFile file(w.root.filePath(rest.section(' ', 0, 0)));
         const QByteArray text = rest.section(' ', 1).toUtf8();
         QVERIFY2(awaited([&] {
                      file.close();
@@ -280,7 +270,7 @@ void TestScenarios::step(const QString& step)
                  }),
                  qPrintable(step));
     } else if (verb == "silent") {
-        m_silentFrom.insert(rest, m_answers.value(rest));
+        w.silentFrom.insert(rest, w.answers.value(rest));
     } else {
         QFAIL(qPrintable("unknown step: " + step));
     }
@@ -288,12 +278,13 @@ void TestScenarios::step(const QString& step)
 
 bool TestScenarios::seen(const QString& pattern) const
 {
+    const World& w = *m_world;
     QStringList parts = pattern.split('*');
     for (QString& part : parts)
         part = QRegularExpression::escape(part);
     const QRegularExpression expression(QRegularExpression::anchoredPattern(parts.join(".*")));
-    for (int i = m_linesMark; i < m_lines.size(); ++i) {
-        if (expression.match(m_lines.at(i)).hasMatch())
+    for (int i = w.linesMark; i < w.lines.size(); ++i) {
+        if (expression.match(w.lines.at(i)).hasMatch())
             return true;
     }
     return false;
@@ -301,12 +292,13 @@ bool TestScenarios::seen(const QString& pattern) const
 
 bool TestScenarios::received(const QString& topic, const QString& payload)
 {
+    World& w = *m_world;
     QString pattern;
     const QRegularExpression name(QStringLiteral("<(\\w+)>"));
     int from = 0;
     for (QRegularExpressionMatch match = name.match(topic); match.hasMatch();
          match = name.match(topic, from)) {
-        const QString bound = m_bound.value(match.captured(0));
+        const QString bound = w.bound.value(match.captured(0));
         pattern += QRegularExpression::escape(topic.mid(from, match.capturedStart() - from))
                    + (bound.isEmpty() ? QStringLiteral("(?<%1>\\d+)").arg(match.captured(1)) : bound);
         from = match.capturedEnd();
@@ -314,8 +306,8 @@ bool TestScenarios::received(const QString& topic, const QString& payload)
     pattern += QRegularExpression::escape(topic.mid(from));
     const QRegularExpression expression(QRegularExpression::anchoredPattern(pattern));
     const QJsonObject expected = QJsonDocument::fromJson(payload.toUtf8()).object();
-    const QVector<BrokerMessage>& messages = m_client->messages();
-    for (int i = m_messagesMark; i < messages.size(); ++i) {
+    const QVector<BrokerMessage>& messages = w.client->messages();
+    for (int i = w.messagesMark; i < messages.size(); ++i) {
         const QRegularExpressionMatch match = expression.match(messages.at(i).topic);
         if (!match.hasMatch())
             continue;
@@ -329,7 +321,7 @@ bool TestScenarios::received(const QString& topic, const QString& payload)
             continue;
         for (const QString& group : expression.namedCaptureGroups()) {
             if (!group.isEmpty())
-                m_bound.insert('<' + group + '>', match.captured(group));
+                w.bound.insert('<' + group + '>', match.captured(group));
         }
         return true;
     }
@@ -341,13 +333,14 @@ bool TestScenarios::awaited(const std::function<bool()>& found) const
     constexpr int Patience = 30000; // ms: the bus gives a silent unit up after five seconds
     if (QTest::qWaitFor(found, Patience))
         return true;
+    const World& w = *m_world;
     QStringList messages;
-    for (int i = m_messagesMark; i < m_client->messages().size(); ++i)
-        messages << m_client->messages().at(i).topic + ' ' + m_client->messages().at(i).payload;
-    QStringList log = QString::fromUtf8(m_log).split('\n').filter(QRegularExpression("^(?!.*\"Ping\")"));
+    for (int i = w.messagesMark; i < w.client->messages().size(); ++i)
+        messages << w.client->messages().at(i).topic + ' ' + w.client->messages().at(i).payload;
+    QStringList log = QString::fromUtf8(w.log).split('\n').filter(QRegularExpression("^(?!.*\"Ping\")"));
     log = log.mid(log.size() - 30);
     std::fputs(qPrintable(QStringLiteral("units printed:\n  %1\nthe client got:\n  %2\nthe daemon's log ends:\n  %3\n")
-                              .arg(m_lines.mid(m_linesMark).join("\n  "), messages.join("\n  "), log.join("\n  "))),
+                              .arg(w.lines.mid(w.linesMark).join("\n  "), messages.join("\n  "), log.join("\n  "))),
                stderr);
     return false;
 }
