@@ -136,6 +136,9 @@ void TestSimConsole::commands_data()
     QTest::newRow("pa starts") << "" << "pa 127.0.0.14" << QStringList{"Requests|StartPA"} << "";
     QTest::newRow("pa stops") << "pa 127.0.0.14" << "pa 127.0.0.14" << QStringList{"Requests|StopPA"} << "";
     QTest::newRow("door") << "" << "door 127.0.0.14" << QStringList{"Requests|OpenEZ"} << "";
+    QTest::newRow("night") << "" << "mode 127.0.0.14 Night" << QStringList{"Requests|ModeNight"} << "";
+    QTest::newRow("day") << "" << "mode 127.0.0.14 day" << QStringList{"Requests|ModeDay"} << "";
+    QTest::newRow("no mode") << "" << "mode 127.0.0.14 dusk" << QStringList() << "usage: mode IP day|night";
     QTest::newRow("restart")
         << "" << "restart 127.0.0.11"
         << QStringList{"BasicInfo|AcronymPU:Tolva\nNamePU:Tolva bedside unit\nProductCodePU:TV-220\n"

@@ -20,8 +20,11 @@ FakeUnit::FakeUnit(const QHostAddress& address, quint16 port, QObject* parent)
 
 quint16 FakeUnit::freePort()
 {
+    // Without address reuse: Qt's default on Unix sets it, and the kernel
+    // then hands out a port that another test's core (bound with reuse too)
+    // is using, so that two tests run side by side share one bus.
     QUdpSocket probe;
-    probe.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0);
+    probe.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0, QAbstractSocket::DontShareAddress);
     return probe.localPort();
 }
 

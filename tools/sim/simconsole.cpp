@@ -28,6 +28,7 @@ Form formOf(const QString& command)
         {"presence", {"presence IP PP|PS on|off", 4, 4}},
         {"pa", {"pa IP", 2, 2}},
         {"door", {"door IP", 2, 2}},
+        {"mode", {"mode IP day|night", 3, 3}},
         {"unplug", {"unplug IP", 2, 2}},
         {"plug", {"plug IP", 2, 2}},
         {"restart", {"restart IP", 2, 2}},
@@ -57,6 +58,7 @@ QString SimConsole::help()
         "presence IP PP|PS on|off        register or clear a staff presence\n"
         "pa IP                           start a public address, or stop it\n"
         "door IP                         ask for the entrance door to open\n"
+        "mode IP day|night               switch the unit's ward to day or night\n"
         "unplug IP / plug IP             take the unit off the bus and back\n"
         "restart IP                      restart the unit: it reports itself anew\n"
         "show [IP]                       what every unit (or one unit) shows and holds\n"
@@ -184,6 +186,14 @@ SimConsole::Result SimConsole::execute(const QString& line)
     } else if (command == QLatin1String("door")) {
         unit->openDoor();
         result.output.append(said + QStringLiteral("asks for the door"));
+    } else if (command == QLatin1String("mode")) {
+        const QString mode = words.at(2).toLower();
+        if (mode != QLatin1String("day") && mode != QLatin1String("night")) {
+            result.error = QStringLiteral("usage: ") + form;
+            return result;
+        }
+        unit->requestMode(mode == QLatin1String("night"));
+        result.output.append(said + QStringLiteral("asks for ") + mode);
     } else if (command == QLatin1String("unplug")) {
         unit->unplug();
         result.output.append(said + QStringLiteral("unplugged"));

@@ -9,7 +9,7 @@ class SimUnit;
 // The simulator's control language, one command per line:
 //
 //   call IP VS|VK|AL|NVn|DC NUMBER   cancel IP [CODE]   answer IP   hangup IP
-//   presence IP PP|PS on|off   pa IP   door IP
+//   presence IP PP|PS on|off   pa IP   door IP   mode IP day|night
 //   unplug IP   plug IP   restart IP   show [IP]   wait MS   help   quit
 //
 // Lines fed to it run in order; "wait" holds back the lines after it while

@@ -152,6 +152,11 @@ void SimUnit::openDoor()
     m_link.send(QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
 }
 
+void SimUnit::requestMode(bool night)
+{
+    m_link.send(QStringLiteral("Requests"), night ? QStringLiteral("ModeNight") : QStringLiteral("ModeDay"));
+}
+
 void SimUnit::restart()
 {
     // A restarted unit comes up blank: no calls, an empty screen, nothing

@@ -73,6 +73,8 @@ public:
     // Starts a public address, or ends the one running; true when it starts.
     bool togglePA();
     void openDoor();
+    // Switches the unit's ward (and the wards joined with it) to day or night.
+    void requestMode(bool night);
     void unplug() { m_link.setPlugged(false); }
     void plug() { m_link.setPlugged(true); }
     void restart();
