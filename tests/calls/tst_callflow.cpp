@@ -37,7 +37,7 @@ bool bringUp(CoreFixture& core)
     QSignalSpy staffed(core.core().units(), &Units::registeredPS);
     for (const QString& ip : {Nurse, OtherWard, Colleague})
         core.fake(ip)->sendCommand("PresenceStatus", "PS:1");
-    if (!QTest::qWaitFor([&] { return staffed.count() == 3; }, 2000))
+    if (!QTest::qWaitFor([&] { return staffed.count() == 3; }, 10000))
         return false;
     // What the start-up still has on its way is of no interest.
     const bool settled = core.settle();
