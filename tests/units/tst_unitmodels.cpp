@@ -40,6 +40,14 @@ void bringUp(RondelUnit& unit, const QString& basicInfo, const QString& callStat
     unit.applyRetrievedState();
 }
 
+// What a display shows for a call: icon|ward|room|room number|bed|client.
+QString shown(const Call& call)
+{
+    const CallDisplayInfo info = call.displayInfo();
+    return QStringList({info.icon, info.ward, info.room, info.roomNo, info.bedNo, info.client})
+        .join(QLatin1Char('|'));
+}
+
 } // namespace
 
 class TestUnitModels : public QObject
@@ -50,6 +58,9 @@ private slots:
     void cleanup();
 
     void ownCallPriorityAndCancel();
+    void requests_data();
+    void requests();
+    void unsolicitedBasicInfoOnlyFallsOutOfSync();
     void newOwnCallDuringTalkFallsOutOfSync();
     void deviceCodes();
     void heldCallsAtRetrieval();
@@ -114,6 +125,108 @@ void TestUnitModels::ownCallPriorityAndCancel()
     QCOMPARE(unit.calls()->ownCall().sourceMode(), 2);
     deliver(unit, "CallChange", "VS:0");
     QVERIFY(!unit.calls()->hasOwnCall());
+}
+
+void TestUnitModels::requests_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QStringList>("outcome");
+    const QString noRinging = QStringLiteral("Warning CallAnswer request withouth incoming ringing call");
+    const QString ownPA = QStringLiteral("own PA mode 1 Centrální hlášení/");
+
+    QTest::newRow("answer, nothing rings") << "idle" << "CallAnswerBase" << QStringList{noRinging};
+    QTest::newRow("answer on the handset") << "ringing" << "CallAnswerMtf"
+                                           << QStringList{"answer VS at mode 2"};
+    QTest::newRow("answer while talking") << "incoming talk" << "CallAnswerBase"
+                                          << QStringList{noRinging};
+    QTest::newRow("cancel, no talk")
+        << "idle" << "TalkCancelRqst"
+        << QStringList{"VoIP|EndCall", "Warning \"127.0.0.2 TalkCancel request withouth talking\""};
+    QTest::newRow("cancel incoming talk") << "incoming talk" << "TalkCancelRqst"
+                                          << QStringList{"end incoming VS"};
+    QTest::newRow("cancel own talk") << "own talk" << "TalkCancelRqst"
+                                     << QStringList{"end outgoing VS", "own VS mode 1 /Interna"};
+    QTest::newRow("wards and modes, in order")
+        << "idle" << "ConnectWard 7\nModeNight\nDisconnectWard w-int-b\nOpenEZ\nModeDay"
+        << QStringList{"connect 7", "night", "disconnect w-int-b", "open EZ", "day"};
+    QTest::newRow("PA, any letter case") << "idle" << "startpa" << QStringList{ownPA};
+    QTest::newRow("PA during a PA") << "own PA" << "StartPA"
+                                    << QStringList{"VariousControl|PARejected", ownPA};
+    QTest::newRow("PA while a call rings") << "ringing" << "StartPA"
+                                           << QStringList{"VariousControl|PARejected"};
+    QTest::newRow("PA stopped") << "own PA" << "StopPA" << QStringList{};
+    QTest::newRow("PA in talk stopped by the handler") << "own PA talk" << "StopPA"
+                                                       << QStringList{"end outgoing PA", ownPA};
+}
+
+// Each request of the unit, in each state that matters, becomes a request to
+// the core, a command back, or a warning.
+void TestUnitModels::requests()
+{
+    QFETCH(QString, state);
+    QFETCH(QString, request);
+    Tolva unit(Ip);
+    Brisa other(QHostAddress(QStringLiteral("127.0.0.3")));
+    unit.setLocation(Location{m_room.get(), 0});
+    unit.attach(m_server.get());
+    bringUp(unit, "AcronymPU:Tolva");
+    Calls* calls = unit.calls();
+    Call received(CallType::VS, QStringLiteral("VS"), &other);
+    received.setRinging();
+    if (state == "ringing" || state == "incoming talk")
+        calls->addReceivedCall(received);
+    if (state == "incoming talk")
+        calls->setTalk(received);
+    Call own(state.startsWith("own PA") ? CallType::PA : CallType::VS,
+             state.startsWith("own PA") ? "PA" : "VS", &unit);
+    own.setSourceMode(1);
+    if (state.startsWith("own"))
+        calls->setCall(own);
+    if (state.endsWith("talk") && state.startsWith("own"))
+        calls->setTalk(own);
+
+    QStringList outcome;
+    connect(&unit, &Unit::requestAnswareCall, this, [&](const Call& call) {
+        outcome << "answer " + call.code() + " at mode " + QString::number(call.targetMode(&unit));
+        QCOMPARE(call, received);
+    });
+    connect(&unit, &Unit::requestEndOutgoingTalk, this, [&](const Call& c) { outcome << "end outgoing " + c.code(); });
+    connect(&unit, &Unit::requestEndIncomingTalk, this, [&](const Call& c) { outcome << "end incoming " + c.code(); });
+    connect(&unit, &Unit::requestOpenEZ, this, [&] { outcome << "open EZ"; });
+    connect(&unit, &Unit::requestModeDay, this, [&] { outcome << "day"; });
+    connect(&unit, &Unit::requestModeNight, this, [&] { outcome << "night"; });
+    connect(&unit, &Unit::requestConnectWard, this, [&](const QString& id) { outcome << "connect " + id; });
+    connect(&unit, &Unit::requestDisconnectWard, this, [&](const QString& id) { outcome << "disconnect " + id; });
+    m_server->clear();
+    LogCapture log;
+    deliver(unit, "Requests", request);
+
+    outcome += m_server->take(Ip).filter(QRegularExpression("^(VoIP|VariousControl)"));
+    outcome += log.linesStartingWith("Warning");
+    if (calls->hasOwnCall()) {
+        const Call now = calls->ownCall();
+        outcome << QStringLiteral("own %1 mode %2 %3/%4")
+                       .arg(now.code())
+                       .arg(now.sourceMode())
+                       .arg(now.displayInfo().client, now.displayInfo().ward);
+    }
+    QTEST(outcome, "outcome");
+}
+
+void TestUnitModels::unsolicitedBasicInfoOnlyFallsOutOfSync()
+{
+    Tolva unit(Ip);
+    unit.attach(m_server.get());
+    bringUp(unit, "AcronymPU:Tolva");
+    m_server->clear();
+    QSignalSpy outOfSync(&unit, &RondelUnit::outOfSync);
+    QSignalSpy updated(&unit, &Unit::basicInfoUpdated);
+    QSignalSpy callsChanged(unit.calls(), &Calls::callsChanged);
+    deliver(unit, "BasicInfo", "AcronymPU:Tolva");
+    QCOMPARE(outOfSync.count(), 1);
+    QCOMPARE(updated.count() + callsChanged.count(), 0);
+    QCOMPARE(m_server->take(Ip), QStringList());
 }
 
 void TestUnitModels::newOwnCallDuringTalkFallsOutOfSync()
@@ -239,8 +352,13 @@ void TestUnitModels::restartedRetrievalDropsStaleReports()
     unit.receivedCommand(parsedCommand("CallStatus", "NV1:1"));
     unit.receivedCommand(parsedCommand("CallChange", "NV1:0"));
     QCOMPARE(unit.pendingCommandCount(), 1);
+    QSignalSpy failed(&unit, &RondelUnit::communicationFailed);
+    QSignalSpy restored(&unit, &RondelUnit::communicationRestored);
     unit.unitNotResponding();
+    QVERIFY(unit.hasRondelError());
     unit.unitStartResponding();
+    QVERIFY(!unit.hasRondelError());
+    QCOMPARE(failed.count() + restored.count() * 10, 11);
     QCOMPARE(unit.statusRetrieval()->state(), int(RondelUnitStatusRetrieval::BasicInfoAsked));
     QCOMPARE(unit.pendingCommandCount(), 0);
     readState("NV1:1");
@@ -349,35 +467,18 @@ void TestUnitModels::displayInfoAndUnitInfo()
     unit.setLocation(Location{m_room.get(), 0});
     unit.loadSettings({{"clientName", "Jan"}, {"phone", "12"}, {"bed", 2}, {"nv", nv}});
 
-    const Call vs(CallType::VS, QStringLiteral("VS"), &unit);
-    QCOMPARE(vs.displayInfo().icon, QLatin1Char('V')); // a door-lock unit
-    QCOMPARE(vs.displayInfo().ward, QStringLiteral("Interna"));
-    QCOMPARE(vs.displayInfo().room, QStringLiteral("Pokoj"));
-    QCOMPARE(vs.displayInfo().roomNo, QStringLiteral("12"));
-    QCOMPARE(vs.displayInfo().bedNo, QStringLiteral("2"));
-    QCOMPARE(vs.displayInfo().client, QStringLiteral("Jan"));
-
-    const Call nv1(CallType::NV, QStringLiteral("NV1"), &unit);
-    QCOMPARE(nv1.displayInfo().bedNo, QStringLiteral("3"));
-    QCOMPARE(nv1.displayInfo().client, QStringLiteral("Window bed"));
-    const Call nv2(CallType::NV, QStringLiteral("NV2"), &unit);
-    QCOMPARE(nv2.displayInfo().client, QStringLiteral("Jan"));
-
+    // A door-lock unit shows "V"; an NV input with its own name and bed shows them.
+    QCOMPARE(shown(Call(CallType::VS, QStringLiteral("VS"), &unit)),
+             QStringLiteral("V|Interna|Pokoj|12|2|Jan"));
+    QCOMPARE(shown(Call(CallType::NV, QStringLiteral("NV1"), &unit)),
+             QStringLiteral("V|Interna|Pokoj|12|3|Window bed"));
+    QCOMPARE(shown(Call(CallType::NV, QStringLiteral("NV2"), &unit)),
+             QStringLiteral("V|Interna|Pokoj|12|2|Jan"));
     Tolva tolva(QHostAddress(QStringLiteral("127.0.0.3")));
-    const Call al(CallType::AL, QStringLiteral("AL"), &tolva);
-    QCOMPARE(al.displayInfo().icon, QLatin1Char('A'));
-    QCOMPARE(al.displayInfo().ward, QStringLiteral("Unknown ward"));
-    QVERIFY(al.displayInfo().roomNo.isEmpty());
-    QVERIFY(al.displayInfo().bedNo.isEmpty());
+    QCOMPARE(shown(Call(CallType::AL, QStringLiteral("AL"), &tolva)),
+             QStringLiteral("A|Unknown ward|Unknown room|||"));
 
-    UnitInfo info = unit.unitInfo();
-    QCOMPARE(info.presenceIcon, QLatin1Char(' '));
-    QCOMPARE(info.ward, QStringLiteral("Interna"));
-    QCOMPARE(info.roomNo, QStringLiteral("12"));
-    QCOMPARE(info.bedNo, QStringLiteral("2"));
-    QCOMPARE(info.room, QStringLiteral("Pokoj"));
-    QCOMPARE(info.clientName, QStringLiteral("Jan"));
-    QCOMPARE(info.phone, QStringLiteral("12"));
+    QVERIFY(unit.unitInfo() == (UnitInfo{QLatin1Char(' '), "Interna", "12", "2", "Pokoj", "Jan", "12"}));
     unit.reloadSettings({{"clientName", "Jan"}, {"phone", "12"}, {"nv", nv}},
                         Location{m_room.get(), 0});
     QVERIFY(unit.unitInfo().bedNo.isEmpty());
