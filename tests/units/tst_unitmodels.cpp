@@ -57,16 +57,14 @@ private slots:
     void init();
     void cleanup();
 
-    void ownCallPriorityAndCancel();
+    void callReports_data();
+    void callReports();
     void requests_data();
     void requests();
     void unsolicitedBasicInfoOnlyFallsOutOfSync();
     void newOwnCallDuringTalkFallsOutOfSync();
-    void deviceCodes();
-    void heldCallsAtRetrieval();
     void restartedRetrievalDropsStaleReports();
     void floodsAreBounded();
-    void dialCalls();
     void callSignalsBecomeCommands();
     void displayInfoAndUnitInfo();
     void reloadLevels();
@@ -103,28 +101,104 @@ void TestUnitModels::cleanup()
     m_server.reset();
 }
 
-void TestUnitModels::ownCallPriorityAndCancel()
+void TestUnitModels::callReports_data()
 {
-    Tolva unit(Ip);
-    unit.attach(m_server.get());
-    bringUp(unit, "AcronymPU:Tolva");
-    deliver(unit, "CallChange", "VS:1\nVKM:1\nAL:1");
-    QCOMPARE(unit.calls()->ownCall().code(), QStringLiteral("AL"));
-    QVERIFY(unit.calls()->ownCall().isAL());
-    QCOMPARE(unit.calls()->ownCall().sourceMode(), 1);
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("retrieved");
+    QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<QStringList>("trace");
+    QTest::addColumn<QString>("calls");
+    const QString tolva = QStringLiteral("Tolva");
+    const QString alarm = QStringLiteral("CallChange|VS:1\nVKM:1\nAL:1");
+    const QString dial = QStringLiteral("DialCall|Dial:205\nDestination:Mtf");
 
-    // A report of 0 for another kind leaves the call; its own kind cancels.
-    deliver(unit, "CallChange", "VS:0");
-    QVERIFY(unit.calls()->hasOwnCall());
-    deliver(unit, "CallChange", "AL:0");
-    QVERIFY(!unit.calls()->hasOwnCall());
+    // One own call, the most urgent reported; a 0 for another kind leaves it.
+    QTest::newRow("own call priority") << tolva << "" << QStringList{alarm, "CallChange|VS:0"}
+                                       << QStringList{"new AL"} << "own AL m1";
+    QTest::newRow("own kind cancels") << tolva << "" << QStringList{alarm, "CallChange|AL:0"}
+                                      << QStringList{"new AL", "canceled AL"} << "";
+    QTest::newRow("handset patient call") << tolva << "" << QStringList{"CallChange|VSM:1"}
+                                          << QStringList{"new VSM"} << "own VSM m2";
+    QTest::newRow("handset call cancelled by VS")
+        << tolva << "" << QStringList{"CallChange|VSM:1", "CallChange|VS:0"}
+        << QStringList{"new VSM", "canceled VSM"} << "";
+    // NV3 is cancelled by answering: it does not outlive its talk.
+    QTest::newRow("device calls")
+        << tolva << "" << QStringList{"CallChange|NV1:1\nBT00A1:1\nNV3:1"}
+        << QStringList{"new BT00A1", "new NV1", "new NV3"}
+        << "BT00A1 m3 persists mobile, NV1 m3 persists, NV3 m3";
+    // Held at the unit: muted in place, and the unit knows already; reported
+    // ringing again while muted, the unit is told to keep it muted.
+    QTest::newRow("device call held")
+        << tolva << "" << QStringList{"CallChange|NV1:1", "CallChange|NV1:2", "CallChange|NV1:1"}
+        << QStringList{"new NV1", "muted NV1", "CallHandle|NV1:Mute"} << "NV1 m3 muted persists";
+    QTest::newRow("device call cancelled, unknown code ignored")
+        << tolva << "" << QStringList{"CallChange|NV1:1", "CallChange|NV1:0\nUNKNOWN:1"}
+        << QStringList{"new NV1", "canceled NV1"} << "";
+    QTest::newRow("dial call; a second one fails")
+        << tolva << "" << QStringList{dial, "DialCall|Dial:300\nDestination:Base"}
+        << QStringList{"new DC", "DialProgress|State:Failed"} << "own DC m2 '205'";
+    QTest::newRow("dial cancelled") << tolva << "" << QStringList{dial, "DialCall|Cancelled"}
+                                    << QStringList{"new DC", "canceled DC"} << "";
+    QTest::newRow("dial cancel leaves another own call")
+        << tolva << "" << QStringList{"CallChange|VS:1", "DialCall|Cancelled"}
+        << QStringList{"new VS"} << "own VS m1";
+    // A held patient call cannot outlive its talk: the unit is told to drop
+    // it. A Deska keeps its held alarm muted.
+    QTest::newRow("held at retrieval") << tolva << "VS:2\nNV4:2" << QStringList{}
+                                       << QStringList{"muted NV4", "CallHandle|VS:Kill"}
+                                       << "NV4 m3 muted persists";
+    QTest::newRow("Deska held at retrieval") << "Deska" << "AL:2\nVS:2" << QStringList{}
+                                             << QStringList{"new AL"} << "own AL m3 muted persists";
+}
 
-    // VSM is a patient call from the handset.
-    deliver(unit, "CallChange", "VSM:1");
-    QVERIFY(unit.calls()->ownCall().isVS());
-    QCOMPARE(unit.calls()->ownCall().sourceMode(), 2);
-    deliver(unit, "CallChange", "VS:0");
-    QVERIFY(!unit.calls()->hasOwnCall());
+// What a unit makes of the calls it reports: the registry's announcements
+// and the commands back, step by step, and the calls it holds in the end.
+void TestUnitModels::callReports()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, retrieved);
+    QFETCH(QStringList, reports);
+    std::unique_ptr<RondelUnit> unit;
+    if (model == QLatin1String("Deska"))
+        unit = std::make_unique<Deska>(Ip);
+    else
+        unit = std::make_unique<Tolva>(Ip);
+    unit->setInstallationSettings(nullptr, nullptr, m_nv.get(), nullptr);
+    QVariantList nv;
+    for (int i = 0; i < 9; ++i)
+        nv.append(QVariantMap{{"name", ""}, {"bed", 0}, {"cancelByAnswering", i == 3}});
+    unit->loadSettings({{"nv", nv}});
+    unit->attach(m_server.get());
+    Calls* calls = unit->calls();
+    QStringList trace;
+    connect(calls, &Calls::callNew, this, [&](const Call& c) { trace << "new " + c.code(); });
+    connect(calls, &Calls::callMuted, this, [&](const Call& c) { trace << "muted " + c.code(); });
+    connect(calls, &Calls::callCanceled, this, [&](const Call& c) { trace << "canceled " + c.code(); });
+    connect(calls, &Calls::callReplaced, this,
+            [&](const Call& o, const Call& n) { trace << "replaced " + o.code() + ">" + n.code(); });
+    const QRegularExpression answers(QStringLiteral("^(CallHandle|DialProgress)"));
+
+    bringUp(*unit, "AcronymPU:" + model, retrieved);
+    trace += m_server->take(Ip).filter(answers);
+    for (const QString& report : reports) {
+        deliver(*unit, report.section(QLatin1Char('|'), 0, 0), report.section(QLatin1Char('|'), 1));
+        trace += m_server->take(Ip).filter(answers);
+    }
+    QTEST(trace, "trace");
+
+    QStringList held;
+    const auto describe = [](const Call& c) {
+        return c.code() + " m" + QString::number(c.sourceMode())
+            + (c.text().isEmpty() ? QString() : " '" + c.text() + "'")
+            + (c.isMutedOnly() ? " muted" : "") + (c.persistsAfterTalk() ? " persists" : "")
+            + (c.isMobile() ? " mobile" : "");
+    };
+    if (calls->hasOwnCall())
+        held << "own " + describe(calls->ownCall());
+    for (const Call& c : calls->nvCalls())
+        held << describe(c);
+    QTEST(held.join(", "), "calls");
 }
 
 void TestUnitModels::requests_data()
@@ -254,72 +328,6 @@ void TestUnitModels::newOwnCallDuringTalkFallsOutOfSync()
     QVERIFY(unit.calls()->ownCall().isVK());
 }
 
-void TestUnitModels::deviceCodes()
-{
-    Tolva unit(Ip);
-    unit.setInstallationSettings(nullptr, nullptr, m_nv.get(), nullptr);
-    QVariantList nv;
-    for (int i = 0; i < 9; ++i)
-        nv.append(QVariantMap{{"name", ""}, {"bed", 0}, {"cancelByAnswering", i == 3}});
-    unit.loadSettings({{"nv", nv}});
-    unit.attach(m_server.get());
-    bringUp(unit, "AcronymPU:Tolva");
-    m_server->clear();
-
-    deliver(unit, "CallChange", "NV1:1\nBT00A1:1\nNV3:1");
-    const Call nv1 = unit.calls()->nvCall("NV1");
-    QVERIFY(nv1.isNV());
-    QCOMPARE(nv1.sourceMode(), 3);
-    QVERIFY(nv1.persistsAfterTalk());
-    QVERIFY(!nv1.isMobile());
-    QVERIFY(unit.calls()->nvCall("BT00A1").isMobile());
-    // NV3 is cancelled by answering: it does not outlive its talk.
-    QVERIFY(!unit.calls()->nvCall("NV3").persistsAfterTalk());
-
-    // Held at the unit: muted in place; the unit knows already.
-    QSignalSpy muted(unit.calls(), &Calls::callMuted);
-    deliver(unit, "CallChange", "NV1:2");
-    QVERIFY(unit.calls()->nvCall("NV1").isMutedOnly());
-    QCOMPARE(unit.calls()->nvCall("NV1"), nv1);
-    QCOMPARE(muted.count(), 1);
-    QCOMPARE(m_server->take(Ip).filter("CallHandle"), QStringList());
-
-    // Reported ringing again while muted: the unit is told to keep it muted.
-    deliver(unit, "CallChange", "NV1:1");
-    QVERIFY(unit.calls()->nvCall("NV1").isMutedOnly());
-    QCOMPARE(m_server->take(Ip).filter("CallHandle"), QStringList({"CallHandle|NV1:Mute"}));
-
-    deliver(unit, "CallChange", "NV1:0\nUNKNOWN:1");
-    QVERIFY(!unit.calls()->hasNVCall("NV1"));
-    QVERIFY(!unit.calls()->hasOwnCall());
-    QCOMPARE(m_server->take(Ip).filter("CallHandle"), QStringList());
-}
-
-void TestUnitModels::heldCallsAtRetrieval()
-{
-    // A held patient call cannot outlive its talk: the unit is told to drop it.
-    Tolva tolva(Ip);
-    tolva.attach(m_server.get());
-    bringUp(tolva, "AcronymPU:Tolva", "VS:2\nNV4:2");
-    QVERIFY(!tolva.calls()->hasOwnCall());
-    QVERIFY(tolva.calls()->nvCall("NV4").isMutedOnly());
-    const QStringList sent = m_server->take(Ip);
-    QCOMPARE(sent.filter("CallHandle"), QStringList({"CallHandle|VS:Kill"}));
-    QVERIFY(sent.indexOf("VoIP|EndCall") >= 0);
-    QVERIFY(sent.indexOf("VoIP|EndCall") < sent.indexOf("CallHandle|VS:Kill"));
-
-    // A Deska keeps its held alarm muted.
-    const QHostAddress deskaIp(QStringLiteral("127.0.0.4"));
-    Deska deska(deskaIp);
-    deska.attach(m_server.get());
-    bringUp(deska, "AcronymPU:Deska", "AL:2\nVS:2");
-    QVERIFY(deska.calls()->ownCall().isAL());
-    QVERIFY(deska.calls()->ownCall().isMutedOnly());
-    QVERIFY(deska.calls()->ownCall().persistsAfterTalk());
-    QCOMPARE(deska.calls()->ownCall().sourceMode(), 3);
-    QCOMPARE(m_server->sent(deskaIp).filter("CallHandle"), QStringList());
-}
-
 void TestUnitModels::restartedRetrievalDropsStaleReports()
 {
     Tolva unit(Ip);
@@ -385,32 +393,6 @@ void TestUnitModels::floodsAreBounded()
     QCOMPARE(log.linesStartingWith("Warning"),
              QStringList({"Warning \"127.0.0.2 200 commands wait for the unit's state, later ones are dropped\"",
                           "Warning \"127.0.0.2 32 device calls already, 8 more ignored\""}));
-}
-
-void TestUnitModels::dialCalls()
-{
-    Tolva unit(Ip);
-    unit.attach(m_server.get());
-    bringUp(unit, "AcronymPU:Tolva");
-    m_server->clear();
-
-    deliver(unit, "DialCall", "Dial:205\nDestination:Mtf");
-    const Call dial = unit.calls()->ownCall();
-    QVERIFY(dial.isDC());
-    QCOMPARE(dial.text(), QStringLiteral("205"));
-    QCOMPARE(dial.sourceMode(), 2);
-
-    deliver(unit, "DialCall", "Dial:300\nDestination:Base");
-    QCOMPARE(unit.calls()->ownCall(), dial);
-    QCOMPARE(m_server->take(Ip).filter("DialProgress"), QStringList({"DialProgress|State:Failed"}));
-
-    deliver(unit, "DialCall", "Cancelled");
-    QVERIFY(!unit.calls()->hasOwnCall());
-
-    // A cancellation leaves another kind of own call alone.
-    deliver(unit, "CallChange", "VS:1");
-    deliver(unit, "DialCall", "Cancelled");
-    QVERIFY(unit.calls()->ownCall().isVS());
 }
 
 void TestUnitModels::callSignalsBecomeCommands()
