@@ -67,6 +67,7 @@ private slots:
     void floodsAreBounded();
     void callSignalsBecomeCommands();
     void displayInfoAndUnitInfo();
+    void reloadLevels_data();
     void reloadLevels();
     void presenceModeByFirmware();
     void pardoFollowsItsHandset();
@@ -466,40 +467,40 @@ void TestUnitModels::displayInfoAndUnitInfo()
     QVERIFY(unit.unitInfo().bedNo.isEmpty());
 }
 
+void TestUnitModels::reloadLevels_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value"); // none: the key is dropped
+    QTest::addColumn<int>("level");
+    QTest::newRow("unchanged") << "phone" << QVariant("12") << 0;
+    QTest::newRow("client name") << "clientName" << QVariant("Petr") << 1;
+    QTest::newRow("bed") << "bed" << QVariant(2) << 1;
+    QTest::newRow("phone") << "phone" << QVariant("13") << 2;
+    // Dropping the presences entry takes the configured PS away.
+    QTest::newRow("presences dropped") << "presences" << QVariant() << 2;
+    QTest::newRow("another room") << "room" << QVariant() << 2;
+}
+
 void TestUnitModels::reloadLevels()
 {
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
     Tolva unit(Ip);
     unit.setInstallationSettings(nullptr, nullptr, m_nv.get(), nullptr);
-    const Location here{m_room.get(), 0};
-    unit.setLocation(here);
+    unit.setLocation(Location{m_room.get(), 0});
     const QVariantMap config{{"clientName", "Jan"}, {"phone", "12"}, {"bed", 1},
                              {"presences", QVariantMap{{"ps", true}}}};
     unit.loadSettings(config);
-    QCOMPARE(unit.reloadSettings(config, here), 0);
-
-    QVariantMap renamed = config;
-    renamed.insert("clientName", "Petr");
-    QCOMPARE(unit.reloadSettings(renamed, here), 1);
-    QCOMPARE(unit.clientName(), QStringLiteral("Petr"));
-
-    QVariantMap rebedded = renamed;
-    rebedded.insert("bed", 2);
-    QCOMPARE(unit.reloadSettings(rebedded, here), 1);
-
-    QVariantMap newPhone = rebedded;
-    newPhone.insert("phone", "13");
-    QCOMPARE(unit.reloadSettings(newPhone, here), 2);
-    QCOMPARE(unit.phone(), QStringLiteral("13"));
-
-    // Dropping the presences entry takes the configured PS away: restart.
-    QVariantMap noPresences = newPhone;
-    noPresences.remove("presences");
-    QCOMPARE(unit.reloadSettings(noPresences, here), 2);
-    QVERIFY(!unit.presences()->configuredPS());
-
+    QVariantMap changed = config;
+    if (value.isValid())
+        changed.insert(key, value);
+    else
+        changed.remove(key);
     Room other(QStringLiteral("r2"));
-    QCOMPARE(unit.reloadSettings(noPresences, Location{&other, 0}), 2);
-    QCOMPARE(unit.location().room, &other);
+    const Location there{key == QLatin1String("room") ? &other : m_room.get(), 0};
+    QTEST(unit.reloadSettings(changed, there), "level");
+    // What was reloaded is kept: the same again changes nothing.
+    QCOMPARE(unit.reloadSettings(changed, there), 0);
 }
 
 void TestUnitModels::presenceModeByFirmware()
