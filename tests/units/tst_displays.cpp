@@ -91,7 +91,7 @@ void TestDisplays::initTestCase()
     const QDate today = Clock::now().date();
     m_root->write(QStringLiteral("/opt/core/etc/cs-CZ_nameday.conf"),
                   today.addDays(-1).toString(QStringLiteral("d. M.")).toUtf8() + ";Jan\n"
-                      + today.toString(QStringLiteral("d. M.")).toUtf8() + ";@Karel");
+                      + today.toString(QStringLiteral("d. M.")).toUtf8() + ";@Karel\n");
     m_namedays = std::make_unique<NamedaysSettings>();
     m_namedays->load(QStringLiteral("cs-CZ"));
     QCOMPARE(m_namedays->count(), 2);
