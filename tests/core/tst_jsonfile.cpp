@@ -22,7 +22,6 @@ private slots:
     void repeatedKeysKeepTheLastMember();
     void readJsonFileThrowsOnEmptyOrMissingFile();
     void readJsonFileTrimsAndConverts();
-    void toJsonIsCompact();
     void writeFileReplacesContentWithoutLeftovers();
     void writeFileIntoMissingFolderFailsQuietly();
     void failedWriteKeepsThePreviousFile();
@@ -117,17 +116,6 @@ void TestJsonFile::readJsonFileTrimsAndConverts()
     // A valid document that is not an object reads as an empty map.
     QVERIFY(writeFile(path, "[1, 2, 3]"));
     QVERIFY(readJsonFile(path).isEmpty());
-}
-
-void TestJsonFile::toJsonIsCompact()
-{
-    QVariantMap ward;
-    ward.insert("id", "w1");
-    ward.insert("connected", true);
-    ward.insert("mode", "Day");
-    QVariantMap root;
-    root.insert("wards", QVariantList{ward});
-    QCOMPARE(toJson(root), QByteArray(R"({"wards":[{"connected":true,"id":"w1","mode":"Day"}]})"));
 }
 
 void TestJsonFile::writeFileReplacesContentWithoutLeftovers()

@@ -8,37 +8,30 @@ class TestRuntimeOptions : public QObject
     Q_OBJECT
 
 private slots:
-    void defaultsAreTheControllersValues();
-    void overrides();
+    void defaultsAndOverrides();
     void badValuesAreRefused_data();
     void badValuesAreRefused();
     void helpAndVersion();
     void systemPathPrefixesTheRoot();
 };
 
-void TestRuntimeOptions::defaultsAreTheControllersValues()
+void TestRuntimeOptions::defaultsAndOverrides()
 {
-    const RuntimeOptionsParseResult result = parseRuntimeOptions({"orvantacore"});
-    QCOMPARE(result.action, RuntimeOptionsParseResult::Action::Run);
-    QCOMPARE(result.options.root, QString("/"));
-    QCOMPARE(result.options.rondelAddress, QHostAddress("10.10.0.1"));
-    QCOMPARE(result.options.rondelPort, quint16(6668));
-    QCOMPARE(result.options.brokerHost, QString("127.0.0.1"));
-    QCOMPARE(result.options.brokerPort, quint16(1883));
-}
-
-void TestRuntimeOptions::overrides()
-{
+    const auto run = [](const QStringList& arguments) {
+        const RuntimeOptionsParseResult result = parseRuntimeOptions(QStringList{"orvantacore"} + arguments);
+        const RuntimeOptions& o = result.options;
+        return QStringLiteral("%1 %2:%3 broker %4:%5 %6")
+            .arg(o.root, o.rondelAddress.toString())
+            .arg(o.rondelPort)
+            .arg(o.brokerHost)
+            .arg(o.brokerPort)
+            .arg(result.action == RuntimeOptionsParseResult::Action::Run ? "run" : "no run");
+    };
+    QCOMPARE(run({}), QStringLiteral("/ 10.10.0.1:6668 broker 127.0.0.1:1883 run"));
     QTemporaryDir dir;
-    const RuntimeOptionsParseResult result = parseRuntimeOptions(
-        {"orvantacore", "--root", dir.path(), "--rondel-address", "127.0.0.1", "--rondel-port",
-         "16668", "--broker", "localhost:21883"});
-    QCOMPARE(result.action, RuntimeOptionsParseResult::Action::Run);
-    QCOMPARE(result.options.root, dir.path());
-    QCOMPARE(result.options.rondelAddress, QHostAddress("127.0.0.1"));
-    QCOMPARE(result.options.rondelPort, quint16(16668));
-    QCOMPARE(result.options.brokerHost, QString("localhost"));
-    QCOMPARE(result.options.brokerPort, quint16(21883));
+    QCOMPARE(run({"--root", dir.path(), "--rondel-address", "127.0.0.1", "--rondel-port", "16668",
+                  "--broker", "localhost:21883"}),
+             dir.path() + " 127.0.0.1:16668 broker localhost:21883 run");
 }
 
 void TestRuntimeOptions::badValuesAreRefused_data()

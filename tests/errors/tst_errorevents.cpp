@@ -6,20 +6,38 @@
 
 namespace {
 
-// A clock the test moves by hand.
-struct ManualClock
-{
-    QDateTime now;
-    ErrorEvents::Clock clock()
-    {
-        return [this] { return now; };
-    }
-};
+const QDateTime Start(QDate(2100, 1, 2), QTime(3, 4, 5, 678));
 
-ErrorEvent eventAt(const QSignalSpy& spy, int index)
+QHostAddress unit(int last)
 {
-    return spy.at(index).first().value<ErrorEvent>();
+    return QHostAddress(QStringLiteral("127.0.0.%1").arg(last));
 }
+
+// The events of a store as "new <ip> #n" and "end <ip> #n after Ns", where n
+// tells the event ids apart in order of appearance, and the clock the store
+// reads, moved by hand.
+struct Journal
+{
+    explicit Journal(ErrorEvents& events)
+    {
+        events.setClock([this] { return now; });
+        QObject::connect(&events, &ErrorEvents::newEvent, &events,
+                         [this](const ErrorEvent& e) { lines << "new " + label(e); });
+        QObject::connect(&events, &ErrorEvents::eventFinished, &events, [this](const ErrorEvent& e) {
+            lines << QStringLiteral("end %1 after %2s").arg(label(e)).arg(e.start.secsTo(e.end));
+        });
+    }
+    QString label(const ErrorEvent& e)
+    {
+        if (!ids.contains(e.id))
+            ids << e.id;
+        return e.ip.toString() + " #" + QString::number(ids.indexOf(e.id));
+    }
+
+    QDateTime now = Start;
+    QStringList lines;
+    QList<qint64> ids;
+};
 
 } // namespace
 
@@ -27,175 +45,117 @@ class TestErrorEvents : public QObject
 {
     Q_OBJECT
 private slots:
-    void raiseRecordsOneActiveEventPerUnit();
-    void clearFinishesTheActiveEventOnly();
-    void raiseClearRaiseGivesANewEvent();
-    void eventsInTheSameMillisecondAreDistinct();
-    void onlyRondelEventsCountAsActive();
+    void flagChanges_data();
+    void flagChanges();
+    void raisedEventCarriesTheUnitAndTime();
+    void otherKindsAndStrangersStayApart();
     void followsAUnitsErrorFlag();
 };
+
+void TestErrorEvents::flagChanges_data()
+{
+    QTest::addColumn<QString>("changes");
+    QTest::addColumn<QStringList>("journal");
+    QTest::addColumn<QString>("active");
+    // "2+" raises the flag of 127.0.0.2, "2-" clears it; "~" moves the clock
+    // on 90 s. Where it does not move, the events still get their own ids.
+    QTest::newRow("raised twice") << "2+ ~ 2+" << QStringList{"new 127.0.0.2 #0"} << "127.0.0.2 #0";
+    QTest::newRow("cleared, never raised") << "2-" << QStringList{} << "";
+    QTest::newRow("raised and cleared")
+        << "2+ ~ 2- 2-" << QStringList{"new 127.0.0.2 #0", "end 127.0.0.2 #0 after 90s"} << "";
+    QTest::newRow("raised again at once")
+        << "2+ 2- 2+"
+        << QStringList{"new 127.0.0.2 #0", "end 127.0.0.2 #0 after 0s", "new 127.0.0.2 #1"}
+        << "127.0.0.2 #1";
+    QTest::newRow("two units in one millisecond")
+        << "2+ 3+ 2-"
+        << QStringList{"new 127.0.0.2 #0", "new 127.0.0.3 #1", "end 127.0.0.2 #0 after 0s"}
+        << "127.0.0.3 #1";
+}
+
+void TestErrorEvents::flagChanges()
+{
+    QFETCH(QString, changes);
+    ErrorEvents events;
+    Journal journal(events);
+    for (const QString& change : changes.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (change == QLatin1String("~"))
+            journal.now = journal.now.addSecs(90);
+        else
+            events.onUnitErrorChanged(unit(change.left(1).toInt()), change.endsWith(QLatin1Char('+')));
+    }
+    QTEST(journal.lines, "journal");
+    QStringList active;
+    for (int last : {2, 3}) {
+        QCOMPARE(events.hasActiveError(unit(last)), !events.activeErrors(unit(last)).isEmpty());
+        for (const ErrorEvent& event : events.activeErrors(unit(last)))
+            active << journal.label(event);
+    }
+    QTEST(active.join(QLatin1Char(',')), "active");
+}
+
+void TestErrorEvents::raisedEventCarriesTheUnitAndTime()
+{
+    ErrorEvents events;
+    Journal journal(events);
+    // Later than every event of the other tests: ids only ever grow.
+    journal.now = Start.addYears(1);
+    QSignalSpy raised(&events, &ErrorEvents::newEvent);
+    events.onUnitErrorChanged(unit(2), true);
+    const ErrorEvent event = raised.at(0).at(0).value<ErrorEvent>();
+    QCOMPARE(event.id, journal.now.toMSecsSinceEpoch());
+    QCOMPARE(event.ip, unit(2));
+    QCOMPARE(event.typeName(), QStringLiteral("Rondel"));
+    QCOMPARE(event.start, journal.now);
+    QVERIFY(event.end.isNull());
+
+    // A second store draws from the same identities.
+    ErrorEvents others;
+    Journal othersJournal(others);
+    QSignalSpy othersRaised(&others, &ErrorEvents::newEvent);
+    others.onUnitErrorChanged(unit(2), true);
+    QVERIFY(othersRaised.at(0).at(0).value<ErrorEvent>().id != event.id);
+}
+
+void TestErrorEvents::otherKindsAndStrangersStayApart()
+{
+    ErrorEvents events;
+    Journal journal(events);
+    ErrorEvent bus;
+    bus.id = 7;
+    bus.ip = unit(4);
+    bus.type = ErrorEvent::SBus;
+    bus.start = Start;
+    events.add(bus);
+    QCOMPARE(bus.typeName(), QStringLiteral("SBus"));
+    QVERIFY(!events.hasActiveError(unit(4)));
+
+    // Finishing an event that is not stored says nothing.
+    ErrorEvent stranger;
+    stranger.id = 42;
+    stranger.ip = unit(4);
+    events.finish(stranger, Start);
+
+    // Clearing the Rondel flag leaves the other kind alone; raising it adds
+    // the unit's Rondel event beside it.
+    events.onUnitErrorChanged(unit(4), false);
+    events.onUnitErrorChanged(unit(4), true);
+    QCOMPARE(journal.lines, QStringList({"new 127.0.0.4 #0", "new 127.0.0.4 #1"}));
+    QCOMPARE(journal.ids.first(), qint64(7));
+    QCOMPARE(events.activeErrors(unit(4)).size(), 1);
+    QCOMPARE(journal.label(events.activeErrors(unit(4)).first()), QStringLiteral("127.0.0.4 #1"));
+}
 
 void TestErrorEvents::followsAUnitsErrorFlag()
 {
     ErrorEvents events;
-    QSignalSpy raised(&events, &ErrorEvents::newEvent);
-    QSignalSpy finished(&events, &ErrorEvents::eventFinished);
-    RondelUnit unit(QHostAddress(QStringLiteral("127.0.0.4")));
-
-    unit.unitNotResponding();
-    events.onUnitErrorChanged(&unit);
-    QCOMPARE(raised.count(), 1);
-    QCOMPARE(eventAt(raised, 0).ip, QHostAddress(QStringLiteral("127.0.0.4")));
-    QVERIFY(events.hasActiveError(unit.ip()));
-
-    unit.unitStartResponding();
-    events.onUnitErrorChanged(&unit);
-    QCOMPARE(finished.count(), 1);
-    QVERIFY(!events.hasActiveError(unit.ip()));
-}
-
-void TestErrorEvents::raiseRecordsOneActiveEventPerUnit()
-{
-    ManualClock time{QDateTime(QDate(2100, 1, 2), QTime(3, 4, 5, 678))};
-    ErrorEvents events;
-    events.setClock(time.clock());
-    QSignalSpy raised(&events, &ErrorEvents::newEvent);
-    QSignalSpy finished(&events, &ErrorEvents::eventFinished);
-    const QHostAddress unit(QStringLiteral("127.0.0.2"));
-
-    events.onUnitErrorChanged(unit, true);
-    time.now = time.now.addSecs(1);
-    events.onUnitErrorChanged(unit, true);
-
-    QCOMPARE(raised.count(), 1);
-    QCOMPARE(finished.count(), 0);
-    const ErrorEvent event = eventAt(raised, 0);
-    QCOMPARE(event.id, QDateTime(QDate(2100, 1, 2), QTime(3, 4, 5, 678)).toMSecsSinceEpoch());
-    QCOMPARE(event.ip, unit);
-    QCOMPARE(event.type, 1);
-    QCOMPARE(event.typeName(), QStringLiteral("Rondel"));
-    QCOMPARE(event.start, QDateTime(QDate(2100, 1, 2), QTime(3, 4, 5, 678)));
-    QVERIFY(event.end.isNull());
-    QVERIFY(events.hasActiveError(unit));
-    QCOMPARE(events.activeErrors(unit).size(), 1);
-    QVERIFY(!events.hasActiveError(QHostAddress(QStringLiteral("127.0.0.3"))));
-}
-
-void TestErrorEvents::clearFinishesTheActiveEventOnly()
-{
-    ManualClock time{QDateTime(QDate(2024, 6, 1), QTime(10, 0))};
-    ErrorEvents events;
-    events.setClock(time.clock());
-    QSignalSpy raised(&events, &ErrorEvents::newEvent);
-    QSignalSpy finished(&events, &ErrorEvents::eventFinished);
-    const QHostAddress unit(QStringLiteral("127.0.0.2"));
-
-    events.onUnitErrorChanged(unit, false);
-    QCOMPARE(raised.count(), 0);
-    QCOMPARE(finished.count(), 0);
-
-    // Finishing an event that is not stored says nothing either.
-    ErrorEvent stranger;
-    stranger.id = 42;
-    stranger.ip = unit;
-    events.finish(stranger, time.now);
-    QCOMPARE(finished.count(), 0);
-
-    events.onUnitErrorChanged(unit, true);
-    time.now = time.now.addSecs(90);
-    events.onUnitErrorChanged(unit, false);
-    events.onUnitErrorChanged(unit, false);
-    QCOMPARE(finished.count(), 1);
-    const ErrorEvent started = eventAt(raised, 0);
-    const ErrorEvent ended = eventAt(finished, 0);
-    QCOMPARE(ended.id, started.id);
-    QCOMPARE(ended.start, started.start);
-    QCOMPARE(ended.end, QDateTime(QDate(2024, 6, 1), QTime(10, 1, 30)));
-    QVERIFY(!events.hasActiveError(unit));
-}
-
-void TestErrorEvents::raiseClearRaiseGivesANewEvent()
-{
-    // The clock does not move at all: a unit flapping within one millisecond
-    // still gets events that can be told apart.
-    ManualClock time{QDateTime(QDate(2024, 6, 2), QTime(11, 0))};
-    ErrorEvents events;
-    events.setClock(time.clock());
-    QSignalSpy raised(&events, &ErrorEvents::newEvent);
-    QSignalSpy finished(&events, &ErrorEvents::eventFinished);
-    const QHostAddress unit(QStringLiteral("127.0.0.2"));
-
-    events.onUnitErrorChanged(unit, true);
-    events.onUnitErrorChanged(unit, false);
-    events.onUnitErrorChanged(unit, true);
-
-    QCOMPARE(raised.count(), 2);
-    QCOMPARE(finished.count(), 1);
-    QVERIFY(eventAt(raised, 0).id != eventAt(raised, 1).id);
-    QCOMPARE(eventAt(finished, 0).id, eventAt(raised, 0).id);
-    QCOMPARE(events.activeErrors(unit).size(), 1);
-    QCOMPARE(events.activeErrors(unit).first().id, eventAt(raised, 1).id);
-}
-
-void TestErrorEvents::eventsInTheSameMillisecondAreDistinct()
-{
-    ManualClock time{QDateTime(QDate(2024, 6, 3), QTime(12, 0))};
-    ErrorEvents events;
-    events.setClock(time.clock());
-    QSignalSpy raised(&events, &ErrorEvents::newEvent);
-    QSignalSpy finished(&events, &ErrorEvents::eventFinished);
-    const QHostAddress first(QStringLiteral("127.0.0.2"));
-    const QHostAddress second(QStringLiteral("127.0.0.3"));
-
-    events.onUnitErrorChanged(first, true);
-    events.onUnitErrorChanged(second, true);
-    // A second store (another ErrorEvents) draws from the same identities.
-    ErrorEvents others;
-    others.setClock(time.clock());
-    QSignalSpy othersRaised(&others, &ErrorEvents::newEvent);
-    others.onUnitErrorChanged(first, true);
-
-    QCOMPARE(raised.count(), 2);
-    const qint64 firstId = eventAt(raised, 0).id;
-    const qint64 secondId = eventAt(raised, 1).id;
-    const qint64 thirdId = eventAt(othersRaised, 0).id;
-    QVERIFY(firstId != secondId);
-    QVERIFY(thirdId != firstId && thirdId != secondId);
-
-    events.onUnitErrorChanged(first, false);
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(eventAt(finished, 0).ip, first);
-    QCOMPARE(eventAt(finished, 0).id, firstId);
-    QVERIFY(events.hasActiveError(second));
-    QCOMPARE(events.activeErrors(second).first().id, secondId);
-}
-
-void TestErrorEvents::onlyRondelEventsCountAsActive()
-{
-    ManualClock time{QDateTime(QDate(2024, 6, 4), QTime(13, 0))};
-    ErrorEvents events;
-    events.setClock(time.clock());
-    QSignalSpy raised(&events, &ErrorEvents::newEvent);
-    const QHostAddress unit(QStringLiteral("127.0.0.4"));
-
-    ErrorEvent bus;
-    bus.id = 7;
-    bus.ip = unit;
-    bus.type = ErrorEvent::SBus;
-    bus.start = time.now;
-    events.add(bus);
-    QCOMPARE(bus.typeName(), QStringLiteral("SBus"));
-    QVERIFY(!events.hasActiveError(unit));
-    QVERIFY(events.activeErrors(unit).isEmpty());
-
-    // Clearing the Rondel flag leaves the other kind alone; raising it adds
-    // the unit's Rondel event beside it.
-    events.onUnitErrorChanged(unit, false);
-    events.onUnitErrorChanged(unit, true);
-    QCOMPARE(raised.count(), 2);
-    QCOMPARE(eventAt(raised, 1).type, int(ErrorEvent::Rondel));
-    QCOMPARE(events.activeErrors(unit).size(), 1);
-    QVERIFY(events.activeErrors(unit).first().id != 7);
+    Journal journal(events);
+    RondelUnit rondelUnit(unit(4));
+    rondelUnit.unitNotResponding();
+    events.onUnitErrorChanged(&rondelUnit);
+    rondelUnit.unitStartResponding();
+    events.onUnitErrorChanged(&rondelUnit);
+    QCOMPARE(journal.lines, QStringList({"new 127.0.0.4 #0", "end 127.0.0.4 #0 after 0s"}));
 }
 
 QTEST_GUILESS_MAIN(TestErrorEvents)

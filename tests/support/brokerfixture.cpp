@@ -272,6 +272,20 @@ QStringList BrokerClient::topics() const
     return result;
 }
 
+QStringList BrokerClient::summaries(int qos) const
+{
+    QStringList result;
+    for (const BrokerMessage& message : m_messages) {
+        if (qos < 0 || message.qos == qos)
+            result.append(QStringLiteral("%1 q%2%3 %4")
+                              .arg(message.topic)
+                              .arg(message.qos)
+                              .arg(message.retain ? QStringLiteral(" retained") : QString())
+                              .arg(QString::fromUtf8(message.payload)));
+    }
+    return result;
+}
+
 bool BrokerClient::waitForMessages(int count, int timeoutMs)
 {
     return QTest::qWaitFor([this, count] { return m_messages.size() >= count; }, timeoutMs);

@@ -100,6 +100,11 @@ public:
     const QVector<BrokerMessage>& messages() const { return m_messages; }
     QVector<BrokerMessage> messages(const QString& topic) const;
     QStringList topics() const;
+    // "topic q<QoS>[ retained] payload" of each message in arrival order;
+    // only those of one QoS when qos is 0, 1 or 2. The broker keeps order
+    // only within one QoS: it forwards a QoS 2 message after its handshake,
+    // so a QoS 0 message sent later may overtake it.
+    QStringList summaries(int qos = -1) const;
     bool waitForMessages(int count, int timeoutMs = 5000);
     void clear() { m_messages.clear(); }
 

@@ -5,6 +5,9 @@
 #include "rondel/rondelcommandparser.h"
 #include "rondel/udpsocket.h"
 
+#include <QDate>
+#include <QRegularExpression>
+
 RecordingServer::RecordingServer()
     : RondelServer(nullptr, nullptr, nullptr)
 {
@@ -49,6 +52,22 @@ Command parsedCommand(const QString& name, const QString& payload)
     if (parser->parse(text) != 0)
         return Command();
     return parser->command();
+}
+
+QStringList commandTexts(const QList<FakeUnit::Datagram>& commands)
+{
+    static const QRegularExpression stamp(
+        QStringLiteral("^Date:(\\d{1,2}\\.\\d{1,2}\\.\\d{4})\nTime:\\d{1,2}:\\d\\d:\\d\\d\n"));
+    QStringList result;
+    for (const FakeUnit::Datagram& datagram : commands) {
+        QString payload = datagram.payload;
+        const QRegularExpressionMatch match = stamp.match(payload);
+        if (match.hasMatch()
+            && match.captured(1) == QDate::currentDate().toString(QStringLiteral("d.M.yyyy")))
+            payload.replace(0, match.capturedLength(), QStringLiteral("Date:D\nTime:T\n"));
+        result.append(datagram.cmd + QLatin1Char('|') + payload.trimmed());
+    }
+    return result;
 }
 
 LoopbackBus::LoopbackBus()

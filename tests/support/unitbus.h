@@ -37,6 +37,11 @@ private:
 // no parser or the payload does not parse).
 Command parsedCommand(const QString& name, const QString& payload = QString());
 
+// "Cmd|payload" of each command, the payload trimmed. Today's date and the
+// time of a "DisplayDateTime" are written "Date:D" and "Time:T", so that the
+// rest compares byte for byte; any other date stays as it is and shows.
+QStringList commandTexts(const QList<FakeUnit::Datagram>& commands);
+
 // The core's bus on 127.0.0.1 and fake units on 127.0.0.x, all on one free
 // port, with transport timings short enough for tests.
 class LoopbackBus

@@ -34,8 +34,6 @@ private slots:
         QVERIFY(synthesizer.isFragmented());
         synthesizer.loadSettings(QVariant());
         QVERIFY(synthesizer.isFragmented());
-        QCOMPARE(Synthesizer::typeName(2), QStringLiteral("Fragmented"));
-        QCOMPARE(Synthesizer::typeName(0), QStringLiteral("NotSet"));
     }
 
     void fragmentsOnlyInAnOfferedLanguage()

@@ -1,17 +1,13 @@
 #include "core/clock.h"
 #include "calls/calls.h"
 #include "rondel/rondel.h"
-#include "rondel/rondelserver.h"
-#include "rondel/udpsocket.h"
 #include "support/fakecallcapable.h"
-#include "support/fakeunit.h"
 #include "support/temproot.h"
+#include "support/unitbus.h"
 #include "units/displays/displays.h"
 #include "units/settings/languagesettings.h"
 #include "units/settings/namedayssettings.h"
 
-#include <QRegularExpression>
-#include <QUdpSocket>
 #include <QtTest>
 
 #include <memory>
@@ -20,18 +16,14 @@ namespace {
 
 const QHostAddress UnitIp(QStringLiteral("127.0.0.2"));
 
-// Date and time change while the test runs; the rest is compared byte for byte.
-const QString Stamp = QStringLiteral("Date:D\nTime:T\n");
-
 QString dateTime(int level, const QString& name = QString())
 {
-    return QStringLiteral("DisplayDateTime|") + Stamp
-        + QStringLiteral("Bright1:20:00,%1\nBright2:7:00,%1\n").arg(level)
-        + (name.isEmpty() ? QString() : QStringLiteral("Name:") + name + QLatin1Char('\n'));
+    return QStringLiteral("DisplayDateTime|Date:D\nTime:T\nBright1:20:00,%1\nBright2:7:00,%1").arg(level)
+        + (name.isEmpty() ? QString() : QStringLiteral("\nName:") + name);
 }
 
 const QString SisterEva = QStringLiteral("DisplayPresences|Icon:S\nWard:Interna\nRoomNo:12\n"
-                                         "Room:Room 12\nClient:Sister Eva\nTlfNo:201\n");
+                                         "Room:Room 12\nClient:Sister Eva\nTlfNo:201");
 
 PresenceDisplayInfo sisterEva()
 {
@@ -78,18 +70,14 @@ private slots:
     void fennoSendsEachAreaOnItsOwn();
 
 private:
-    // The commands the fake unit received since the last call, as
-    // "Cmd|payload", once count have arrived and nothing more follows.
     QStringList sent(int count);
     Call received(CallType type, const QString& code, const QString& client, bool muted = false);
 
     std::unique_ptr<TempRoot> m_root;
     std::unique_ptr<NamedaysSettings> m_namedays;
     LanguageSettings m_language;
-    std::unique_ptr<FakeUnit> m_unit;
-    std::unique_ptr<QUdpSocket> m_socket;
-    std::unique_ptr<UdpSocket> m_udp;
-    std::unique_ptr<RondelServer> m_server;
+    std::unique_ptr<LoopbackBus> m_bus;
+    FakeUnit* m_unit = nullptr;
     std::unique_ptr<Rondel> m_sender;
     std::unique_ptr<Calls> m_calls;
     FakeCallCapable m_source{QStringLiteral("127.0.0.3")};
@@ -113,21 +101,11 @@ void TestDisplays::initTestCase()
 
 void TestDisplays::init()
 {
-    for (int tries = 0; tries < 5 && !m_unit; ++tries) {
-        const quint16 port = FakeUnit::freePort();
-        auto unit = std::make_unique<FakeUnit>(UnitIp, port);
-        m_socket = std::make_unique<QUdpSocket>();
-        if (unit->isBound() && m_socket->bind(FakeUnit::CoreAddress, port))
-            m_unit = std::move(unit);
-    }
+    m_bus = std::make_unique<LoopbackBus>();
+    QVERIFY(m_bus->isReady());
+    m_unit = m_bus->addUnit(UnitIp);
     QVERIFY(m_unit);
-    m_udp = std::make_unique<UdpSocket>(m_socket.get());
-    m_server = std::make_unique<RondelServer>(nullptr, nullptr, m_udp.get());
-    RondelTimings timings;
-    timings.keepAliveInterval = 60000;
-    timings.keepAliveStartSpread = 0;
-    m_server->setTimings(timings);
-    m_sender = std::make_unique<Rondel>(m_server.get(), UnitIp);
+    m_sender = std::make_unique<Rondel>(m_bus->server(), UnitIp);
     m_calls = std::make_unique<Calls>();
     m_language.setLanguage(LanguageSettings::Czech);
 }
@@ -136,27 +114,17 @@ void TestDisplays::cleanup()
 {
     m_calls.reset();
     m_sender.reset();
-    m_server.reset();
-    m_udp.reset();
-    m_socket.reset();
-    m_unit.reset();
+    m_bus.reset();
 }
 
+// The commands the fake unit received since the last call, once count have
+// arrived and nothing more follows.
 QStringList TestDisplays::sent(int count)
 {
     if (count > 0)
         m_unit->waitFor([&] { return m_unit->commands().size() >= count; });
     QTest::qWait(40);
-    static const QRegularExpression stamp(
-        QStringLiteral("^Date:(\\d{1,2}\\.\\d{1,2}\\.\\d{4})\nTime:\\d{1,2}:\\d\\d:\\d\\d\n"));
-    QStringList result;
-    for (const FakeUnit::Datagram& datagram : m_unit->commands()) {
-        QString payload = datagram.payload;
-        const QRegularExpressionMatch match = stamp.match(payload);
-        if (match.hasMatch() && match.captured(1) == QDate::currentDate().toString("d.M.yyyy"))
-            payload.replace(0, match.capturedLength(), Stamp);
-        result << datagram.cmd + QLatin1Char('|') + payload;
-    }
+    const QStringList result = commandTexts(m_unit->commands());
     m_unit->clearReceived();
     return result;
 }
@@ -233,7 +201,7 @@ void TestDisplays::rastoBacklightAndRefreshOnlyOnDateTime()
     display.setCalls(m_calls.get());
     m_language.setLanguage(LanguageSettings::English);
     display.start();
-    QCOMPARE(sent(2), QStringList({"DisplayLanguage|Language:ENG\n", dateTime(100, "Karel")}));
+    QCOMPARE(sent(2), QStringList({"DisplayLanguage|Language:ENG", dateTime(100, "Karel")}));
 
     display.setRefreshInterval(100);
     QVERIFY(m_unit->waitForCommand("DisplayDateTime", 1000));
@@ -267,24 +235,24 @@ void TestDisplays::rastoSwitchesBetweenCallsTalkAndDateTime()
     const Call call = received(CallType::AL, "AL", "Novak");
     m_calls->addReceivedCall(call);
     // The empty muted list that follows the active one re-chooses the screen.
-    QCOMPARE(sent(3), QStringList({"DisplayCalls|Icon:A\nClient:Novak\n", "DisplayCalls|Clear\n",
-                                   "DisplayCalls|Icon:A\nClient:Novak\n"}));
+    QCOMPARE(sent(3), QStringList({"DisplayCalls|Icon:A\nClient:Novak", "DisplayCalls|Clear",
+                                   "DisplayCalls|Icon:A\nClient:Novak"}));
 
     m_calls->setTalk(call);
     QCOMPARE(display.screen(), DisplayRasto::TalkScreen);
-    QCOMPARE(sent(2), QStringList({"DisplayCalls|Clear\n", "DisplayTalk|Icon:A\nClient:Novak\n"}));
+    QCOMPARE(sent(2), QStringList({"DisplayCalls|Clear", "DisplayTalk|Icon:A\nClient:Novak"}));
 
     m_calls->clearTalk();
-    QCOMPARE(sent(2), QStringList({"DisplayTalk|Clear\n", "DisplayCalls|Icon:A\nClient:Novak\n"}));
+    QCOMPARE(sent(2), QStringList({"DisplayTalk|Clear", "DisplayCalls|Icon:A\nClient:Novak"}));
 
     display.refresh();
-    QCOMPARE(sent(2), QStringList({"DisplayLanguage|Language:CZE\n",
-                                   "DisplayCalls|Icon:A\nClient:Novak\n"}));
+    QCOMPARE(sent(2), QStringList({"DisplayLanguage|Language:CZE",
+                                   "DisplayCalls|Icon:A\nClient:Novak"}));
 
     // The unit's own call, not a dial call: no received call stays visible.
     m_calls->setCall(Call(CallType::VK, "VK", &m_self));
     QCOMPARE(display.screen(), DisplayRasto::DateTimeScreen);
-    QCOMPARE(sent(3), QStringList({"DisplayCalls|Clear\n", dateTime(100, "Karel"),
+    QCOMPARE(sent(3), QStringList({"DisplayCalls|Clear", dateTime(100, "Karel"),
                                    dateTime(100, "Karel")}));
 }
 
@@ -298,16 +266,16 @@ void TestDisplays::rastoShowsMutedCallsBesidePresences()
     m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
     QCOMPARE(display.screen(), DisplayRasto::PresencesScreen);
     // No presences: nothing goes for them before the muted calls.
-    QCOMPARE(sent(2), QStringList({dateTime(100, "Karel"), "DisplayCalls|Icon:p\nClient:Novak\n"}));
+    QCOMPARE(sent(2), QStringList({dateTime(100, "Karel"), "DisplayCalls|Icon:p\nClient:Novak"}));
 
     display.showPresences({sisterEva()});
-    QCOMPARE(sent(2), QStringList({SisterEva, "DisplayCalls|Icon:p\nClient:Novak\n"}));
+    QCOMPARE(sent(2), QStringList({SisterEva, "DisplayCalls|Icon:p\nClient:Novak"}));
 
     // An active call takes the screen; the muted one is not shown with it.
     m_calls->addReceivedCall(received(CallType::VK, "VK", "Svoboda"));
-    QCOMPARE(sent(5), QStringList({"DisplayCalls|Clear\n", "DisplayPresences|Clear\n",
-                                   "DisplayCalls|Icon:T\nClient:Svoboda\n", "DisplayCalls|Clear\n",
-                                   "DisplayCalls|Icon:T\nClient:Svoboda\n"}));
+    QCOMPARE(sent(5), QStringList({"DisplayCalls|Clear", "DisplayPresences|Clear",
+                                   "DisplayCalls|Icon:T\nClient:Svoboda", "DisplayCalls|Clear",
+                                   "DisplayCalls|Icon:T\nClient:Svoboda"}));
 }
 
 void TestDisplays::lumoShowsActiveCallsAtFullBrightness()
@@ -315,8 +283,8 @@ void TestDisplays::lumoShowsActiveCallsAtFullBrightness()
     DisplayLumo display(m_sender.get(), &m_language);
     display.setCalls(m_calls.get());
     display.start();
-    QCOMPARE(sent(3), QStringList({"DisplayLanguage|Language:CZE\n", dateTime(100),
-                                   "DisplayCalls|Clear\n"}));
+    QCOMPARE(sent(3), QStringList({"DisplayLanguage|Language:CZE", dateTime(100),
+                                   "DisplayCalls|Clear"}));
 
     display.setRefreshInterval(100);
     QVERIFY(m_unit->waitForCommand("DisplayDateTime", 1000));
@@ -327,7 +295,7 @@ void TestDisplays::lumoShowsActiveCallsAtFullBrightness()
     m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
     m_calls->addReceivedCall(received(CallType::NV, "NV2", "Svoboda"));
     display.showPresences({sisterEva()});
-    QCOMPARE(sent(2), QStringList({"DisplayCalls|Clear\n", "DisplayCalls|Icon:N\nClient:Svoboda\n"}));
+    QCOMPARE(sent(2), QStringList({"DisplayCalls|Clear", "DisplayCalls|Icon:N\nClient:Svoboda"}));
 }
 
 void TestDisplays::fennoSendsEachAreaOnItsOwn()
@@ -335,9 +303,9 @@ void TestDisplays::fennoSendsEachAreaOnItsOwn()
     DisplayFenno display(m_sender.get(), &m_language, m_namedays.get());
     display.setCalls(m_calls.get());
     display.start();
-    QCOMPARE(sent(6), QStringList({"DisplayLanguage|Language:CZE\n", dateTime(100, "@Karel"),
-                                   "DisplayCalls|Clear\n", "DisplayPresences|Clear\n",
-                                   "DisplayTalk|Clear\n", "DisplayWards|Clear\n"}));
+    QCOMPARE(sent(6), QStringList({"DisplayLanguage|Language:CZE", dateTime(100, "@Karel"),
+                                   "DisplayCalls|Clear", "DisplayPresences|Clear",
+                                   "DisplayTalk|Clear", "DisplayWards|Clear"}));
 
     display.setBacklight(20);
     QCOMPARE(sent(1), QStringList({dateTime(20, "@Karel")}));
@@ -348,15 +316,15 @@ void TestDisplays::fennoSendsEachAreaOnItsOwn()
     m_calls->setTalk(active);
     display.showWards({WardDisplayInfo{"W1", "Interna", true}});
     display.showPresences({sisterEva()});
-    const QStringList calls{"DisplayCalls|Icon:T\nClient:Svoboda\nNotFinished\n",
-                            "DisplayCalls|Continue\nIcon:p\nClient:Novak\n"};
-    const QString talk = QStringLiteral("DisplayTalk|Icon:T\nClient:Svoboda\n");
-    const QString ward = QStringLiteral("DisplayWards|ID:W1\nName:Interna\nConnected:1\n");
-    QCOMPARE(sent(6), QStringList({"DisplayCalls|Icon:p\nClient:Novak\n"}) + calls
+    const QStringList calls{"DisplayCalls|Icon:T\nClient:Svoboda\nNotFinished",
+                            "DisplayCalls|Continue\nIcon:p\nClient:Novak"};
+    const QString talk = QStringLiteral("DisplayTalk|Icon:T\nClient:Svoboda");
+    const QString ward = QStringLiteral("DisplayWards|ID:W1\nName:Interna\nConnected:1");
+    QCOMPARE(sent(6), QStringList({"DisplayCalls|Icon:p\nClient:Novak"}) + calls
                           + QStringList({talk, ward, SisterEva}));
 
     display.refresh();
-    QCOMPARE(sent(7), QStringList({"DisplayLanguage|Language:CZE\n", dateTime(20, "@Karel")}) + calls
+    QCOMPARE(sent(7), QStringList({"DisplayLanguage|Language:CZE", dateTime(20, "@Karel")}) + calls
                           + QStringList({SisterEva, talk, ward}));
 }
 

@@ -40,6 +40,14 @@ void bringUp(RondelUnit& unit, const QString& basicInfo, const QString& callStat
     unit.applyRetrievedState();
 }
 
+// What a display shows for a call: icon|ward|room|room number|bed|client.
+QString shown(const Call& call)
+{
+    const CallDisplayInfo info = call.displayInfo();
+    return QStringList({info.icon, info.ward, info.room, info.roomNo, info.bedNo, info.client})
+        .join(QLatin1Char('|'));
+}
+
 } // namespace
 
 class TestUnitModels : public QObject
@@ -49,15 +57,17 @@ private slots:
     void init();
     void cleanup();
 
-    void ownCallPriorityAndCancel();
+    void callReports_data();
+    void callReports();
+    void requests_data();
+    void requests();
+    void unsolicitedBasicInfoOnlyFallsOutOfSync();
     void newOwnCallDuringTalkFallsOutOfSync();
-    void deviceCodes();
-    void heldCallsAtRetrieval();
     void restartedRetrievalDropsStaleReports();
     void floodsAreBounded();
-    void dialCalls();
     void callSignalsBecomeCommands();
     void displayInfoAndUnitInfo();
+    void reloadLevels_data();
     void reloadLevels();
     void presenceModeByFirmware();
     void pardoFollowsItsHandset();
@@ -92,28 +102,206 @@ void TestUnitModels::cleanup()
     m_server.reset();
 }
 
-void TestUnitModels::ownCallPriorityAndCancel()
+void TestUnitModels::callReports_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("retrieved");
+    QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<QStringList>("trace");
+    QTest::addColumn<QString>("calls");
+    const QString tolva = QStringLiteral("Tolva");
+    const QString alarm = QStringLiteral("CallChange|VS:1\nVKM:1\nAL:1");
+    const QString dial = QStringLiteral("DialCall|Dial:205\nDestination:Mtf");
+
+    // One own call, the most urgent reported; a 0 for another kind leaves it.
+    QTest::newRow("own call priority") << tolva << "" << QStringList{alarm, "CallChange|VS:0"}
+                                       << QStringList{"new AL"} << "own AL m1";
+    QTest::newRow("own kind cancels") << tolva << "" << QStringList{alarm, "CallChange|AL:0"}
+                                      << QStringList{"new AL", "canceled AL"} << "";
+    QTest::newRow("handset patient call") << tolva << "" << QStringList{"CallChange|VSM:1"}
+                                          << QStringList{"new VSM"} << "own VSM m2";
+    QTest::newRow("handset call cancelled by VS")
+        << tolva << "" << QStringList{"CallChange|VSM:1", "CallChange|VS:0"}
+        << QStringList{"new VSM", "canceled VSM"} << "";
+    // NV3 is cancelled by answering: it does not outlive its talk.
+    QTest::newRow("device calls")
+        << tolva << "" << QStringList{"CallChange|NV1:1\nBT00A1:1\nNV3:1"}
+        << QStringList{"new BT00A1", "new NV1", "new NV3"}
+        << "BT00A1 m3 persists mobile, NV1 m3 persists, NV3 m3";
+    // Held at the unit: muted in place, and the unit knows already; reported
+    // ringing again while muted, the unit is told to keep it muted.
+    QTest::newRow("device call held")
+        << tolva << "" << QStringList{"CallChange|NV1:1", "CallChange|NV1:2", "CallChange|NV1:1"}
+        << QStringList{"new NV1", "muted NV1", "CallHandle|NV1:Mute"} << "NV1 m3 muted persists";
+    QTest::newRow("device call cancelled, unknown code ignored")
+        << tolva << "" << QStringList{"CallChange|NV1:1", "CallChange|NV1:0\nUNKNOWN:1"}
+        << QStringList{"new NV1", "canceled NV1"} << "";
+    QTest::newRow("dial call; a second one fails")
+        << tolva << "" << QStringList{dial, "DialCall|Dial:300\nDestination:Base"}
+        << QStringList{"new DC", "DialProgress|State:Failed"} << "own DC m2 '205'";
+    QTest::newRow("dial cancelled") << tolva << "" << QStringList{dial, "DialCall|Cancelled"}
+                                    << QStringList{"new DC", "canceled DC"} << "";
+    QTest::newRow("dial cancel leaves another own call")
+        << tolva << "" << QStringList{"CallChange|VS:1", "DialCall|Cancelled"}
+        << QStringList{"new VS"} << "own VS m1";
+    // A held patient call cannot outlive its talk: the unit is told to drop
+    // it. A Deska keeps its held alarm muted.
+    QTest::newRow("held at retrieval") << tolva << "VS:2\nNV4:2" << QStringList{}
+                                       << QStringList{"muted NV4", "CallHandle|VS:Kill"}
+                                       << "NV4 m3 muted persists";
+    QTest::newRow("Deska held at retrieval") << "Deska" << "AL:2\nVS:2" << QStringList{}
+                                             << QStringList{"new AL"} << "own AL m3 muted persists";
+}
+
+// What a unit makes of the calls it reports: the registry's announcements
+// and the commands back, step by step, and the calls it holds in the end.
+void TestUnitModels::callReports()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, retrieved);
+    QFETCH(QStringList, reports);
+    std::unique_ptr<RondelUnit> unit;
+    if (model == QLatin1String("Deska"))
+        unit = std::make_unique<Deska>(Ip);
+    else
+        unit = std::make_unique<Tolva>(Ip);
+    unit->setInstallationSettings(nullptr, nullptr, m_nv.get(), nullptr);
+    QVariantList nv;
+    for (int i = 0; i < 9; ++i)
+        nv.append(QVariantMap{{"name", ""}, {"bed", 0}, {"cancelByAnswering", i == 3}});
+    unit->loadSettings({{"nv", nv}});
+    unit->attach(m_server.get());
+    Calls* calls = unit->calls();
+    QStringList trace;
+    connect(calls, &Calls::callNew, this, [&](const Call& c) { trace << "new " + c.code(); });
+    connect(calls, &Calls::callMuted, this, [&](const Call& c) { trace << "muted " + c.code(); });
+    connect(calls, &Calls::callCanceled, this, [&](const Call& c) { trace << "canceled " + c.code(); });
+    connect(calls, &Calls::callReplaced, this,
+            [&](const Call& o, const Call& n) { trace << "replaced " + o.code() + ">" + n.code(); });
+    const QRegularExpression answers(QStringLiteral("^(CallHandle|DialProgress)"));
+
+    bringUp(*unit, "AcronymPU:" + model, retrieved);
+    trace += m_server->take(Ip).filter(answers);
+    for (const QString& report : reports) {
+        deliver(*unit, report.section(QLatin1Char('|'), 0, 0), report.section(QLatin1Char('|'), 1));
+        trace += m_server->take(Ip).filter(answers);
+    }
+    QTEST(trace, "trace");
+
+    QStringList held;
+    const auto describe = [](const Call& c) {
+        return c.code() + " m" + QString::number(c.sourceMode())
+            + (c.text().isEmpty() ? QString() : " '" + c.text() + "'")
+            + (c.isMutedOnly() ? " muted" : "") + (c.persistsAfterTalk() ? " persists" : "")
+            + (c.isMobile() ? " mobile" : "");
+    };
+    if (calls->hasOwnCall())
+        held << "own " + describe(calls->ownCall());
+    for (const Call& c : calls->nvCalls())
+        held << describe(c);
+    QTEST(held.join(", "), "calls");
+}
+
+void TestUnitModels::requests_data()
+{
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QStringList>("outcome");
+    const QString noRinging = QStringLiteral("Warning CallAnswer request withouth incoming ringing call");
+    const QString ownPA = QStringLiteral("own PA mode 1 Centrální hlášení/");
+
+    QTest::newRow("answer, nothing rings") << "idle" << "CallAnswerBase" << QStringList{noRinging};
+    QTest::newRow("answer on the handset") << "ringing" << "CallAnswerMtf"
+                                           << QStringList{"answer VS at mode 2"};
+    QTest::newRow("answer while talking") << "incoming talk" << "CallAnswerBase"
+                                          << QStringList{noRinging};
+    QTest::newRow("cancel, no talk")
+        << "idle" << "TalkCancelRqst"
+        << QStringList{"VoIP|EndCall", "Warning \"127.0.0.2 TalkCancel request withouth talking\""};
+    QTest::newRow("cancel incoming talk") << "incoming talk" << "TalkCancelRqst"
+                                          << QStringList{"end incoming VS"};
+    QTest::newRow("cancel own talk") << "own talk" << "TalkCancelRqst"
+                                     << QStringList{"end outgoing VS", "own VS mode 1 /Interna"};
+    QTest::newRow("wards and modes, in order")
+        << "idle" << "ConnectWard 7\nModeNight\nDisconnectWard w-int-b\nOpenEZ\nModeDay"
+        << QStringList{"connect 7", "night", "disconnect w-int-b", "open EZ", "day"};
+    QTest::newRow("PA, any letter case") << "idle" << "startpa" << QStringList{ownPA};
+    QTest::newRow("PA during a PA") << "own PA" << "StartPA"
+                                    << QStringList{"VariousControl|PARejected", ownPA};
+    QTest::newRow("PA while a call rings") << "ringing" << "StartPA"
+                                           << QStringList{"VariousControl|PARejected"};
+    QTest::newRow("PA stopped") << "own PA" << "StopPA" << QStringList{};
+    QTest::newRow("PA in talk stopped by the handler") << "own PA talk" << "StopPA"
+                                                       << QStringList{"end outgoing PA", ownPA};
+}
+
+// Each request of the unit, in each state that matters, becomes a request to
+// the core, a command back, or a warning.
+void TestUnitModels::requests()
+{
+    QFETCH(QString, state);
+    QFETCH(QString, request);
+    Tolva unit(Ip);
+    Brisa other(QHostAddress(QStringLiteral("127.0.0.3")));
+    unit.setLocation(Location{m_room.get(), 0});
+    unit.attach(m_server.get());
+    bringUp(unit, "AcronymPU:Tolva");
+    Calls* calls = unit.calls();
+    Call received(CallType::VS, QStringLiteral("VS"), &other);
+    received.setRinging();
+    if (state == "ringing" || state == "incoming talk")
+        calls->addReceivedCall(received);
+    if (state == "incoming talk")
+        calls->setTalk(received);
+    Call own(state.startsWith("own PA") ? CallType::PA : CallType::VS,
+             state.startsWith("own PA") ? "PA" : "VS", &unit);
+    own.setSourceMode(1);
+    if (state.startsWith("own"))
+        calls->setCall(own);
+    if (state.endsWith("talk") && state.startsWith("own"))
+        calls->setTalk(own);
+
+    QStringList outcome;
+    connect(&unit, &Unit::requestAnswareCall, this, [&](const Call& call) {
+        outcome << "answer " + call.code() + " at mode " + QString::number(call.targetMode(&unit));
+        QCOMPARE(call, received);
+    });
+    connect(&unit, &Unit::requestEndOutgoingTalk, this, [&](const Call& c) { outcome << "end outgoing " + c.code(); });
+    connect(&unit, &Unit::requestEndIncomingTalk, this, [&](const Call& c) { outcome << "end incoming " + c.code(); });
+    connect(&unit, &Unit::requestOpenEZ, this, [&] { outcome << "open EZ"; });
+    connect(&unit, &Unit::requestModeDay, this, [&] { outcome << "day"; });
+    connect(&unit, &Unit::requestModeNight, this, [&] { outcome << "night"; });
+    connect(&unit, &Unit::requestConnectWard, this, [&](const QString& id) { outcome << "connect " + id; });
+    connect(&unit, &Unit::requestDisconnectWard, this, [&](const QString& id) { outcome << "disconnect " + id; });
+    m_server->clear();
+    LogCapture log;
+    deliver(unit, "Requests", request);
+
+    outcome += m_server->take(Ip).filter(QRegularExpression("^(VoIP|VariousControl)"));
+    outcome += log.linesStartingWith("Warning");
+    if (calls->hasOwnCall()) {
+        const Call now = calls->ownCall();
+        outcome << QStringLiteral("own %1 mode %2 %3/%4")
+                       .arg(now.code())
+                       .arg(now.sourceMode())
+                       .arg(now.displayInfo().client, now.displayInfo().ward);
+    }
+    QTEST(outcome, "outcome");
+}
+
+void TestUnitModels::unsolicitedBasicInfoOnlyFallsOutOfSync()
 {
     Tolva unit(Ip);
     unit.attach(m_server.get());
     bringUp(unit, "AcronymPU:Tolva");
-    deliver(unit, "CallChange", "VS:1\nVKM:1\nAL:1");
-    QCOMPARE(unit.calls()->ownCall().code(), QStringLiteral("AL"));
-    QVERIFY(unit.calls()->ownCall().isAL());
-    QCOMPARE(unit.calls()->ownCall().sourceMode(), 1);
-
-    // A report of 0 for another kind leaves the call; its own kind cancels.
-    deliver(unit, "CallChange", "VS:0");
-    QVERIFY(unit.calls()->hasOwnCall());
-    deliver(unit, "CallChange", "AL:0");
-    QVERIFY(!unit.calls()->hasOwnCall());
-
-    // VSM is a patient call from the handset.
-    deliver(unit, "CallChange", "VSM:1");
-    QVERIFY(unit.calls()->ownCall().isVS());
-    QCOMPARE(unit.calls()->ownCall().sourceMode(), 2);
-    deliver(unit, "CallChange", "VS:0");
-    QVERIFY(!unit.calls()->hasOwnCall());
+    m_server->clear();
+    QSignalSpy outOfSync(&unit, &RondelUnit::outOfSync);
+    QSignalSpy updated(&unit, &Unit::basicInfoUpdated);
+    QSignalSpy callsChanged(unit.calls(), &Calls::callsChanged);
+    deliver(unit, "BasicInfo", "AcronymPU:Tolva");
+    QCOMPARE(outOfSync.count(), 1);
+    QCOMPARE(updated.count() + callsChanged.count(), 0);
+    QCOMPARE(m_server->take(Ip), QStringList());
 }
 
 void TestUnitModels::newOwnCallDuringTalkFallsOutOfSync()
@@ -139,72 +327,6 @@ void TestUnitModels::newOwnCallDuringTalkFallsOutOfSync()
     deliver(unit, "CallChange", "VK:1");
     QCOMPARE(outOfSync.count(), 1);
     QVERIFY(unit.calls()->ownCall().isVK());
-}
-
-void TestUnitModels::deviceCodes()
-{
-    Tolva unit(Ip);
-    unit.setInstallationSettings(nullptr, nullptr, m_nv.get(), nullptr);
-    QVariantList nv;
-    for (int i = 0; i < 9; ++i)
-        nv.append(QVariantMap{{"name", ""}, {"bed", 0}, {"cancelByAnswering", i == 3}});
-    unit.loadSettings({{"nv", nv}});
-    unit.attach(m_server.get());
-    bringUp(unit, "AcronymPU:Tolva");
-    m_server->clear();
-
-    deliver(unit, "CallChange", "NV1:1\nBT00A1:1\nNV3:1");
-    const Call nv1 = unit.calls()->nvCall("NV1");
-    QVERIFY(nv1.isNV());
-    QCOMPARE(nv1.sourceMode(), 3);
-    QVERIFY(nv1.persistsAfterTalk());
-    QVERIFY(!nv1.isMobile());
-    QVERIFY(unit.calls()->nvCall("BT00A1").isMobile());
-    // NV3 is cancelled by answering: it does not outlive its talk.
-    QVERIFY(!unit.calls()->nvCall("NV3").persistsAfterTalk());
-
-    // Held at the unit: muted in place; the unit knows already.
-    QSignalSpy muted(unit.calls(), &Calls::callMuted);
-    deliver(unit, "CallChange", "NV1:2");
-    QVERIFY(unit.calls()->nvCall("NV1").isMutedOnly());
-    QCOMPARE(unit.calls()->nvCall("NV1"), nv1);
-    QCOMPARE(muted.count(), 1);
-    QCOMPARE(m_server->take(Ip).filter("CallHandle"), QStringList());
-
-    // Reported ringing again while muted: the unit is told to keep it muted.
-    deliver(unit, "CallChange", "NV1:1");
-    QVERIFY(unit.calls()->nvCall("NV1").isMutedOnly());
-    QCOMPARE(m_server->take(Ip).filter("CallHandle"), QStringList({"CallHandle|NV1:Mute"}));
-
-    deliver(unit, "CallChange", "NV1:0\nUNKNOWN:1");
-    QVERIFY(!unit.calls()->hasNVCall("NV1"));
-    QVERIFY(!unit.calls()->hasOwnCall());
-    QCOMPARE(m_server->take(Ip).filter("CallHandle"), QStringList());
-}
-
-void TestUnitModels::heldCallsAtRetrieval()
-{
-    // A held patient call cannot outlive its talk: the unit is told to drop it.
-    Tolva tolva(Ip);
-    tolva.attach(m_server.get());
-    bringUp(tolva, "AcronymPU:Tolva", "VS:2\nNV4:2");
-    QVERIFY(!tolva.calls()->hasOwnCall());
-    QVERIFY(tolva.calls()->nvCall("NV4").isMutedOnly());
-    const QStringList sent = m_server->take(Ip);
-    QCOMPARE(sent.filter("CallHandle"), QStringList({"CallHandle|VS:Kill"}));
-    QVERIFY(sent.indexOf("VoIP|EndCall") >= 0);
-    QVERIFY(sent.indexOf("VoIP|EndCall") < sent.indexOf("CallHandle|VS:Kill"));
-
-    // A Deska keeps its held alarm muted.
-    const QHostAddress deskaIp(QStringLiteral("127.0.0.4"));
-    Deska deska(deskaIp);
-    deska.attach(m_server.get());
-    bringUp(deska, "AcronymPU:Deska", "AL:2\nVS:2");
-    QVERIFY(deska.calls()->ownCall().isAL());
-    QVERIFY(deska.calls()->ownCall().isMutedOnly());
-    QVERIFY(deska.calls()->ownCall().persistsAfterTalk());
-    QCOMPARE(deska.calls()->ownCall().sourceMode(), 3);
-    QCOMPARE(m_server->sent(deskaIp).filter("CallHandle"), QStringList());
 }
 
 void TestUnitModels::restartedRetrievalDropsStaleReports()
@@ -239,8 +361,13 @@ void TestUnitModels::restartedRetrievalDropsStaleReports()
     unit.receivedCommand(parsedCommand("CallStatus", "NV1:1"));
     unit.receivedCommand(parsedCommand("CallChange", "NV1:0"));
     QCOMPARE(unit.pendingCommandCount(), 1);
+    QSignalSpy failed(&unit, &RondelUnit::communicationFailed);
+    QSignalSpy restored(&unit, &RondelUnit::communicationRestored);
     unit.unitNotResponding();
+    QVERIFY(unit.hasRondelError());
     unit.unitStartResponding();
+    QVERIFY(!unit.hasRondelError());
+    QCOMPARE(failed.count() + restored.count() * 10, 11);
     QCOMPARE(unit.statusRetrieval()->state(), int(RondelUnitStatusRetrieval::BasicInfoAsked));
     QCOMPARE(unit.pendingCommandCount(), 0);
     readState("NV1:1");
@@ -267,32 +394,6 @@ void TestUnitModels::floodsAreBounded()
     QCOMPARE(log.linesStartingWith("Warning"),
              QStringList({"Warning \"127.0.0.2 200 commands wait for the unit's state, later ones are dropped\"",
                           "Warning \"127.0.0.2 32 device calls already, 8 more ignored\""}));
-}
-
-void TestUnitModels::dialCalls()
-{
-    Tolva unit(Ip);
-    unit.attach(m_server.get());
-    bringUp(unit, "AcronymPU:Tolva");
-    m_server->clear();
-
-    deliver(unit, "DialCall", "Dial:205\nDestination:Mtf");
-    const Call dial = unit.calls()->ownCall();
-    QVERIFY(dial.isDC());
-    QCOMPARE(dial.text(), QStringLiteral("205"));
-    QCOMPARE(dial.sourceMode(), 2);
-
-    deliver(unit, "DialCall", "Dial:300\nDestination:Base");
-    QCOMPARE(unit.calls()->ownCall(), dial);
-    QCOMPARE(m_server->take(Ip).filter("DialProgress"), QStringList({"DialProgress|State:Failed"}));
-
-    deliver(unit, "DialCall", "Cancelled");
-    QVERIFY(!unit.calls()->hasOwnCall());
-
-    // A cancellation leaves another kind of own call alone.
-    deliver(unit, "CallChange", "VS:1");
-    deliver(unit, "DialCall", "Cancelled");
-    QVERIFY(unit.calls()->ownCall().isVS());
 }
 
 void TestUnitModels::callSignalsBecomeCommands()
@@ -349,74 +450,57 @@ void TestUnitModels::displayInfoAndUnitInfo()
     unit.setLocation(Location{m_room.get(), 0});
     unit.loadSettings({{"clientName", "Jan"}, {"phone", "12"}, {"bed", 2}, {"nv", nv}});
 
-    const Call vs(CallType::VS, QStringLiteral("VS"), &unit);
-    QCOMPARE(vs.displayInfo().icon, QLatin1Char('V')); // a door-lock unit
-    QCOMPARE(vs.displayInfo().ward, QStringLiteral("Interna"));
-    QCOMPARE(vs.displayInfo().room, QStringLiteral("Pokoj"));
-    QCOMPARE(vs.displayInfo().roomNo, QStringLiteral("12"));
-    QCOMPARE(vs.displayInfo().bedNo, QStringLiteral("2"));
-    QCOMPARE(vs.displayInfo().client, QStringLiteral("Jan"));
-
-    const Call nv1(CallType::NV, QStringLiteral("NV1"), &unit);
-    QCOMPARE(nv1.displayInfo().bedNo, QStringLiteral("3"));
-    QCOMPARE(nv1.displayInfo().client, QStringLiteral("Window bed"));
-    const Call nv2(CallType::NV, QStringLiteral("NV2"), &unit);
-    QCOMPARE(nv2.displayInfo().client, QStringLiteral("Jan"));
-
+    // A door-lock unit shows "V"; an NV input with its own name and bed shows them.
+    QCOMPARE(shown(Call(CallType::VS, QStringLiteral("VS"), &unit)),
+             QStringLiteral("V|Interna|Pokoj|12|2|Jan"));
+    QCOMPARE(shown(Call(CallType::NV, QStringLiteral("NV1"), &unit)),
+             QStringLiteral("V|Interna|Pokoj|12|3|Window bed"));
+    QCOMPARE(shown(Call(CallType::NV, QStringLiteral("NV2"), &unit)),
+             QStringLiteral("V|Interna|Pokoj|12|2|Jan"));
     Tolva tolva(QHostAddress(QStringLiteral("127.0.0.3")));
-    const Call al(CallType::AL, QStringLiteral("AL"), &tolva);
-    QCOMPARE(al.displayInfo().icon, QLatin1Char('A'));
-    QCOMPARE(al.displayInfo().ward, QStringLiteral("Unknown ward"));
-    QVERIFY(al.displayInfo().roomNo.isEmpty());
-    QVERIFY(al.displayInfo().bedNo.isEmpty());
+    QCOMPARE(shown(Call(CallType::AL, QStringLiteral("AL"), &tolva)),
+             QStringLiteral("A|Unknown ward|Unknown room|||"));
 
-    UnitInfo info = unit.unitInfo();
-    QCOMPARE(info.presenceIcon, QLatin1Char(' '));
-    QCOMPARE(info.ward, QStringLiteral("Interna"));
-    QCOMPARE(info.roomNo, QStringLiteral("12"));
-    QCOMPARE(info.bedNo, QStringLiteral("2"));
-    QCOMPARE(info.room, QStringLiteral("Pokoj"));
-    QCOMPARE(info.clientName, QStringLiteral("Jan"));
-    QCOMPARE(info.phone, QStringLiteral("12"));
+    QVERIFY(unit.unitInfo() == (UnitInfo{QLatin1Char(' '), "Interna", "12", "2", "Pokoj", "Jan", "12"}));
     unit.reloadSettings({{"clientName", "Jan"}, {"phone", "12"}, {"nv", nv}},
                         Location{m_room.get(), 0});
     QVERIFY(unit.unitInfo().bedNo.isEmpty());
 }
 
+void TestUnitModels::reloadLevels_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value"); // none: the key is dropped
+    QTest::addColumn<int>("level");
+    QTest::newRow("unchanged") << "phone" << QVariant("12") << 0;
+    QTest::newRow("client name") << "clientName" << QVariant("Petr") << 1;
+    QTest::newRow("bed") << "bed" << QVariant(2) << 1;
+    QTest::newRow("phone") << "phone" << QVariant("13") << 2;
+    // Dropping the presences entry takes the configured PS away.
+    QTest::newRow("presences dropped") << "presences" << QVariant() << 2;
+    QTest::newRow("another room") << "room" << QVariant() << 2;
+}
+
 void TestUnitModels::reloadLevels()
 {
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
     Tolva unit(Ip);
     unit.setInstallationSettings(nullptr, nullptr, m_nv.get(), nullptr);
-    const Location here{m_room.get(), 0};
-    unit.setLocation(here);
+    unit.setLocation(Location{m_room.get(), 0});
     const QVariantMap config{{"clientName", "Jan"}, {"phone", "12"}, {"bed", 1},
                              {"presences", QVariantMap{{"ps", true}}}};
     unit.loadSettings(config);
-    QCOMPARE(unit.reloadSettings(config, here), 0);
-
-    QVariantMap renamed = config;
-    renamed.insert("clientName", "Petr");
-    QCOMPARE(unit.reloadSettings(renamed, here), 1);
-    QCOMPARE(unit.clientName(), QStringLiteral("Petr"));
-
-    QVariantMap rebedded = renamed;
-    rebedded.insert("bed", 2);
-    QCOMPARE(unit.reloadSettings(rebedded, here), 1);
-
-    QVariantMap newPhone = rebedded;
-    newPhone.insert("phone", "13");
-    QCOMPARE(unit.reloadSettings(newPhone, here), 2);
-    QCOMPARE(unit.phone(), QStringLiteral("13"));
-
-    // Dropping the presences entry takes the configured PS away: restart.
-    QVariantMap noPresences = newPhone;
-    noPresences.remove("presences");
-    QCOMPARE(unit.reloadSettings(noPresences, here), 2);
-    QVERIFY(!unit.presences()->configuredPS());
-
+    QVariantMap changed = config;
+    if (value.isValid())
+        changed.insert(key, value);
+    else
+        changed.remove(key);
     Room other(QStringLiteral("r2"));
-    QCOMPARE(unit.reloadSettings(noPresences, Location{&other, 0}), 2);
-    QCOMPARE(unit.location().room, &other);
+    const Location there{key == QLatin1String("room") ? &other : m_room.get(), 0};
+    QTEST(unit.reloadSettings(changed, there), "level");
+    // What was reloaded is kept: the same again changes nothing.
+    QCOMPARE(unit.reloadSettings(changed, there), 0);
 }
 
 void TestUnitModels::presenceModeByFirmware()

@@ -20,19 +20,12 @@ QVariantMap roomEntry(const QString& id, const QString& name, const QVariant& nu
     return {{"_id", id}, {"name", name}, {"number", number}, {"ward", ward}};
 }
 
-QStringList ids(const QVector<Ward*>& wards)
+template <typename T>
+QStringList ids(const QVector<T*>& items)
 {
     QStringList result;
-    for (const Ward* ward : wards)
-        result << ward->id();
-    return result;
-}
-
-QStringList ids(const QVector<Room*>& rooms)
-{
-    QStringList result;
-    for (const Room* room : rooms)
-        result << room->id();
+    for (const T* item : items)
+        result << item->id();
     return result;
 }
 
