@@ -25,9 +25,16 @@ public:
     // Where the entries' time stamps come from (the local clock by default).
     void setClock(const Clock& clock);
 
+    // The published entry of a datagram: compact JSON with "cmd", "data"
+    // and "timestamp" (ISO 8601 text with milliseconds).
+    static QByteArray payload(const QByteArray& datagram, const QByteArray& timestamp);
+
 private:
+    QByteArray timestamp();
     void log(const QByteArray& datagram, const QHostAddress& ip, const QString& direction);
 
     QPointer<MqttPublisher> m_publisher;
-    Clock m_clock;
+    Clock m_clock; // empty: the local clock
+    qint64 m_stampMs = -1;
+    QByteArray m_stamp; // the text of m_stampMs
 };
