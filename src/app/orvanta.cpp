@@ -13,7 +13,14 @@
 #include "rondel/rondelmqttlogger.h"
 #include "rondel/rondelserver.h"
 #include "rondel/udpsocket.h"
+#include "units/displays/display.h"
+#include "units/features/presences.h"
+#include "units/registry/units.h"
+#include "units/registry/unitsfactory.h"
+#include "units/registry/unitsinitializer.h"
+#include "units/registry/unitsrepository.h"
 #include "units/settings/backlightsettings.h"
+#include "units/unit.h"
 #include "units/settings/calllimitssettings.h"
 #include "units/settings/languagesettings.h"
 #include "units/settings/namedayssettings.h"
@@ -73,6 +80,17 @@ void Orvanta::initialize()
     // 6. Wards before rooms: a room is placed in its ward while loading.
     m_wards = new Wards(this);
     m_rooms = new Rooms(m_wards, this);
+    m_unitsFactory = new UnitsFactory(m_languageSettings, m_namedaysSettings, m_nvSettings,
+                                      m_radiosSettings, this);
+    m_unitsRepository = new UnitsRepository(this);
+    m_unitsInitializer = new UnitsInitializer(m_unitsRepository, this);
+    m_units = new Units(m_unitsFactory, m_unitsInitializer, m_rondelServer, m_unitsRepository,
+                        m_rooms, m_wards, this);
+
+    // 7. Connection 1: an address that talks without a unit object behind
+    //    it is either misconfigured or a unit nobody configured yet.
+    connect(m_publicRondelListener, &PublicRondelListener::receivedCommand, m_units,
+            &Units::commandFromUnlistenedAddress);
 
     // 8. Synthesizer.
     m_synthesizer = new Synthesizer(this);
@@ -80,7 +98,28 @@ void Orvanta::initialize()
     // 14. Error events.
     m_errorEvents = new ErrorEvents(this);
 
-    // 15. Connections 31 and 32: every change of a ward's connection or
+    // 15. Connection 9: a unit out of reach holds no presence and no talk.
+    connect(m_units, &Units::lostCommunication, this, [this](Unit* unit) {
+        unit->presences()->applyStatus(PresenceStatus());
+        endCallsOfUnits({unit}, EndType::LostCommunication);
+    });
+    // Connections 21 and 22.
+    connect(m_units, &Units::requestConnectWard, m_wards,
+            qOverload<const QString&>(&Wards::connectWard));
+    connect(m_units, &Units::requestDisconnectWard, m_wards,
+            qOverload<const QString&>(&Wards::disconnectWard));
+    // Connection 23: a reload announced during the start-up waited for it.
+    connect(m_unitsInitializer, &UnitsInitializer::unitsInitialized, this, [this] {
+        if (m_pendingReload) {
+            m_pendingReload = false;
+            m_configLoader->reload();
+        }
+    });
+    // Connection 25.
+    connect(m_units, &Units::rondelErrorChanged, m_errorEvents,
+            qOverload<const Unit*>(&ErrorEvents::onUnitErrorChanged));
+
+    //     Connections 31 and 32: every change of a ward's connection or
     //     mode is written at once, so a restart brings it back.
     connect(m_wards, &Wards::connectionChanged, this,
             [this](const QVector<Ward*>&) { savePersistentSettings(); });
@@ -95,6 +134,7 @@ void Orvanta::initialize()
     m_configLoader->setRooms(m_rooms);
     m_configLoader->setSynthesizer(m_synthesizer);
     m_configLoader->setTalkVolumes(&m_talkVolumes);
+    m_configLoader->setUnits(m_units);
     m_configLoader->setWards(m_wards);
     m_configLoader->setNamedays(m_namedaysSettings);
     m_configLoader->setNV(m_nvSettings);
@@ -125,6 +165,7 @@ void Orvanta::start()
     bindRondelSocket();
     qDebug() << "Rondel socket bind OK.";
     qDebug() << "Units initialisation ...";
+    m_unitsInitializer->start();
 }
 
 void Orvanta::bindRondelSocket()
@@ -162,11 +203,29 @@ void Orvanta::reloadDone()
     if (m_configLoader->languageChanged() || m_configLoader->synthesizerChanged())
         loadAssemblemsgConfig();
 
+    endCallsOfUnits(m_units->removalCandidates(), EndType::UnitDeleted);
+    m_units->removeUnits();
+
     // Replaced rooms and wards go once every holder has moved on; units
     // take their new rooms before this point.
     m_rooms->deleteOldRooms();
     m_wards->deleteOldWards();
 
-    if (m_configLoader->languageChanged())
+    endCallsOfUnits(m_units->restartList(), EndType::ConfigChanged);
+    m_units->restartUnits();
+
+    if (m_configLoader->languageChanged()) {
         m_namedaysSettings->load(m_languageSettings->languageString());
+        for (Unit* unit : m_unitsRepository->configuredUnits())
+            unit->display()->sendLanguage();
+    }
+
+    // Units the reload added are read now, as at start-up.
+    m_unitsInitializer->reinitialise();
+}
+
+void Orvanta::endCallsOfUnits(const QVector<Unit*>& units, EndType endType)
+{
+    Q_UNUSED(units)
+    Q_UNUSED(endType)
 }

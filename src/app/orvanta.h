@@ -1,8 +1,10 @@
 #pragma once
 
+#include "calls/callenums.h"
 #include "calls/talkvolumes.h"
 
 #include <QObject>
+#include <QVector>
 
 class BacklightSettings;
 class CallLimitsSettings;
@@ -22,6 +24,11 @@ class RondelMqttLogger;
 class RondelServer;
 class Rooms;
 class Synthesizer;
+class Unit;
+class Units;
+class UnitsFactory;
+class UnitsInitializer;
+class UnitsRepository;
 class SyslogLogger;
 class Wards;
 
@@ -57,10 +64,17 @@ public:
     Wards* wards() const { return m_wards; }
     Rooms* rooms() const { return m_rooms; }
     Synthesizer* synthesizer() const { return m_synthesizer; }
+    Units* units() const { return m_units; }
+    UnitsFactory* unitsFactory() const { return m_unitsFactory; }
+    UnitsInitializer* unitsInitializer() const { return m_unitsInitializer; }
+    UnitsRepository* unitsRepository() const { return m_unitsRepository; }
 
 private:
     void bindRondelSocket();
     void reloadDone();
+    // Ends the calls and talks of units that are lost, deleted or must start
+    // over. Call handling plugs in here; until it does, the calls stay.
+    void endCallsOfUnits(const QVector<Unit*>& units, EndType endType);
 
     bool m_pendingReload = false;
     TalkVolumes m_talkVolumes;
@@ -76,6 +90,10 @@ private:
     Wards* m_wards = nullptr;
     Rooms* m_rooms = nullptr;
     Synthesizer* m_synthesizer = nullptr;
+    UnitsFactory* m_unitsFactory = nullptr;
+    UnitsRepository* m_unitsRepository = nullptr;
+    UnitsInitializer* m_unitsInitializer = nullptr;
+    Units* m_units = nullptr;
     ConsoleLogger* m_consoleLogger = nullptr;
     MqttErrorLogger* m_mqttErrorLogger = nullptr;
     SyslogLogger* m_syslogLogger = nullptr;

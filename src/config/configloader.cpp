@@ -9,6 +9,7 @@
 #include "units/settings/calllimitssettings.h"
 #include "units/settings/languagesettings.h"
 #include "units/settings/nvsettings.h"
+#include "units/registry/units.h"
 #include "units/settings/radiossettings.h"
 #include "wards/rooms.h"
 #include "wards/wards.h"
@@ -98,6 +99,8 @@ void ConfigLoader::load()
         m_wards->load(sections.wards);
     if (m_rooms)
         m_rooms->load(sections.rooms);
+    if (m_units)
+        m_units->loadUnits(sections.units);
     if (m_radios)
         m_radios->load(sections.radios);
 }
@@ -138,8 +141,11 @@ void ConfigLoader::reload()
         m_callLimits->load(sections.callQueue);
 
     // The buttons before the units: a changed button restarts every unit.
-    if (m_radios)
+    if (m_radios) {
         m_radios->reload(sections.radios);
+        if (m_units)
+            m_units->setReloadRadiosChanged(m_radios->isChanged());
+    }
     if (m_nv)
         m_nv->reloadButtons(sections.buttons);
 
@@ -148,6 +154,9 @@ void ConfigLoader::reload()
         m_wards->reload(sections.wards);
     if (m_rooms)
         m_rooms->reload(sections.rooms);
+    // Units last: a unit names its room, and a changed room may restart it.
+    if (m_units)
+        m_units->reloadUnits(sections.units);
 
     emit reloadDone();
 }

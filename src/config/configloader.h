@@ -14,6 +14,7 @@ class RadiosSettings;
 class Rooms;
 class Synthesizer;
 class TalkVolumes;
+class Units;
 class Wards;
 
 // The sections of the configuration file, each empty when missing.
@@ -49,6 +50,7 @@ public:
     void setRooms(Rooms* rooms) { m_rooms = rooms; }
     void setSynthesizer(Synthesizer* synthesizer) { m_synthesizer = synthesizer; }
     void setTalkVolumes(TalkVolumes* talkVolumes) { m_talkVolumes = talkVolumes; }
+    void setUnits(Units* units) { m_units = units; }
     void setWards(Wards* wards) { m_wards = wards; }
 
     // First reading, at start-up.
@@ -74,6 +76,7 @@ private:
     Rooms* m_rooms = nullptr;
     Synthesizer* m_synthesizer = nullptr;
     TalkVolumes* m_talkVolumes = nullptr;
+    Units* m_units = nullptr;
     Wards* m_wards = nullptr;
     BacklightSettings* m_backlight = nullptr;
     CallLimitsSettings* m_callLimits = nullptr;

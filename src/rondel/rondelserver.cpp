@@ -2,6 +2,7 @@
 
 #include "rondel/publicrondellistener.h"
 #include "rondel/records.h"
+#include "rondel/rondelformat.h"
 #include "rondel/rondellisteners.h"
 #include "rondel/rondellogger.h"
 #include "rondel/rondelprotocol.h"
@@ -90,8 +91,27 @@ RondelProtocol* RondelServer::protocolFor(const QHostAddress& ip)
     return protocol;
 }
 
+void RondelServer::removeProtocol(const QHostAddress& ip)
+{
+    RondelProtocol* protocol = m_protocols.take(ip);
+    if (!protocol)
+        return;
+    disconnect(protocol, nullptr, this, nullptr);
+    protocol->deleteLater();
+}
+
 void RondelServer::receive(const QByteArray& datagram, const QHostAddress& ip)
 {
+    // An answer for an address whose protocol was dropped answers nothing
+    // that still waits; taking it would start probing the address again.
+    if (!m_protocols.contains(ip)) {
+        const DatagramHeader header = RondelFormat::readHeader(datagram);
+        if (header.cmd == RondelFormat::OK || header.cmd == RondelFormat::AckNo) {
+            if (m_logger)
+                m_logger->logReceived(datagram, ip);
+            return;
+        }
+    }
     protocolFor(ip)->receive(datagram);
     if (m_logger)
         m_logger->logReceived(datagram, ip);

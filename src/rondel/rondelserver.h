@@ -55,6 +55,10 @@ public:
 
     // The protocol of ip, created on first use.
     RondelProtocol* protocolFor(const QHostAddress& ip);
+    // Drops everything kept for ip (numbering, queue, probing), so that an
+    // address that left the installation is no longer probed. A later
+    // datagram from or to ip starts afresh.
+    void removeProtocol(const QHostAddress& ip);
     // The protocol of ip if one exists, else null.
     RondelProtocol* protocol(const QHostAddress& ip) const { return m_protocols.value(ip); }
 

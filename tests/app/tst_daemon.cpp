@@ -1,4 +1,7 @@
+#include "support/respondingunit.h"
+
 #include <QDir>
+#include <QJsonDocument>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -72,10 +75,24 @@ void TestDaemon::startsOnTheSampleInstallationAndStopsOnSigterm()
     QVERIFY(QFile::copy(ORVANTA_SOURCE_DIR "/examples/config.json",
                         root.filePath("opt/adminapp/etc/config.json")));
 
+    // Every unit of the sample answers as its model does.
+    const quint16 port = freeUdpPort();
+    QFile config(root.filePath("opt/adminapp/etc/config.json"));
+    QVERIFY(config.open(QIODevice::ReadOnly));
+    std::vector<std::unique_ptr<RespondingUnit>> units;
+    const QVariantMap sample = QJsonDocument::fromJson(config.readAll()).toVariant().toMap();
+    for (const QVariant& unit : sample.value("units").toList()) {
+        const QVariantMap entry = unit.toMap();
+        units.push_back(std::make_unique<RespondingUnit>(QHostAddress(entry.value("_id").toString()),
+                                                         port, entry.value("type").toString()));
+        QVERIFY(units.back()->isBound());
+    }
+    QCOMPARE(units.size(), size_t(11));
+
     QProcess process;
     process.start(ORVANTACORE_BINARY,
                   {"--root", root.path(), "--rondel-address", "127.0.0.1", "--rondel-port",
-                   QString::number(freeUdpPort()), "--broker", "127.0.0.1:1"});
+                   QString::number(port), "--broker", "127.0.0.1:1"});
     QVERIFY(process.waitForStarted(10000));
 
     QByteArray output;
@@ -90,6 +107,14 @@ void TestDaemon::startsOnTheSampleInstallationAndStopsOnSigterm()
     QVERIFY(starting > 1);
     QCOMPARE(lines.indexOf("Debug Rondel socket bind OK."), lines.indexOf("Debug Units initialisation ...") - 1);
     QVERIFY(lines.indexOf("Debug Rondel socket bind OK.") > starting);
+
+    // Well inside the start-up window, every unit has been read.
+    QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains(
+                                 "Debug == Initialisation complete ...\n"),
+                             5000);
+    for (const auto& unit : units)
+        QVERIFY2(unit->statusRequests("BasicInfo") + unit->statusRequests("All") >= 1,
+                 qPrintable(unit->address().toString()));
 
     process.terminate();
     QVERIFY(process.waitForFinished(10000));

@@ -46,11 +46,16 @@ void TestDaemonMqtt::busTrafficIsMirroredPerUnitAndDirection()
     unit.sendCommand(0, "BT", "Version:1.2\r");
     QVERIFY(unit.waitForAck(0));
 
-    QVERIFY(watcher.waitForMessages(2, 5000));
+    QVERIFY(watcher.waitForMessages(4, 5000));
     QTest::qWait(300); // nothing else may follow: "Ping" and "OK" are not mirrored
-    // The acknowledgement goes out while the command is being handled, so
-    // it is mirrored before the command itself.
-    QCOMPARE(watcher.topics(), (QStringList{"rondel/127.0.0.5/out", "rondel/127.0.0.5/in"}));
+    // The acknowledgement and the question what the unknown address is go
+    // out while the command is being handled, so both are mirrored before
+    // the command itself; the unit's acknowledgement of the question last.
+    QCOMPARE(watcher.topics(), (QStringList{"rondel/127.0.0.5/out", "rondel/127.0.0.5/out",
+                                            "rondel/127.0.0.5/in", "rondel/127.0.0.5/in"}));
+    const BrokerMessage probe = watcher.messages("rondel/127.0.0.5/out").value(1);
+    QCOMPARE(QJsonDocument::fromJson(probe.payload).object().value("data").toString(),
+             QString("MsgNo:0\nCmd:GetStatus\nBasicInfo\nCRC:c86d"));
 
     const BrokerMessage in = watcher.messages("rondel/127.0.0.5/in").value(0);
     const QJsonObject inPayload = QJsonDocument::fromJson(in.payload).object();

@@ -50,18 +50,19 @@ void TestRondelDaemon::answersFieldUnit()
     QTest::qWait(250);
     unit->clearReceived();
 
-    // A command of an address no unit object listens to is still acknowledged.
+    // A command of an address no unit object listens to is still acknowledged
+    // (and the address is then asked what it is).
     unit->sendCommand(QStringLiteral("BasicInfo"), QStringLiteral("AcronymPU:PJ\nNamePU:Room 1"));
     QVERIFY(unit->waitForAck(0));
-    QCOMPARE(unit->received().at(0).bytes, QByteArray("AckNo:0\nError:0\nCRC:406e"));
+    QCOMPARE(unit->acks().at(0).bytes, QByteArray("AckNo:0\nError:0\nCRC:406e"));
 
     unit->sendCommand(QStringLiteral("BasicInfo"), QStringLiteral("NamePU:Room 1"));
     QVERIFY(unit->waitForAck(1));
-    QCOMPARE(unit->received().at(1).bytes, QByteArray("AckNo:1\nError:49\nCRC:be69"));
+    QCOMPARE(unit->acks().at(1).bytes, QByteArray("AckNo:1\nError:49\nCRC:be69"));
 
     unit->sendRaw("Cmd:Requests");
     QVERIFY(unit->waitForAck(-1));
-    QCOMPARE(unit->received().at(2).bytes, QByteArray("AckNo:-1\nError:32\nCRC:cadd"));
+    QCOMPARE(unit->acks().at(2).bytes, QByteArray("AckNo:-1\nError:32\nCRC:cadd"));
     QCOMPARE(daemon.state(), QProcess::Running);
 
     daemon.terminate();

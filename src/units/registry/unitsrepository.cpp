@@ -1,0 +1,167 @@
+#include "units/registry/unitsrepository.h"
+
+#include "calls/call.h"
+#include "calls/callreceivemodes.h"
+#include "units/rondelunit.h"
+#include "units/unconfiguredunit.h"
+#include "wards/room.h"
+
+namespace {
+
+// A RondelUnit pointer as the lists hold it, for a query by Unit.
+RondelUnit* asRondel(const Unit* unit)
+{
+    return qobject_cast<RondelUnit*>(const_cast<Unit*>(unit));
+}
+
+} // namespace
+
+UnitsRepository::UnitsRepository(QObject* parent)
+    : QObject(parent)
+{
+}
+
+void UnitsRepository::addConfigured(Unit* unit)
+{
+    if (!unit || m_configured.contains(unit->ip()))
+        return;
+    unit->setParent(this);
+    m_configured.insert(unit->ip(), unit);
+    m_configuredOrder.append(unit);
+    if (auto* rondelUnit = qobject_cast<RondelUnit*>(unit))
+        m_pending.append(rondelUnit);
+    else
+        m_active.append(unit);
+}
+
+void UnitsRepository::addUnconfigured(UnconfiguredUnit* unit)
+{
+    if (!unit || m_unconfigured.contains(unit->ip()))
+        return;
+    unit->setParent(this);
+    m_unconfigured.insert(unit->ip(), unit);
+}
+
+void UnitsRepository::removeUnconfigured(const QHostAddress& ip)
+{
+    if (UnconfiguredUnit* unit = m_unconfigured.take(ip))
+        takeOut(unit);
+}
+
+void UnitsRepository::remove(const QHostAddress& ip)
+{
+    Unit* unit = m_configured.take(ip);
+    if (!unit) {
+        removeUnconfigured(ip);
+        return;
+    }
+    m_configuredOrder.removeOne(unit);
+    m_active.removeOne(unit);
+    if (RondelUnit* rondelUnit = asRondel(unit)) {
+        m_pending.removeOne(rondelUnit);
+        m_lost.removeOne(rondelUnit);
+        m_late.removeOne(rondelUnit);
+    }
+    takeOut(unit);
+}
+
+void UnitsRepository::takeOut(Unit* unit)
+{
+    unit->disconnect();
+    unit->deleteLater();
+}
+
+bool UnitsRepository::contains(const QHostAddress& ip) const
+{
+    return m_configured.contains(ip) || m_unconfigured.contains(ip);
+}
+
+bool UnitsRepository::isInitialising(const Unit* unit) const
+{
+    RondelUnit* rondelUnit = asRondel(unit);
+    return rondelUnit && (m_pending.contains(rondelUnit) || m_late.contains(rondelUnit));
+}
+
+bool UnitsRepository::isLost(const Unit* unit) const
+{
+    RondelUnit* rondelUnit = asRondel(unit);
+    return rondelUnit && m_lost.contains(rondelUnit);
+}
+
+bool UnitsRepository::isActive(const Unit* unit) const
+{
+    return m_active.contains(const_cast<Unit*>(unit));
+}
+
+void UnitsRepository::markLost(RondelUnit* unit)
+{
+    if (m_pending.removeOne(unit))
+        m_late.append(unit);
+    else if (m_active.removeOne(unit))
+        m_lost.append(unit);
+}
+
+void UnitsRepository::markRestored(RondelUnit* unit)
+{
+    if (m_lost.removeOne(unit))
+        m_active.append(unit);
+}
+
+void UnitsRepository::markInitialised(RondelUnit* unit)
+{
+    if (m_pending.removeOne(unit) || m_late.removeOne(unit))
+        m_active.append(unit);
+}
+
+void UnitsRepository::finishInitialisation()
+{
+    m_late += m_pending;
+    m_pending.clear();
+}
+
+QVector<RondelUnit*> UnitsRepository::rondelUnits() const
+{
+    QVector<RondelUnit*> result;
+    for (Unit* unit : m_configuredOrder) {
+        if (auto* rondelUnit = qobject_cast<RondelUnit*>(unit))
+            result.append(rondelUnit);
+    }
+    return result;
+}
+
+QVector<Unit*> UnitsRepository::unitsOfRoom(const Room* room) const
+{
+    QVector<Unit*> result;
+    for (Unit* unit : m_active) {
+        if (unit->location().room == room)
+            result.append(unit);
+    }
+    return result;
+}
+
+QVector<Unit*> UnitsRepository::unitsOfWard(const Ward* ward) const
+{
+    return unitsOfWard(ward, [](const Room*) { return true; });
+}
+
+QVector<Unit*> UnitsRepository::unitsOfWard(
+    const Ward* ward, const std::function<bool(const Room*)>& roomCriterion) const
+{
+    QVector<Unit*> result;
+    for (Unit* unit : m_active) {
+        const Location location = unit->location();
+        if (location.ward() == ward && roomCriterion(location.room))
+            result.append(unit);
+    }
+    return result;
+}
+
+QVector<CallCapable*> UnitsRepository::receiversOf(const Call& call) const
+{
+    QVector<CallCapable*> result;
+    for (Unit* unit : m_active) {
+        if (unit->callReceiveMode()->accepts(call))
+            result.append(unit);
+    }
+    return result;
+}

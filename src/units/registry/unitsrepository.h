@@ -1,0 +1,84 @@
+#pragma once
+
+#include "calls/callcapablerepository.h"
+
+#include <QHash>
+#include <QHostAddress>
+#include <QObject>
+#include <QVector>
+
+#include <functional>
+
+class RondelUnit;
+class Room;
+class UnconfiguredUnit;
+class Unit;
+class Ward;
+
+// The installation's units by address, and where each bus unit stands:
+// pending (start-up reading not done), active (takes part in calls), lost
+// (being read again after a loss, a restart of the unit or a reload) or
+// late (still unread when the start-up ended). A bus unit is in exactly one
+// of those lists; a configured unit off the bus is always active.
+class UnitsRepository : public QObject, public CallCapableRepository
+{
+    Q_OBJECT
+public:
+    explicit UnitsRepository(QObject* parent = nullptr);
+
+    // Takes ownership; a bus unit starts pending.
+    void addConfigured(Unit* unit);
+    void addUnconfigured(UnconfiguredUnit* unit);
+    // Removal takes the unit out of every list, cuts its connections and
+    // deletes it once control is back in the event loop.
+    void removeUnconfigured(const QHostAddress& ip);
+    void remove(const QHostAddress& ip);
+
+    bool containsConfigured(const QHostAddress& ip) const { return m_configured.contains(ip); }
+    bool containsUnconfigured(const QHostAddress& ip) const { return m_unconfigured.contains(ip); }
+    bool contains(const QHostAddress& ip) const;
+    Unit* configuredUnit(const QHostAddress& ip) const { return m_configured.value(ip); }
+    UnconfiguredUnit* unconfiguredUnit(const QHostAddress& ip) const
+    {
+        return m_unconfigured.value(ip);
+    }
+
+    bool hasPending() const { return !m_pending.isEmpty(); }
+    bool isInitialising(const Unit* unit) const;
+    bool isLost(const Unit* unit) const;
+    bool isActive(const Unit* unit) const;
+
+    // Pending becomes late; active becomes lost; late and lost stay.
+    void markLost(RondelUnit* unit);
+    // Lost becomes active.
+    void markRestored(RondelUnit* unit);
+    // Pending or late becomes active.
+    void markInitialised(RondelUnit* unit);
+    // The start-up is over: whatever is still pending is late.
+    void finishInitialisation();
+
+    // Configured units in the order they were added.
+    const QVector<Unit*>& configuredUnits() const { return m_configuredOrder; }
+    QVector<RondelUnit*> rondelUnits() const;
+    const QVector<Unit*>& activeUnits() const { return m_active; }
+    const QVector<RondelUnit*>& pendingUnits() const { return m_pending; }
+    const QVector<RondelUnit*>& lateUnits() const { return m_late; }
+    // Active units by place, in the order of the active list.
+    QVector<Unit*> unitsOfRoom(const Room* room) const;
+    QVector<Unit*> unitsOfWard(const Ward* ward) const;
+    QVector<Unit*> unitsOfWard(const Ward* ward,
+                               const std::function<bool(const Room*)>& roomCriterion) const;
+
+    QVector<CallCapable*> receiversOf(const Call& call) const override;
+
+private:
+    void takeOut(Unit* unit);
+
+    QHash<QHostAddress, Unit*> m_configured;
+    QVector<Unit*> m_configuredOrder;
+    QHash<QHostAddress, UnconfiguredUnit*> m_unconfigured;
+    QVector<Unit*> m_active;
+    QVector<RondelUnit*> m_pending;
+    QVector<RondelUnit*> m_lost;
+    QVector<RondelUnit*> m_late;
+};

@@ -1,0 +1,96 @@
+#include "support/corefixture.h"
+
+#include "core/runtimeoptions.h"
+#include "rondel/rondelserver.h"
+#include "units/registry/units.h"
+#include "units/registry/unitsinitializer.h"
+#include "units/registry/unitsrepository.h"
+
+#include <QJsonDocument>
+#include <QSignalSpy>
+
+CoreFixture::CoreFixture()
+    : m_port(FakeUnit::freePort())
+{
+    RuntimeOptions options = runtimeOptions();
+    options.rondelAddress = FakeUnit::CoreAddress;
+    options.rondelPort = m_port;
+    options.brokerPort = 1;
+    setRuntimeOptions(options);
+}
+
+QVariantList CoreFixture::config(const QStringList& units)
+{
+    QVariantList list;
+    for (const QString& unit : units) {
+        const QStringList parts = unit.split(' ');
+        QVariantMap entry{{"_id", parts.value(0)}, {"room", parts.value(2, QStringLiteral("r1"))}};
+        if (parts.size() > 1)
+            entry.insert("type", parts.at(1));
+        list.append(entry);
+    }
+    return list;
+}
+
+void CoreFixture::writeConfig(const QVariantList& units)
+{
+    const auto ward = [](const QString& id) {
+        return QVariantMap{{"_id", id}, {"name", id.toUpper()}, {"group", "g"}};
+    };
+    const auto room = [](const QString& id, const QString& ward) {
+        return QVariantMap{{"_id", id}, {"name", id}, {"number", id.mid(1).toInt()}, {"ward", ward}};
+    };
+    const QVariantMap config{
+        {"wards", QVariantList{ward("w1"), ward("w2")}},
+        {"rooms", QVariantList{room("r1", "w1"), room("r2", "w1"), room("r3", "w2")}},
+        {"units", units}};
+    m_root.write(QStringLiteral("/opt/adminapp/etc/config.json"),
+                 QJsonDocument::fromVariant(config).toJson());
+}
+
+RespondingUnit* CoreFixture::addUnit(const QString& unit)
+{
+    const QStringList parts = unit.split(' ');
+    m_units.push_back(std::make_unique<RespondingUnit>(QHostAddress(parts.value(0)), m_port,
+                                                       parts.value(1)));
+    return m_units.back().get();
+}
+
+RespondingUnit* CoreFixture::fake(const QString& ip) const
+{
+    for (const auto& unit : m_units) {
+        if (unit->address() == QHostAddress(ip))
+            return unit.get();
+    }
+    return nullptr;
+}
+
+void CoreFixture::initialize()
+{
+    m_core = std::make_unique<Orvanta>();
+    m_core->initialize();
+    // Timings apply to the bus protocols created from now on: none exists
+    // before start() sends the first request.
+    RondelTimings timings;
+    timings.retryInterval = 100;
+    timings.keepAliveInterval = KeepAlive;
+    timings.keepAliveStartSpread = 0;
+    m_core->rondelServer()->setTimings(timings);
+    m_core->units()->setRequestRepeatInterval(RequestRepeat);
+    m_core->unitsInitializer()->setTimeLimit(TimeLimit);
+}
+
+bool CoreFixture::bringUp(const QStringList& units)
+{
+    writeConfig(config(units));
+    for (const QString& unit : units)
+        addUnit(unit);
+    initialize();
+    QSignalSpy initialized(m_core->unitsInitializer(), &UnitsInitializer::unitsInitialized);
+    return initialized.wait(TimeLimit + 1000);
+}
+
+Unit* CoreFixture::configured(const QString& ip) const
+{
+    return m_core->unitsRepository()->configuredUnit(QHostAddress(ip));
+}

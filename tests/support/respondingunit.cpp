@@ -1,0 +1,42 @@
+#include "support/respondingunit.h"
+
+RespondingUnit::RespondingUnit(const QHostAddress& address, quint16 port, const QString& model,
+                               QObject* parent)
+    : FakeUnit(address, port, parent)
+    , m_model(model)
+{
+    connect(this, &FakeUnit::datagramReceived, this, &RespondingUnit::answer);
+}
+
+void RespondingUnit::setSilent(bool silent)
+{
+    FakeUnit::setSilent(silent);
+    m_silent = silent;
+}
+
+int RespondingUnit::statusRequests(const QString& what) const
+{
+    int count = 0;
+    for (const Datagram& datagram : commands(QStringLiteral("GetStatus")))
+        count += datagram.payload.trimmed() == what ? 1 : 0;
+    return count;
+}
+
+void RespondingUnit::answer(const FakeUnit::Datagram& datagram)
+{
+    if (!m_answers || m_silent || datagram.kind != Datagram::Command
+        || datagram.cmd != QLatin1String("GetStatus"))
+        return;
+    const QString what = datagram.payload.trimmed();
+    if (what == QLatin1String("BasicInfo") || what == QLatin1String("All"))
+        sendCommand(QStringLiteral("BasicInfo"),
+                    QStringLiteral("AcronymPU:%1\nNamePU:Test\nFWVersionPU:02.04\nTypeGT:Other\n"
+                                   "MAC Address:00:11:22:33:44:55")
+                        .arg(m_model));
+    else if (what == QLatin1String("Presence"))
+        sendCommand(QStringLiteral("PresenceStatus"), m_presenceStatus);
+    else if (what == QLatin1String("Call"))
+        sendCommand(QStringLiteral("CallStatus"), m_callStatus);
+    else if (what == QLatin1String("Notifications"))
+        sendCommand(QStringLiteral("Notifications"), QStringLiteral("CallStatus NOT_CONNECTED"));
+}
