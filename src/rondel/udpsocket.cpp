@@ -2,6 +2,17 @@
 
 #include <QUdpSocket>
 
+#include <sys/socket.h>
+
+#include <cerrno>
+
+namespace {
+
+// The largest UDP payload.
+constexpr int MaxDatagram = 65536;
+
+} // namespace
+
 UdpSocket::UdpSocket(QUdpSocket* socket, QObject* parent)
     : QObject(parent)
     , m_socket(socket)
@@ -21,20 +32,50 @@ quint16 UdpSocket::localPort() const
 
 void UdpSocket::readPendingDatagrams()
 {
-    while (m_socket->hasPendingDatagrams()) {
-        const qint64 size = m_socket->pendingDatagramSize();
-        QByteArray datagram(static_cast<int>(qMax<qint64>(size, 0)), Qt::Uninitialized);
-        QHostAddress sender;
-        const qint64 read = m_socket->readDatagram(datagram.data(), datagram.size(), &sender);
-        if (read < 0)
-            break; // a socket error: do not spin on a datagram that cannot be read
-        datagram.resize(static_cast<int>(read));
-        // Units are known by their IPv4 address; a dual-stack socket would
-        // report it IPv4-mapped.
-        bool isIPv4 = false;
-        const quint32 ipv4 = sender.toIPv4Address(&isIPv4);
-        if (isIPv4)
-            sender = QHostAddress(ipv4);
-        emit datagramReceived(datagram, sender);
+    // The first datagram through Qt, which re-arms its read notification;
+    // the rest straight from the socket, many per system call, because a
+    // busy bus has dozens waiting at every wake-up.
+    if (m_buffers.isEmpty())
+        m_buffers.resize(Batch * MaxDatagram);
+    QHostAddress sender;
+    const qint64 read = m_socket->readDatagram(m_buffers.data(), MaxDatagram, &sender);
+    if (read < 0)
+        return; // a socket error: do not spin on a datagram that cannot be read
+    deliver(QByteArray(m_buffers.constData(), int(read)), sender);
+
+    const int fd = int(m_socket->socketDescriptor());
+    mmsghdr messages[Batch];
+    iovec slices[Batch];
+    sockaddr_storage senders[Batch];
+    for (;;) {
+        for (int i = 0; i < Batch; ++i) {
+            slices[i].iov_base = m_buffers.data() + i * MaxDatagram;
+            slices[i].iov_len = MaxDatagram;
+            messages[i] = mmsghdr{};
+            messages[i].msg_hdr.msg_iov = &slices[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+            messages[i].msg_hdr.msg_name = &senders[i];
+            messages[i].msg_hdr.msg_namelen = sizeof senders[i];
+        }
+        const int count = recvmmsg(fd, messages, Batch, MSG_DONTWAIT, nullptr);
+        if (count <= 0)
+            return; // drained (or an error Qt's next read will report)
+        for (int i = 0; i < count; ++i) {
+            deliver(QByteArray(static_cast<const char*>(slices[i].iov_base), int(messages[i].msg_len)),
+                    QHostAddress(reinterpret_cast<const sockaddr*>(&senders[i])));
+        }
+        if (count < Batch)
+            return;
     }
+}
+
+void UdpSocket::deliver(const QByteArray& datagram, QHostAddress sender)
+{
+    // Units are known by their IPv4 address; a dual-stack socket would
+    // report it IPv4-mapped.
+    bool isIPv4 = false;
+    const quint32 ipv4 = sender.toIPv4Address(&isIPv4);
+    if (isIPv4)
+        sender = QHostAddress(ipv4);
+    emit datagramReceived(datagram, sender);
 }

@@ -21,7 +21,12 @@ signals:
     void datagramReceived(const QByteArray& datagram, const QHostAddress& srcIp);
 
 private:
+    // Datagrams read per system call.
+    static constexpr int Batch = 16;
+
     void readPendingDatagrams();
+    void deliver(const QByteArray& datagram, QHostAddress sender);
 
     QUdpSocket* m_socket;
+    QByteArray m_buffers; // Batch datagrams of the largest size, once reading starts
 };

@@ -77,6 +77,7 @@ private slots:
     void deliversFragmentedCommandOnce();
     void unregisteredAddressReachesPublicListener();
     void numbersWrapAfter255();
+    void readsEveryDatagramOfABurst();
 
 private:
     RondelProtocol* protocol() { return m_server->protocolFor(UnitIp); }
@@ -374,6 +375,22 @@ void TestRondelTransport::numbersWrapAfter255()
     QVERIFY(sent.at(256).startsWith("MsgNo:0\n"));
     QCOMPARE(sender.state(), int(RondelSender::Idle));
     QCOMPARE(sender.queueSize(), 0);
+}
+
+void TestRondelTransport::readsEveryDatagramOfABurst()
+{
+    // Several read batches per burst, and a second burst after the socket
+    // ran dry: every datagram is read, answered and delivered in order.
+    for (int burst = 0; burst < 2; ++burst) {
+        m_unit->clearReceived();
+        for (int n = 0; n < 100; ++n)
+            m_unit->sendCommand(burst * 100 + n, QStringLiteral("PresenceStatus"), QStringLiteral("PS:0\nPP:0"));
+        QVERIFY(m_unit->waitForDatagrams(100));
+        for (int n = 0; n < 100; ++n)
+            QCOMPARE(m_unit->received().at(n).number, burst * 100 + n);
+    }
+    QCOMPARE(m_listener.commands.size(), 200);
+    QCOMPARE(m_listener.commands.last().msgNo, 199);
 }
 
 QTEST_GUILESS_MAIN(TestRondelTransport)
