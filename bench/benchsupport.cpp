@@ -184,7 +184,7 @@ int DaemonRun::waitForLine(const QByteArray& text, int timeoutMs)
                 return 0;
         } else {
             for (; checked < m_lines.size(); ++checked) {
-                if (m_lines.at(checked).text.startsWith(text))
+                if (m_lines.at(checked).text.contains(text))
                     return checked;
             }
         }

@@ -59,7 +59,7 @@ public:
 
     // Lines read so far (line-by-line mode); the event loop must turn.
     const QVector<Line>& lines() const { return m_lines; }
-    // Waits (turning the event loop) for a line starting with text; its
+    // Waits (turning the event loop) for a line containing text; its
     // index, or -1 on time-out.
     int waitForLine(const QByteArray& text, int timeoutMs);
     QByteArray logText() const;

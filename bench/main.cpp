@@ -3,6 +3,8 @@
 // a figure in seconds alone says little. Nothing here asserts: it prints.
 #include "benchsupport.h"
 #include "busload.h"
+#include "fleetbench.h"
+#include "simulator.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -134,7 +136,13 @@ int main(int argc, char* argv[])
     const QCommandLineOption seconds(QStringLiteral("seconds"),
                                      QStringLiteral("Bus load: seconds measured per target (5)."),
                                      QStringLiteral("n"), QStringLiteral("5"));
-    parser.addOptions({only, units, window, seconds});
+    const QCommandLineOption fleet(QStringLiteral("fleet"),
+                                   QStringLiteral("Start-up and idle: units (2000)."),
+                                   QStringLiteral("n"), QStringLiteral("2000"));
+    const QCommandLineOption idleSeconds(QStringLiteral("idle-seconds"),
+                                         QStringLiteral("Idle: seconds measured (60)."),
+                                         QStringLiteral("n"), QStringLiteral("60"));
+    parser.addOptions({only, units, window, seconds, fleet, idleSeconds});
     parser.process(app);
 
     Settings settings;
@@ -152,6 +160,12 @@ int main(int argc, char* argv[])
 
     if (selected.isEmpty() || selected == QLatin1String("bus")) {
         busThroughput(settings);
+    }
+    if (selected.isEmpty() || selected == QLatin1String("startup") || selected == QLatin1String("idle")) {
+        FleetSettings fleetSettings;
+        fleetSettings.units = qBound(1, parser.value(fleet).toInt(), Simulator::MaxGenerated);
+        fleetSettings.idleSeconds = qBound(1, parser.value(idleSeconds).toInt(), 3600);
+        startupAndIdle(fleetSettings);
     }
     return 0;
 }
