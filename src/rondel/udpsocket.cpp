@@ -8,6 +8,10 @@
 
 namespace {
 
+// Room for the answers of a whole installation arriving at once (about two
+// thousand units after a power cut): a full buffer drops datagrams, and each
+// drop costs a unit a second before it repeats.
+constexpr int ReceiveBufferBytes = 8 * 1024 * 1024;
 // The largest UDP payload.
 constexpr int MaxDatagram = 65536;
 
@@ -18,6 +22,12 @@ UdpSocket::UdpSocket(QUdpSocket* socket, QObject* parent)
     , m_socket(socket)
 {
     connect(m_socket, &QUdpSocket::readyRead, this, &UdpSocket::readPendingDatagrams);
+    connect(m_socket, &QAbstractSocket::stateChanged, this, [this](QAbstractSocket::SocketState state) {
+        if (state == QAbstractSocket::BoundState)
+            enlargeReceiveBuffer();
+    });
+    if (m_socket->state() == QAbstractSocket::BoundState)
+        enlargeReceiveBuffer();
 }
 
 void UdpSocket::send(const QByteArray& data, const QHostAddress& ip)
@@ -28,6 +38,16 @@ void UdpSocket::send(const QByteArray& data, const QHostAddress& ip)
 quint16 UdpSocket::localPort() const
 {
     return m_socket->localPort();
+}
+
+void UdpSocket::enlargeReceiveBuffer()
+{
+    const int fd = int(m_socket->socketDescriptor());
+    const int size = ReceiveBufferBytes;
+    // Beyond the system's limit only with the right to raise it; without,
+    // the system's limit applies.
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+        setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
 }
 
 void UdpSocket::readPendingDatagrams()

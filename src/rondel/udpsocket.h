@@ -26,6 +26,7 @@ private:
 
     void readPendingDatagrams();
     void deliver(const QByteArray& datagram, QHostAddress sender);
+    void enlargeReceiveBuffer();
 
     QUdpSocket* m_socket;
     QByteArray m_buffers; // Batch datagrams of the largest size, once reading starts

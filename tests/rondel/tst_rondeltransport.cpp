@@ -78,6 +78,7 @@ private slots:
     void unregisteredAddressReachesPublicListener();
     void numbersWrapAfter255();
     void readsEveryDatagramOfABurst();
+    void keepsAWholeInstallationsBurst();
 
 private:
     RondelProtocol* protocol() { return m_server->protocolFor(UnitIp); }
@@ -391,6 +392,25 @@ void TestRondelTransport::readsEveryDatagramOfABurst()
     }
     QCOMPARE(m_listener.commands.size(), 200);
     QCOMPARE(m_listener.commands.last().msgNo, 199);
+}
+
+void TestRondelTransport::keepsAWholeInstallationsBurst()
+{
+    // Far more than a default socket buffer holds arrives before the core
+    // reads anything, as when every unit answers at once after a power cut.
+    std::vector<std::unique_ptr<FakeUnit>> units;
+    for (int i = 0; i < 20; ++i) {
+        units.push_back(std::make_unique<FakeUnit>(QHostAddress(QStringLiteral("127.0.0.%1").arg(10 + i)), m_port));
+        QVERIFY(units.back()->isBound());
+    }
+    for (int n = 0; n < 60; ++n) {
+        for (const auto& unit : units)
+            unit->sendCommand(n, QStringLiteral("PresenceStatus"), QStringLiteral("PS:0\nPP:0"));
+    }
+    for (const auto& unit : units) {
+        QVERIFY(unit->waitForDatagrams(60, 5000));
+        QCOMPARE(unit->acks().size(), 60);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRondelTransport)
