@@ -87,8 +87,14 @@ void startupAndIdle(const FleetSettings& settings)
                     .arg(late));
 
     // Idle: only keep-alive probes and whatever the units are sent on their
-    // own timers.
-    turnEventLoop(3000);
+    // own timers. The units are first given what the start-up read for
+    // them (screens, lights, modes); the quiet begins when the daemon has
+    // logged nothing for a few seconds.
+    QDeadlineTimer settleLimit(60000);
+    for (int seen = -1; seen != daemon.lines().size() && !settleLimit.hasExpired();) {
+        seen = daemon.lines().size();
+        turnEventLoop(3000);
+    }
     const ProcessUsage before = processUsage(daemon.pid());
     const qint64 from = monotonicNs();
     turnEventLoop(settings.idleSeconds * 1000);

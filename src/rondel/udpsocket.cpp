@@ -2,7 +2,10 @@
 
 #include <QUdpSocket>
 
+#include <netinet/in.h>
 #include <sys/socket.h>
+
+#include <algorithm>
 
 #include <cerrno>
 
@@ -32,7 +35,48 @@ UdpSocket::UdpSocket(QUdpSocket* socket, QObject* parent)
 
 void UdpSocket::send(const QByteArray& data, const QHostAddress& ip)
 {
+    bool isIPv4 = false;
+    const quint32 ipv4 = ip.toIPv4Address(&isIPv4);
+    if (m_reading && isIPv4) {
+        m_outgoing.push_back({data, ipv4});
+        return;
+    }
     m_socket->writeDatagram(data, ip, m_socket->localPort());
+}
+
+void UdpSocket::flushOutgoing()
+{
+    // What the received datagrams caused (acknowledgements, answers) goes
+    // out together: one system call, and one wake-up of each receiver
+    // instead of one per datagram. The order per unit is kept.
+    const int fd = int(m_socket->socketDescriptor());
+    const quint16 port = m_socket->localPort();
+    size_t from = 0;
+    while (from < m_outgoing.size()) {
+        mmsghdr messages[Batch];
+        iovec slices[Batch];
+        sockaddr_in targets[Batch];
+        const int count = int(std::min<size_t>(Batch, m_outgoing.size() - from));
+        for (int i = 0; i < count; ++i) {
+            const Outgoing& out = m_outgoing[from + size_t(i)];
+            slices[i].iov_base = const_cast<char*>(out.data.constData());
+            slices[i].iov_len = size_t(out.data.size());
+            targets[i] = sockaddr_in{};
+            targets[i].sin_family = AF_INET;
+            targets[i].sin_port = htons(port);
+            targets[i].sin_addr.s_addr = htonl(out.ipv4);
+            messages[i] = mmsghdr{};
+            messages[i].msg_hdr.msg_iov = &slices[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+            messages[i].msg_hdr.msg_name = &targets[i];
+            messages[i].msg_hdr.msg_namelen = sizeof targets[i];
+        }
+        const int sent = sendmmsg(fd, messages, unsigned(count), MSG_DONTWAIT);
+        // A datagram the system refuses is lost, as a lost datagram on the
+        // wire; the sender's repetition covers it.
+        from += size_t(sent > 0 ? sent : 1);
+    }
+    m_outgoing.clear();
 }
 
 quint16 UdpSocket::localPort() const
@@ -51,6 +95,15 @@ void UdpSocket::enlargeReceiveBuffer()
 }
 
 void UdpSocket::readPendingDatagrams()
+{
+    m_reading = true;
+    readAll();
+    m_reading = false;
+    if (!m_outgoing.empty())
+        flushOutgoing();
+}
+
+void UdpSocket::readAll()
 {
     // The first datagram through Qt, which re-arms its read notification;
     // the rest straight from the socket, many per system call, because a
