@@ -3,6 +3,9 @@
 #include "core/runtimeoptions.h"
 #include "core/sleep.h"
 #include "app/systemfiles.h"
+#include "calls/callhandler.h"
+#include "calls/callqueue.h"
+#include "calls/pas.h"
 #include "config/configloader.h"
 #include "errors/errorevents.h"
 #include "errors/errorlog.h"
@@ -92,8 +95,14 @@ void Orvanta::initialize()
     connect(m_publicRondelListener, &PublicRondelListener::receivedCommand, m_units,
             &Units::commandFromUnlistenedAddress);
 
-    // 8. Synthesizer.
+    // 8. The queue of every live call, the PA ports, the synthesizer.
+    m_callQueue = new CallQueue(this);
+    auto* pas = new PAs(this);
     m_synthesizer = new Synthesizer(this);
+
+    // 13. The call handler.
+    m_callHandler =
+        new CallHandler(m_callQueue, m_unitsRepository, pas, m_synthesizer, &m_talkVolumes, this);
 
     // 14. Error events.
     m_errorEvents = new ErrorEvents(this);
@@ -103,6 +112,20 @@ void Orvanta::initialize()
         unit->presences()->applyStatus(PresenceStatus());
         endCallsOfUnits({unit}, EndType::LostCommunication);
     });
+    // Connections 10 to 18: calls and talk requests of the units.
+    connect(m_units, &Units::stateRestored, m_callHandler,
+            [this](Unit* unit) { m_callHandler->deliverPendingCalls(unit); });
+    connect(m_units, &Units::callNew, m_callHandler, &CallHandler::newCall);
+    connect(m_units, &Units::callReplaced, m_callHandler, &CallHandler::replaceCall);
+    connect(m_units, &Units::callMuted, m_callHandler, &CallHandler::muteCall);
+    connect(m_units, &Units::callCanceled, m_callHandler,
+            [this](const Call& call) { m_callHandler->endCallOrTalk(call, EndType::Canceled); });
+    connect(m_units, &Units::requestAnswareCall, m_callHandler,
+            &CallHandler::answerIncomingCall);
+    connect(m_units, &Units::requestEndIncomingTalk, m_callHandler,
+            &CallHandler::endIncomingTalk);
+    connect(m_units, &Units::requestEndOutgoingTalk, m_callHandler,
+            &CallHandler::endOutgoingTalk);
     // Connections 21 and 22.
     connect(m_units, &Units::requestConnectWard, m_wards,
             qOverload<const QString&>(&Wards::connectWard));
@@ -115,14 +138,31 @@ void Orvanta::initialize()
             m_configLoader->reload();
         }
     });
+    // Connection 24: a unit that came late takes the calls waiting for it.
+    connect(m_unitsInitializer, &UnitsInitializer::unitInitializedLate, m_callHandler,
+            [this](Unit* unit) { m_callHandler->deliverPendingCalls(unit); });
     // Connection 25.
     connect(m_units, &Units::rondelErrorChanged, m_errorEvents,
             qOverload<const Unit*>(&ErrorEvents::onUnitErrorChanged));
 
-    //     Connections 31 and 32: every change of a ward's connection or
-    //     mode is written at once, so a restart brings it back.
-    connect(m_wards, &Wards::connectionChanged, this,
-            [this](const QVector<Ward*>&) { savePersistentSettings(); });
+    // Connections 27 to 30: presences end the calls they answer and change
+    // what the unit receives.
+    connect(m_units, &Units::registeredPP, m_callHandler,
+            [this](Unit* unit) { m_callHandler->presenceRegisteredPP(unit); });
+    connect(m_units, &Units::unregisteredPP, m_callHandler,
+            [this](Unit* unit) { m_callHandler->presenceUnregistered(unit); });
+    connect(m_units, &Units::registeredPS, m_callHandler,
+            [this](Unit* unit) { m_callHandler->presenceRegisteredPS(unit); });
+    connect(m_units, &Units::unregisteredPS, m_callHandler,
+            [this](Unit* unit) { m_callHandler->presenceUnregistered(unit); });
+
+    //     Connections 31 and 32: calls follow the wards' connection; every
+    //     change of a ward's connection or mode is written at once, so a
+    //     restart brings it back.
+    connect(m_wards, &Wards::connectionChanged, this, [this](const QVector<Ward*>& wards) {
+        m_callHandler->wardsConnectionChanged(wards);
+        savePersistentSettings();
+    });
     connect(m_wards, &Wards::dayNightModeChanged, this,
             [this](const QVector<Ward*>&) { savePersistentSettings(); });
 
@@ -226,6 +266,6 @@ void Orvanta::reloadDone()
 
 void Orvanta::endCallsOfUnits(const QVector<Unit*>& units, EndType endType)
 {
-    Q_UNUSED(units)
-    Q_UNUSED(endType)
+    for (Unit* unit : units)
+        m_callHandler->unitGone(unit, endType);
 }

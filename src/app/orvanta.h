@@ -7,6 +7,8 @@
 #include <QVector>
 
 class BacklightSettings;
+class CallHandler;
+class CallQueue;
 class CallLimitsSettings;
 class ConfigLoader;
 class ConsoleLogger;
@@ -68,12 +70,14 @@ public:
     UnitsFactory* unitsFactory() const { return m_unitsFactory; }
     UnitsInitializer* unitsInitializer() const { return m_unitsInitializer; }
     UnitsRepository* unitsRepository() const { return m_unitsRepository; }
+    CallQueue* callQueue() const { return m_callQueue; }
+    CallHandler* callHandler() const { return m_callHandler; }
 
 private:
     void bindRondelSocket();
     void reloadDone();
     // Ends the calls and talks of units that are lost, deleted or must start
-    // over. Call handling plugs in here; until it does, the calls stay.
+    // over.
     void endCallsOfUnits(const QVector<Unit*>& units, EndType endType);
 
     bool m_pendingReload = false;
@@ -94,6 +98,8 @@ private:
     UnitsRepository* m_unitsRepository = nullptr;
     UnitsInitializer* m_unitsInitializer = nullptr;
     Units* m_units = nullptr;
+    CallQueue* m_callQueue = nullptr;
+    CallHandler* m_callHandler = nullptr;
     ConsoleLogger* m_consoleLogger = nullptr;
     MqttErrorLogger* m_mqttErrorLogger = nullptr;
     SyslogLogger* m_syslogLogger = nullptr;

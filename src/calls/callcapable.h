@@ -40,4 +40,7 @@ public:
     virtual bool acceptsDialCalls() const { return true; }
     // Asked before a PA is delivered to this unit.
     virtual bool acceptsCalls(const Call& call) const = 0;
+    // Whether the unit answers now. One that does not is offered no calls
+    // until it is back.
+    virtual bool isReachable() const { return true; }
 };

@@ -33,7 +33,9 @@ bool CallReceiveMode::acceptsByKind(const CallCapable* unit, const Call& call) c
         if (!unit->acceptsCalls(call) || !inReach(call))
             return false;
         const Calls* calls = unit->calls();
-        if (calls->hasTalk())
+        // A unit already listening to this PA still takes it: otherwise any
+        // redistribution would drop every listener of a running PA.
+        if (calls->hasTalk() && !calls->isTalk(call))
             return false;
         if (calls->hasOwnCall() && !calls->ownCall().isSynthesizerCall())
             return false;

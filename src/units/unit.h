@@ -66,6 +66,7 @@ public:
     bool isPLConfigured() const override;
     bool acceptsDialCalls() const override { return true; }
     bool acceptsCalls(const Call& call) const override;
+    bool isReachable() const override { return !hasRondelError(); }
 
     virtual bool isRondelUnit() const { return false; }
     virtual bool hasRondelError() const { return false; }

@@ -174,6 +174,9 @@ void TestCallReceiveModes::paOnlyToFreeUnits()
     Call talk(CallType::VS, "VS", source);
     tolva.calls()->setTalk(talk);
     QVERIFY(!tolva.callReceiveMode()->accepts(pa));
+    // Listening to this very PA keeps it in, so a redistribution keeps it.
+    tolva.calls()->setTalk(pa);
+    QVERIFY(tolva.callReceiveMode()->accepts(pa));
     tolva.calls()->clearTalk();
 
     // Its own synthesizer call does not keep it from the PA; another does.

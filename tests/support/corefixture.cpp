@@ -27,6 +27,8 @@ QVariantList CoreFixture::config(const QStringList& units)
         QVariantMap entry{{"_id", parts.value(0)}, {"room", parts.value(2, QStringLiteral("r1"))}};
         if (parts.size() > 1)
             entry.insert("type", parts.at(1));
+        for (const QString& extra : parts.mid(3))
+            entry.insert(extra.section('=', 0, 0), extra.section('=', 1));
         list.append(entry);
     }
     return list;

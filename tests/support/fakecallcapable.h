@@ -24,7 +24,7 @@ public:
     bool hasDoorLock() const override { return doorLock; }
     QString audioType(int mode) const override { return mode == 2 ? mtfAudioType : audio; }
     Calls* calls() const override { return callRegistry; }
-    CallReceiveMode* callReceiveMode() const override { return nullptr; }
+    CallReceiveMode* callReceiveMode() const override { return receiveMode; }
     int sourceMode(const QString& code) const override
     {
         return code.startsWith(QLatin1String("NV")) ? 3 : 1;
@@ -42,6 +42,7 @@ public:
     bool isPSRegistered() const override { return psRegistered; }
     bool isPLConfigured() const override { return plConfigured; }
     bool acceptsCalls(const Call&) const override { return true; }
+    bool isReachable() const override { return reachable; }
 
     QHostAddress address;
     Location place;
@@ -55,5 +56,7 @@ public:
     bool plConfigured = false;
     bool doorLock = false;
     Calls* callRegistry = nullptr;
+    CallReceiveMode* receiveMode = nullptr;
+    bool reachable = true;
     mutable int displayInfoRequests = 0;
 };

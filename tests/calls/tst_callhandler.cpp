@@ -1,0 +1,353 @@
+#include "calls/callcapablerepository.h"
+#include "calls/callhandler.h"
+#include "calls/callqueue.h"
+#include "calls/callreceivemodes.h"
+#include "calls/calls.h"
+#include "calls/pas.h"
+#include "calls/talkvolumes.h"
+#include "support/fakecallcapable.h"
+#include "support/logcapture.h"
+#include "synthesizer/synthesizer.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Takes the calls of other units while willing; a PA only while talking
+// in nothing else.
+class WillingMode : public CallReceiveMode
+{
+public:
+    explicit WillingMode(const FakeCallCapable* unit) : m_unit(unit) {}
+    bool accepts(const Call& call) const override
+    {
+        const Calls* calls = m_unit->calls();
+        return willing && call.source() != m_unit
+            && (onlyCodes.isEmpty() || onlyCodes.contains(call.code()))
+            && (!call.isPA() || !calls->hasTalk() || calls->isTalk(call));
+    }
+    bool willing = false;
+    QStringList onlyCodes; // empty: any
+
+private:
+    const FakeCallCapable* m_unit;
+};
+
+struct Node
+{
+    explicit Node(const QString& ip) : unit(ip), mode(&unit)
+    {
+        unit.callRegistry = &calls;
+        unit.receiveMode = &mode;
+        QObject::connect(&calls, &Calls::callConnected, &calls, [this](const Call&, const VoIP& v) {
+            voips << QStringLiteral("%1 %2 %3 %4 %5 %6").arg(v.type).arg(v.levelIn).arg(v.levelOut)
+                         .arg(v.address.toString()).arg(v.portA).arg(v.portB);
+        });
+    }
+    QStringList received() const
+    {
+        QStringList list;
+        for (const Call& call : calls.receivedCalls())
+            list << call.code() + ':' + call.stateName();
+        return list;
+    }
+
+    FakeCallCapable unit;
+    Calls calls;
+    WillingMode mode;
+    QStringList voips; // "mode mic speaker address localPort remotePort"
+};
+
+// Units 10.1.7.20, .21, ... around a handler; receiversOf asks their modes.
+class Bench : public CallCapableRepository
+{
+public:
+    explicit Bench(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            nodes.emplace_back(new Node(QStringLiteral("10.1.7.%1").arg(20 + i)));
+        QObject::connect(&queue, &CallQueue::callChanged, [this](const Call& c) { changes << c; });
+    }
+    QVector<CallCapable*> receiversOf(const Call& call) const override
+    {
+        QVector<CallCapable*> units;
+        for (const auto& node : nodes) {
+            if (node->mode.accepts(call))
+                units << &node->unit;
+        }
+        return units;
+    }
+    Node& operator[](int i) { return *nodes[i]; }
+    FakeCallCapable* unit(int i) { return &nodes[i]->unit; }
+    void willing(const QVector<int>& which)
+    {
+        for (int i = 0; i < int(nodes.size()); ++i)
+            nodes[i]->mode.willing = which.contains(i);
+    }
+    Call make(int i, CallType type, const QString& code, bool persists = false)
+    {
+        Call call(type, code, unit(i));
+        call.setSourceMode(1);
+        if (persists)
+            call.setPersistsAfterTalk();
+        return call;
+    }
+    Call raise(const Call& call)
+    {
+        Calls* calls = call.source()->calls();
+        call.isNV() ? calls->setNVCall(call) : calls->setCall(call);
+        handler.newCall(call);
+        return call;
+    }
+    Call raise(int i, CallType type, const QString& code) { return raise(make(i, type, code)); }
+    bool answer(const Call& call, int i)
+    {
+        Call request = queue.get(call);
+        request.setTarget(unit(i), 1);
+        handler.answerIncomingCall(request);
+        return queue.get(call).isTarget(unit(i));
+    }
+    // A device call of unit i, answered at unit by and hung up: muted.
+    Call held(int i, const QString& code, int by)
+    {
+        const Call call = raise(make(i, CallType::NV, code, true));
+        answer(call, by);
+        handler.endTalk(call, EndType::HangUp);
+        return call;
+    }
+    // The stored state, or "Finished/<end type>" once it left the queue.
+    QString fate(const Call& call) const
+    {
+        if (queue.contains(call))
+            return queue.get(call).stateName();
+        const Call last = changes.value(changes.lastIndexOf(call));
+        return "Finished/" + endTypeName(last.endType());
+    }
+
+    std::vector<std::unique_ptr<Node>> nodes;
+    CallQueue queue;
+    PAs pas;
+    Synthesizer synthesizer;
+    TalkVolumes volumes;
+    CallHandler handler{&queue, this, &pas, &synthesizer, &volumes};
+    QVector<Call> changes;
+};
+
+} // namespace
+
+class TestCallHandler : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pasHandOutTheLowestFreeEvenPort()
+    {
+        PAs pas;
+        QCOMPARE(pas.allocate(), quint16(12300));
+        for (int port = 12300; port < 14300; port += 4)
+            pas.insert(quint16(port));
+        QCOMPARE(pas.allocate(), quint16(12302));
+        for (int port = 12302; port < 14300; port += 4)
+            pas.insert(quint16(port));
+        QCOMPARE(pas.allocate(), quint16(0));
+        pas.remove(14298);
+        QCOMPARE(pas.allocate(), quint16(14298));
+    }
+
+    void answeringAndEndingWithTheirLogLines()
+    {
+        LogCapture log;
+        Bench b(3);
+        b.willing({1});
+        const Call vs = b.raise(0, CallType::VS, "VS");
+        QVERIFY(!b.queue.canAnswer(b.queue.get(vs))); // names no answering unit
+        QVERIFY(!b.answer(vs, 2)); // not a receiver
+        QVERIFY(b.answer(vs, 1));
+        QVERIFY(!b.queue.canAnswer(b.queue.get(vs))); // no longer ringing
+        b.handler.endCall(b.queue.get(vs), EndType::Canceled);
+        QCOMPARE(b.fate(vs), "Connected"); // a talk is ended as a talk
+        b.handler.endCallOrTalk(b.queue.get(vs), EndType::ManuallyRemoved);
+        QCOMPARE(b.fate(vs), "Finished/ManuallyRemoved");
+        const QString id = QString::number(vs.id());
+        QCOMPARE(log.linesStartingWith("Debug "),
+                 (QStringList{"Debug newCall " + id, "Debug answareIncomingCall " + id,
+                              "Debug answareIncomingCall " + id, "Debug endCall " + id,
+                              "Debug endCallOrTalk " + id, "Debug endTalk " + id}));
+    }
+
+    void endingATalk_data()
+    {
+        QTest::addColumn<bool>("persists");
+        QTest::addColumn<EndType>("end");
+        QTest::addColumn<QString>("fate");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("persisting, hung up") << true << EndType::HangUp << "Muted" << QStringList{"VS:Muted"};
+        QTest::newRow("persisting, timed out") << true << EndType::Timeout << "Finished/Timeout"
+                                               << QStringList{};
+        QTest::newRow("plain, hung up") << false << EndType::HangUp << "Finished/HangUp" << QStringList{};
+        QTest::newRow("plain, staff left") << false << EndType::Unregister << "Finished/Unregister"
+                                           << QStringList{};
+    }
+    void endingATalk()
+    {
+        QFETCH(bool, persists);
+        QFETCH(EndType, end);
+        QFETCH(QString, fate);
+        QFETCH(QStringList, left);
+        Bench b(3);
+        b.willing({1, 2});
+        const Call vs = b.raise(b.make(0, CallType::VS, "VS", persists));
+        QVERIFY(b.answer(vs, 1));
+        QCOMPARE(b[2].received(), persists ? QStringList{"VS:ConnectedMuted"} : QStringList{});
+        if (end == EndType::Unregister)
+            b.handler.presenceUnregistered(b.unit(1));
+        else
+            b.handler.endTalk(vs, end);
+        QCOMPARE(b.fate(vs), fate);
+        QCOMPARE(b[1].received(), left);
+        QCOMPARE(b[2].received(), left);
+        QVERIFY(!b[0].calls.hasTalk() && !b[1].calls.hasTalk());
+    }
+
+    void paFromStartToEnd()
+    {
+        Bench b(4);
+        b[0].unit.audio = "Fenno";
+        b.willing({1});
+        const Call pa = b.raise(0, CallType::PA, "PA");
+        QCOMPARE(b.fate(pa), "Connected");
+        QCOMPARE(b[0].voips, QStringList{"1 50 0 239.254.7.20 10002 12300"});
+        QCOMPARE(b[1].voips, QStringList{"1 0 79 10.1.7.20 10002 12300"});
+
+        // A unit that becomes reachable joins; a redistribution keeps both.
+        b.willing({1, 2});
+        b.handler.deliverPendingCalls(b.unit(2));
+        QCOMPARE(b[2].voips, QStringList{"1 0 79 10.1.7.20 10002 12300"});
+        b.handler.redistributePA(pa);
+        QCOMPARE(b.queue.get(pa).targets(), (QVector<CallCapable*>{b.unit(1), b.unit(2)}));
+
+        // A lost listener only leaves it; the last one leaving ends it.
+        b.unit(1)->reachable = false;
+        b.handler.unitGone(b.unit(1), EndType::LostCommunication);
+        QCOMPARE(b.queue.get(pa).targets(), QVector<CallCapable*>{b.unit(2)});
+        QVERIFY(!b[1].calls.hasTalk() && b[2].calls.hasTalk());
+        b.willing({});
+        b.handler.unitGone(b.unit(2), EndType::ConfigChanged);
+        QCOMPARE(b.fate(pa), "Finished/NoValidTargets");
+        QCOMPARE(b.pas.allocate(), quint16(12300));
+    }
+
+    void replacingAPAEndsItForItsListeners()
+    {
+        Bench b(2);
+        b.willing({1});
+        const Call pa = b.raise(0, CallType::PA, "PA");
+        const Call vs = b.make(0, CallType::VS, "VS");
+        b[0].calls.setCall(vs);
+        b.handler.replaceCall(pa, vs);
+        QCOMPARE(b.fate(pa), "Finished/Canceled");
+        QCOMPARE(b.fate(vs), "Ringing");
+        QVERIFY(!b[0].calls.hasTalk() && !b[1].calls.hasTalk());
+        QCOMPARE(b.pas.allocate(), quint16(12300));
+    }
+
+    void movedDeviceEndsItsCallAtTheUnitItLeft()
+    {
+        Bench b(3);
+        b.willing({2});
+        Call first = b.make(0, CallType::NV, "BT7");
+        first.setMobile();
+        b.raise(first);
+        Call moved = b.make(1, CallType::NV, "BT7");
+        moved.setMobile();
+        b.raise(moved);
+        QCOMPARE(b.fate(first), "Finished/MovedBetweenUnits");
+        QCOMPARE(b[2].received(), QStringList{"BT7:Ringing"});
+    }
+
+    void synthesizerTalk()
+    {
+        Bench b(2);
+        b.willing({1});
+        Call nv = b.make(0, CallType::NV, "NV1");
+        nv.setSourceMode(3);
+        b.raise(nv);
+        QVERIFY(b.answer(nv, 1));
+        QCOMPARE(b[1].voips, QStringList{"1 0 54 10.10.0.1 10100 10002"});
+        QVERIFY(b.synthesizer.isPlaying(10100));
+        QVERIFY(!b[0].calls.hasNVCalls()); // the device call ends with the answer
+        b.handler.endIncomingTalk(nv);
+        QCOMPARE(b.fate(nv), "Finished/HangUp");
+        QVERIFY(!b.synthesizer.isPlaying(10100));
+    }
+
+    void presenceEndsTheRoomsCalls_data()
+    {
+        QTest::addColumn<QString>("presence");
+        QTest::addColumn<CallType>("type");
+        QTest::addColumn<bool>("staffAtSource");
+        QTest::addColumn<bool>("sameRoom");
+        QTest::addColumn<QString>("fate");
+        QTest::newRow("PS ends NV") << "PS" << CallType::NV << true << true << "Finished/Presence";
+        QTest::newRow("PS ends VS") << "PS" << CallType::VS << false << true << "Finished/Presence";
+        QTest::newRow("PS, VS with staff") << "PS" << CallType::VS << true << true << "Ringing";
+        QTest::newRow("PS keeps VK") << "PS" << CallType::VK << false << true << "Ringing";
+        QTest::newRow("PP ends VK") << "PP" << CallType::VK << false << true << "Finished/Presence";
+        QTest::newRow("PS elsewhere") << "PS" << CallType::NV << false << false << "Ringing";
+    }
+    void presenceEndsTheRoomsCalls()
+    {
+        QFETCH(QString, presence);
+        QFETCH(CallType, type);
+        QFETCH(bool, staffAtSource);
+        QFETCH(bool, sameRoom);
+        QFETCH(QString, fate);
+        Room room("a"), other("b");
+        Bench b(3);
+        b.unit(0)->place.room = sameRoom ? &room : &other;
+        b.unit(0)->presence = staffAtSource;
+        b.unit(1)->place.room = &room;
+        b.willing({2});
+        const Call call = b.raise(0, type, callTypeName(type));
+        presence == "PS" ? b.handler.presenceRegisteredPS(b.unit(1))
+                         : b.handler.presenceRegisteredPP(b.unit(1));
+        QCOMPARE(b.fate(call), fate);
+    }
+
+    void goneUnit_data()
+    {
+        QTest::addColumn<EndType>("end");
+        QTest::newRow("lost") << EndType::LostCommunication;
+        QTest::newRow("restarted") << EndType::ConfigChanged;
+        QTest::newRow("deleted") << EndType::UnitDeleted;
+    }
+    void goneUnit()
+    {
+        QFETCH(EndType, end);
+        Bench b(4);
+        b.willing({0});
+        const Call waiting = b.raise(2, CallType::VS, "VS");
+        const Call heldAt0 = b.held(3, "NV1", 0);
+        b.willing({1});
+        b[1].mode.onlyCodes = QStringList{"NV2"};
+        const Call heldAt1 = b.held(3, "NV2", 1);
+        b.willing({0, 1});
+        b[1].mode.onlyCodes = QStringList{"VS"};
+        const Call own = b.raise(0, CallType::VS, "VS");
+
+        b.unit(0)->reachable = end != EndType::LostCommunication;
+        b.handler.unitGone(b.unit(0), end);
+        QCOMPARE(b.fate(own), "Finished/" + endTypeName(end));
+        QCOMPARE(b[1].received(), (QStringList{"NV2:Muted"}));
+        QCOMPARE(b.fate(waiting), "New"); // nobody else receives it
+        // Going, it is offered nothing; deleted, it is left nowhere.
+        QCOMPARE(b.queue.get(heldAt1).receivers(), QVector<CallCapable*>{b.unit(1)});
+        const Call kept = b.queue.get(heldAt0);
+        QCOMPARE(kept.isReceiver(b.unit(0)) || kept.isTarget(b.unit(0)), end != EndType::UnitDeleted);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCallHandler)
+#include "tst_callhandler.moc"
