@@ -142,7 +142,9 @@ int main(int argc, char* argv[])
     const QCommandLineOption idleSeconds(QStringLiteral("idle-seconds"),
                                          QStringLiteral("Idle: seconds measured (60)."),
                                          QStringLiteral("n"), QStringLiteral("60"));
-    parser.addOptions({only, units, window, seconds, fleet, idleSeconds});
+    const QCommandLineOption calls(QStringLiteral("calls"), QStringLiteral("Latency: calls (1000)."),
+                                   QStringLiteral("n"), QStringLiteral("1000"));
+    parser.addOptions({only, units, window, seconds, fleet, idleSeconds, calls});
     parser.process(app);
 
     Settings settings;
@@ -166,6 +168,11 @@ int main(int argc, char* argv[])
         fleetSettings.units = qBound(1, parser.value(fleet).toInt(), Simulator::MaxGenerated);
         fleetSettings.idleSeconds = qBound(1, parser.value(idleSeconds).toInt(), 3600);
         startupAndIdle(fleetSettings);
+    }
+    if (selected.isEmpty() || selected == QLatin1String("latency")) {
+        LatencySettings latencySettings;
+        latencySettings.calls = qBound(1, parser.value(calls).toInt(), 100000);
+        callLatency(latencySettings);
     }
     return 0;
 }
