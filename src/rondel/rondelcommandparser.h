@@ -30,7 +30,7 @@ signals:
     void receivedCommand(const Command& command);
 
 private:
-    void addParser(CommandParser* parser);
+    static const QMap<QString, CommandParser*>& sharedParsers();
 
     CommandParser* m_pendingParser = nullptr;
     QVariant m_gathered;      // the record of the unfinished series so far
