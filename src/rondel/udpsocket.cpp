@@ -39,6 +39,10 @@ void UdpSocket::send(const QByteArray& data, const QHostAddress& ip)
     const quint32 ipv4 = ip.toIPv4Address(&isIPv4);
     if (m_reading && isIPv4) {
         m_outgoing.push_back({data, ipv4});
+        // A call reaching many units must not wait for the whole wake-up:
+        // a full batch goes at once.
+        if (m_outgoing.size() >= size_t(Batch))
+            flushOutgoing();
         return;
     }
     m_socket->writeDatagram(data, ip, m_socket->localPort());
