@@ -3,6 +3,7 @@
 #include "core/constants.h"
 
 #include <QList>
+#include <QStringBuilder>
 
 #include <array>
 
@@ -36,27 +37,47 @@ quint16 crc16(const QByteArray& bytes)
     return static_cast<quint16>(crc);
 }
 
+// Appends "CRC:" and the four lower-case hex digits of the checksum.
+static void appendChecksum(QByteArray& bytes)
+{
+    static const char hex[] = "0123456789abcdef";
+    const quint16 crc = crc16(bytes);
+    const char tail[8] = {'C', 'R', 'C', ':', hex[(crc >> 12) & 0xF], hex[(crc >> 8) & 0xF],
+                          hex[(crc >> 4) & 0xF], hex[crc & 0xF]};
+    bytes.append(tail, 8);
+}
+
 QByteArray finish(const QString& text)
 {
-    QString finished = text.trimmed();
-    finished += QLatin1Char('\n');
-    finished.remove(QLatin1Char('\r'));
-    QByteArray bytes = finished.toUtf8();
-    const QString crc = QStringLiteral("CRC:%1").arg(crc16(bytes), 4, 16, QLatin1Char('0'));
-    bytes += crc.toUtf8();
+    QByteArray bytes = text.trimmed().toUtf8();
+    bytes += '\n';
+    // A carriage return is never part of a longer UTF-8 sequence, so it can
+    // go from the bytes as well as from the text.
+    if (bytes.contains('\r')) {
+        char* out = bytes.data();
+        for (const char c : qAsConst(bytes)) {
+            if (c != '\r')
+                *out++ = c;
+        }
+        bytes.truncate(int(out - bytes.constData()));
+    }
+    appendChecksum(bytes);
     return bytes;
 }
 
 QByteArray acknowledgement(int ackNo, int error)
 {
-    return finish(QStringLiteral("AckNo:%1\nError:%2").arg(ackNo).arg(error));
+    // Nothing to trim and no carriage return: finished in place.
+    QByteArray bytes = "AckNo:" + QByteArray::number(ackNo) + "\nError:" + QByteArray::number(error) + '\n';
+    appendChecksum(bytes);
+    return bytes;
 }
 
 QByteArray commandDatagram(const QVariantMap& command, int msgNo)
 {
-    QString text = QStringLiteral("MsgNo:") + QString::number(msgNo) + QLatin1Char('\n');
-    text += QStringLiteral("Cmd:") + command.value(Constants::Cmd::Cmd).toString() + QLatin1Char('\n');
-    text += command.value(Constants::Cmd::Msg).toString().trimmed() + QLatin1Char('\n');
+    const QString text = QLatin1String("MsgNo:") % QString::number(msgNo) % QLatin1String("\nCmd:")
+                         % command.value(Constants::Cmd::Cmd).toString() % QLatin1Char('\n')
+                         % command.value(Constants::Cmd::Msg).toString().trimmed() % QLatin1Char('\n');
     return finish(text);
 }
 
