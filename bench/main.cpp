@@ -142,9 +142,14 @@ int main(int argc, char* argv[])
     const QCommandLineOption idleSeconds(QStringLiteral("idle-seconds"),
                                          QStringLiteral("Idle: seconds measured (60)."),
                                          QStringLiteral("n"), QStringLiteral("60"));
+    const QCommandLineOption loadOnly(QStringLiteral("load-port"),
+                                      QStringLiteral("Only drive the bus load at a core already "
+                                                     "listening on 127.0.0.1:port (for profiling "
+                                                     "it), and print what was acknowledged."),
+                                      QStringLiteral("port"));
     const QCommandLineOption calls(QStringLiteral("calls"), QStringLiteral("Latency: calls (1000)."),
                                    QStringLiteral("n"), QStringLiteral("1000"));
-    parser.addOptions({only, units, window, seconds, fleet, idleSeconds, calls});
+    parser.addOptions({only, units, window, seconds, fleet, idleSeconds, calls, loadOnly});
     parser.process(app);
 
     Settings settings;
@@ -160,6 +165,18 @@ int main(int argc, char* argv[])
     if (setpriority(PRIO_PROCESS, 0, -10) != 0)
         std::fprintf(stderr, "orvanta-bench: running at normal priority; expect noisy figures\n");
 
+    if (parser.isSet(loadOnly)) {
+        QString error;
+        const auto load = openLoad(quint16(parser.value(loadOnly).toUInt()), settings, &error);
+        if (!load) {
+            std::fprintf(stderr, "orvanta-bench: %s\n", qPrintable(error));
+            return 1;
+        }
+        const BusLoad::Result result = load->run(0, settings.seconds * 1000);
+        std::printf("%llu acknowledged in %d s, %llu resent\n", result.acknowledged, settings.seconds,
+                    result.resent);
+        return 0;
+    }
     if (selected.isEmpty() || selected == QLatin1String("bus")) {
         busThroughput(settings);
     }
