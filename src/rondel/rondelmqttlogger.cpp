@@ -16,29 +16,36 @@ bool appendAsciiString(QByteArray& out, const char* text, int size)
 {
     static const char hex[] = "0123456789abcdef";
     out += '"';
+    int from = 0; // start of the characters that are copied as they are
     for (int i = 0; i < size; ++i) {
         const auto c = static_cast<uchar>(text[i]);
         if (c >= 0x80)
             return false;
-        if (c >= 0x20 && c != '"' && c != '\\') {
-            out += char(c);
+        if (c >= 0x20 && c != '"' && c != '\\')
             continue;
-        }
-        out += '\\';
+        out.append(text + from, i - from);
+        from = i + 1;
+        char escape[6] = {'\\', 0, 0, 0, 0, 0};
+        int length = 2;
         switch (c) {
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case '\b': out += 'b'; break;
-        case '\f': out += 'f'; break;
-        case '\n': out += 'n'; break;
-        case '\r': out += 'r'; break;
-        case '\t': out += 't'; break;
+        case '"': escape[1] = '"'; break;
+        case '\\': escape[1] = '\\'; break;
+        case '\b': escape[1] = 'b'; break;
+        case '\f': escape[1] = 'f'; break;
+        case '\n': escape[1] = 'n'; break;
+        case '\r': escape[1] = 'r'; break;
+        case '\t': escape[1] = 't'; break;
         default:
-            out += "u00";
-            out += hex[c >> 4];
-            out += hex[c & 0xF];
+            escape[1] = 'u';
+            escape[2] = '0';
+            escape[3] = '0';
+            escape[4] = hex[c >> 4];
+            escape[5] = hex[c & 0xF];
+            length = 6;
         }
+        out.append(escape, length);
     }
+    out.append(text + from, size - from);
     out += '"';
     return true;
 }
