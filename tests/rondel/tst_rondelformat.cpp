@@ -110,6 +110,9 @@ void TestRondelFormat::headerReading_data()
                                       << "Requests" << 0 << false;
     QTest::newRow("no cmd line") << QByteArray("MsgNo:9\nCRC:6c53") << 9 << "" << 0 << false;
     QTest::newRow("empty datagram") << QByteArray() << -1 << "" << 99 << false;
+    // Read as text: it ends at a zero byte, and any Unicode blank is trimmed.
+    QTest::newRow("zero byte ends it") << QByteArray("MsgNo:7\nCmd:X\n\0CRC:0000", 23) << 7 << "X" << 99 << false;
+    QTest::newRow("non-ASCII blank trimmed") << QByteArray("\xc2\xa0MsgNo:7\nCmd:X\nCRC:0000") << 7 << "X" << 97 << false;
 }
 
 void TestRondelFormat::headerReading()
