@@ -129,14 +129,45 @@ QByteArray RondelMqttLogger::timestamp()
 {
     if (m_clock)
         return m_clock().toString(Qt::ISODateWithMs).toLatin1();
-    // A busy bus logs dozens of datagrams per millisecond; the text of a
-    // local time is worth keeping for the rest of its millisecond.
+    // A busy bus logs dozens of datagrams per millisecond, and a local time
+    // is costly to convert and format: the text of the current second is
+    // kept, and only its milliseconds change.
     const qint64 ms = ::Clock::currentMSecsSinceEpoch();
-    if (ms != m_stampMs) {
-        m_stampMs = ms;
-        m_stamp = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime).toString(Qt::ISODateWithMs).toLatin1();
+    if (ms < 0)
+        return QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime).toString(Qt::ISODateWithMs).toLatin1();
+    const qint64 second = ms - ms % 1000;
+    if (second != m_stampSecond || m_stamp.size() < 3) {
+        m_stampSecond = second;
+        m_stamp = QDateTime::fromMSecsSinceEpoch(second, Qt::LocalTime).toString(Qt::ISODateWithMs).toLatin1();
     }
+    // "...:ss.zzz", with the offset of a zone never written for local time.
+    const int millis = int(ms % 1000);
+    char* digits = m_stamp.data() + m_stamp.size() - 3;
+    digits[0] = char('0' + millis / 100);
+    digits[1] = char('0' + millis / 10 % 10);
+    digits[2] = char('0' + millis % 10);
     return m_stamp;
+}
+
+QString RondelMqttLogger::topic(const QHostAddress& ip, const QString& direction)
+{
+    bool isIPv4 = false;
+    const quint32 v4 = ip.toIPv4Address(&isIPv4);
+    if (!isIPv4)
+        return QStringLiteral("rondel/") + ip.toString() + QLatin1Char('/') + direction;
+    // Dotted decimal as QHostAddress writes it, without its detour.
+    char text[24] = "rondel/";
+    int length = 7;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const int part = int((v4 >> shift) & 0xFF);
+        if (part >= 100)
+            text[length++] = char('0' + part / 100);
+        if (part >= 10)
+            text[length++] = char('0' + part / 10 % 10);
+        text[length++] = char('0' + part % 10);
+        text[length++] = shift > 0 ? '.' : '/';
+    }
+    return QLatin1String(text, length) + direction;
 }
 
 void RondelMqttLogger::log(const QByteArray& datagram, const QHostAddress& ip, const QString& direction)
@@ -144,6 +175,5 @@ void RondelMqttLogger::log(const QByteArray& datagram, const QHostAddress& ip, c
     // Probes ("Ping", "OK") carry no message number and would drown the rest.
     if (!m_publisher || (!datagram.startsWith("AckNo") && !datagram.startsWith("MsgNo")))
         return;
-    const QString topic = QStringLiteral("rondel/") + ip.toString() + QLatin1Char('/') + direction;
-    m_publisher->publish(MqttMessage(0, topic, payload(datagram, timestamp())));
+    m_publisher->publish(MqttMessage(0, topic(ip, direction), payload(datagram, timestamp())));
 }

@@ -31,10 +31,11 @@ public:
 
 private:
     QByteArray timestamp();
+    static QString topic(const QHostAddress& ip, const QString& direction);
     void log(const QByteArray& datagram, const QHostAddress& ip, const QString& direction);
 
     QPointer<MqttPublisher> m_publisher;
     Clock m_clock; // empty: the local clock
-    qint64 m_stampMs = -1;
-    QByteArray m_stamp; // the text of m_stampMs
+    qint64 m_stampSecond = -1;
+    QByteArray m_stamp; // the text of the current second, milliseconds last
 };
