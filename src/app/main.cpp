@@ -3,6 +3,7 @@
 #include "app/orvanta.h"
 #include "core/runtimeoptions.h"
 #include "app/shutdownsignals.h"
+#include "config/configchecker.h"
 
 #include <QCoreApplication>
 #include <QTextCodec>
@@ -29,6 +30,9 @@ int main(int argc, char* argv[])
     case RuntimeOptionsParseResult::Action::ShowVersion:
         std::fputs(qPrintable(parsed.text), stdout);
         return 0;
+    case RuntimeOptionsParseResult::Action::CheckConfig:
+        setRuntimeOptions(parsed.options);
+        return ConfigChecker::run(parsed.checkConfigFile);
     case RuntimeOptionsParseResult::Action::Run:
         break;
     }

@@ -2,9 +2,13 @@
 
 #include "core/runtimeoptions.h"
 #include "core/sleep.h"
+#include "app/servicenotifier.h"
 #include "app/systemfiles.h"
+#include "calls/autoconnectdialcall.h"
 #include "calls/callhandler.h"
 #include "calls/callqueue.h"
+#include "calls/callterminator.h"
+#include "calls/openezduringtalk.h"
 #include "calls/pas.h"
 #include "config/configloader.h"
 #include "errors/errorevents.h"
@@ -12,6 +16,13 @@
 #include "errors/loggers.h"
 #include "mqtt/mqttpublisher.h"
 #include "mqtt/mqttsubscriber.h"
+#include "mqttapi/cleaners.h"
+#include "mqttapi/listeners.h"
+#include "mqttapi/reporters.h"
+#include "notifiers/daynightmodenotifier.h"
+#include "notifiers/displaypresencesnotifier.h"
+#include "notifiers/lightsnotifier.h"
+#include "notifiers/wardsconnectionnotifier.h"
 #include "rondel/publicrondellistener.h"
 #include "rondel/rondelmqttlogger.h"
 #include "rondel/rondelserver.h"
@@ -100,12 +111,63 @@ void Orvanta::initialize()
     auto* pas = new PAs(this);
     m_synthesizer = new Synthesizer(this);
 
-    // 13. The call handler.
+    // 9. Connections 2 and 3: the message assembly service hears of every
+    //    synthesized message that starts or stops.
+    auto* synthesizerReporter = new SynthesizerMqttReporter(m_callLimitsSettings, m_languageSettings,
+                                                            m_mqttPublisher, this);
+    connect(m_synthesizer, &Synthesizer::messageStarted, synthesizerReporter,
+            &SynthesizerMqttReporter::reportStarted);
+    connect(m_synthesizer, &Synthesizer::messageStoped, synthesizerReporter,
+            &SynthesizerMqttReporter::reportStopped);
+
+    // 10. Connection 4: every change of a queued call is published, and a
+    //     finished one goes into the history as well.
+    auto* callQueueReporter = new CallQueueMqttReporter(m_mqttPublisher, this);
+    auto* callHistoryReporter = new CallHistoryMqttReporter(m_mqttPublisher, this);
+    connect(m_callQueue, &CallQueue::callChanged, this, [=](const Call& call) {
+        callQueueReporter->report(call);
+        if (call.isFinished())
+            callHistoryReporter->report(call);
+    });
+    m_callQueueCleaner = new CallQueueMqttCleaner(
+        [queue = m_callQueue](qint64 id) { return queue->contains(id); }, callQueueReporter,
+        m_mqttSubscriber, this);
+
+    // 11. The commands from the broker; they subscribe once the units are
+    //     initialised.
+    m_callTerminateListener = new CallTerminateMqttListener(
+        [queue = m_callQueue](qint64 id) { return queue->get(id); }, m_mqttSubscriber, this);
+    m_configChangedListener = new ConfigChangedMqttListener(m_mqttSubscriber, this);
+    m_unitScannerListener = new UnitScannerMqttListener(m_mqttSubscriber, this);
+
+    // 12. The unit topics, each reporter connected as soon as it exists
+    //     (connections 5 to 8), and the cleaners that follow the registry.
+    auto* basicInfoReporter = new BasicInfoMqttReporter(m_mqttPublisher, this);
+    connect(m_units, &Units::basicInfoUpdated, basicInfoReporter, &BasicInfoMqttReporter::report);
+    m_basicInfoCleaner = new BasicInfoMqttCleaner(basicInfoReporter, m_mqttSubscriber, m_units, this);
+    auto* btVersionReporter = new BTVersionMqttReporter(m_mqttPublisher, this);
+    connect(m_units, &Units::btUpdated, btVersionReporter,
+            [btVersionReporter](Unit*, const BT& bt) { btVersionReporter->report(bt); });
+    m_connectionsReporter = new ConnectionsMqttReporter(m_mqttPublisher, this);
+    m_connectionsCleaner =
+        new ConnectionsMqttCleaner(m_connectionsReporter, m_mqttSubscriber, m_units, this);
+    auto* pmbInfoReporter = new PMBInfoMqttReporter(m_mqttPublisher, this);
+    connect(m_units, &Units::pmbInfoCleared, pmbInfoReporter, &PMBInfoMqttReporter::reportCleared);
+    connect(m_units, &Units::pmbInfoUpdated, pmbInfoReporter, &PMBInfoMqttReporter::report);
+    m_pmbInfoCleaner = new PMBInfoMqttCleaner(pmbInfoReporter, m_mqttSubscriber, m_units, this);
+    m_unitStatusReporter = new UnitStatusMqttReporter(m_mqttPublisher, m_units, this);
+    m_unitStatusCleaner =
+        new UnitStatusMqttCleaner(m_unitStatusReporter, m_mqttSubscriber, m_units, this);
+
+    // 13. The call handler and the policies that act on calls through it.
     m_callHandler =
         new CallHandler(m_callQueue, m_unitsRepository, pas, m_synthesizer, &m_talkVolumes, this);
+    m_autoConnectDialCall = new AutoConnectDialCall(m_callHandler, m_callQueue, this);
+    m_callTerminator = new CallTerminator(m_callHandler, m_callLimitsSettings, m_callQueue, this);
 
-    // 14. Error events.
+    // 14. Error events, published as they start and end.
     m_errorEvents = new ErrorEvents(this);
+    m_errorHistoryReporter = new ErrorHistoryMqttReporter(m_errorEvents, m_mqttPublisher, this);
 
     // 15. Connection 9: a unit out of reach holds no presence and no talk.
     connect(m_units, &Units::lostCommunication, this, [this](Unit* unit) {
@@ -126,24 +188,46 @@ void Orvanta::initialize()
             &CallHandler::endIncomingTalk);
     connect(m_units, &Units::requestEndOutgoingTalk, m_callHandler,
             &CallHandler::endOutgoingTalk);
+    connect(m_callTerminateListener, &CallTerminateMqttListener::terminateCall, m_callHandler,
+            [this](const Call& call) { m_callHandler->endCallOrTalk(call, EndType::ManuallyRemoved); });
+    // Connection 19: an address the network scanner saw may be a unit.
+    connect(m_unitScannerListener, &UnitScannerMqttListener::discoveredUnit, m_units,
+            &Units::unitDiscovered);
+    // Connection 20: the door at the other end of a talk.
+    auto* openEZDuringTalk = new OpenEZDuringTalk(m_callQueue, this);
+    connect(m_units, &Units::requestOpenEZ, openEZDuringTalk,
+            [openEZDuringTalk](Unit* unit) { openEZDuringTalk->openEZ(unit); });
     // Connections 21 and 22.
     connect(m_units, &Units::requestConnectWard, m_wards,
             qOverload<const QString&>(&Wards::connectWard));
     connect(m_units, &Units::requestDisconnectWard, m_wards,
             qOverload<const QString&>(&Wards::disconnectWard));
-    // Connection 23: a reload announced during the start-up waited for it.
+    // Connection 23: the broker's commands are taken only now that the
+    // units are known, and a reload announced meanwhile runs once.
     connect(m_unitsInitializer, &UnitsInitializer::unitsInitialized, this, [this] {
+        m_callQueueCleaner->start();
+        m_callTerminateListener->start();
+        m_configChangedListener->start();
+        m_unitScannerListener->start();
+        m_connectionsReporter->reportAll(m_unitsRepository->configuredUnits());
         if (m_pendingReload) {
             m_pendingReload = false;
             m_configLoader->reload();
         }
     });
-    // Connection 24: a unit that came late takes the calls waiting for it.
+    // Connection 24: a unit that came late takes the calls waiting for it,
+    // then shows what is plugged into it.
     connect(m_unitsInitializer, &UnitsInitializer::unitInitializedLate, m_callHandler,
             [this](Unit* unit) { m_callHandler->deliverPendingCalls(unit); });
+    connect(m_unitsInitializer, &UnitsInitializer::unitInitializedLate, m_connectionsReporter,
+            &ConnectionsMqttReporter::report);
     // Connection 25.
     connect(m_units, &Units::rondelErrorChanged, m_errorEvents,
             qOverload<const Unit*>(&ErrorEvents::onUnitErrorChanged));
+
+    // Connection 26.
+    connect(m_units, &Units::connectionChanged, m_connectionsReporter,
+            &ConnectionsMqttReporter::report);
 
     // Connections 27 to 30: presences end the calls they answer and change
     // what the unit receives.
@@ -166,6 +250,13 @@ void Orvanta::initialize()
     connect(m_wards, &Wards::dayNightModeChanged, this,
             [this](const QVector<Ward*>&) { savePersistentSettings(); });
 
+    // 16. The notifiers push ward, presence and light state to the units.
+    m_dayNightModeNotifier =
+        new DayNightModeNotifier(m_backlightSettings, m_units, m_wards, this);
+    m_displayPresencesNotifier = new DisplayPresencesNotifier(m_units, m_wards, this);
+    m_lightsNotifier = new LightsNotifier(m_rooms, m_units, m_wards, this);
+    m_wardsConnectionNotifier = new WardsConnectionNotifier(m_units, m_wards, this);
+
     // 17. The configuration loader and the objects it fills.
     m_configLoader = new ConfigLoader(this);
     m_configLoader->setBacklight(m_backlightSettings);
@@ -180,7 +271,15 @@ void Orvanta::initialize()
     m_configLoader->setNV(m_nvSettings);
     m_configLoader->setRadios(m_radiosSettings);
 
-    // 18. Connection 34: the reaction to a reloaded configuration.
+    // 18. Connection 33: a new configuration is read at once, unless the
+    //     units are still being initialised; then connection 23 reads it.
+    connect(m_configChangedListener, &ConfigChangedMqttListener::configChanged, this, [this] {
+        if (m_unitsInitializer->isFinished())
+            m_configLoader->reload();
+        else
+            m_pendingReload = true;
+    });
+    //     Connection 34: the reaction to a reloaded configuration.
     connect(m_configLoader, &ConfigLoader::reloadDone, this, &Orvanta::reloadDone);
 
     // 19. Configuration.
@@ -193,6 +292,10 @@ void Orvanta::initialize()
     loadPersistentSettings();
     loadAssemblemsgConfig();
 
+    // The service manager hears from the loop from now on; READY waits
+    // for the field bus.
+    m_serviceNotifier = new ServiceNotifier(this);
+
     // 22. The rest runs from the event loop.
     QTimer::singleShot(0, this, &Orvanta::start);
 }
@@ -202,25 +305,31 @@ void Orvanta::start()
     qDebug() << "== Starting ...";
     m_mqttPublisher->connectToHost();
     m_mqttSubscriber->connectToHost();
-    bindRondelSocket();
+    if (!bindRondelSocket())
+        return; // asked to quit while waiting for the address
     qDebug() << "Rondel socket bind OK.";
+    m_serviceNotifier->notifyReady();
     qDebug() << "Units initialisation ...";
     m_unitsInitializer->start();
 }
 
-void Orvanta::bindRondelSocket()
+bool Orvanta::bindRondelSocket()
 {
     const RuntimeOptions& options = runtimeOptions();
     if (m_rondelSocket->bind(options.rondelAddress, options.rondelPort))
-        return;
+        return true;
     // One line only: the address may take minutes to appear on the field
     // network, and the log must not fill up meanwhile.
     qCritical() << "Rondel socket bind Failed!";
     if (m_rondelSocket->bind(options.rondelAddress, options.rondelPort))
-        return;
-    do
-        sleep(1000);
-    while (!m_rondelSocket->bind(options.rondelAddress, options.rondelPort));
+        return true;
+    do {
+        // A SIGTERM while waiting quits the application loop; the wait then
+        // returns at once and must not be retried, or the loop would spin.
+        if (!sleep(1000))
+            return false;
+    } while (!m_rondelSocket->bind(options.rondelAddress, options.rondelPort));
+    return true;
 }
 
 void Orvanta::loadPersistentSettings()
@@ -259,6 +368,14 @@ void Orvanta::reloadDone()
         for (Unit* unit : m_unitsRepository->configuredUnits())
             unit->display()->sendLanguage();
     }
+    if (m_configLoader->backlightChanged())
+        m_dayNightModeNotifier->updateAllWards();
+
+    // Rooms, wards and units may all have moved: everything the notifiers
+    // derive from them is worked out afresh.
+    m_displayPresencesNotifier->rebuild();
+    m_wardsConnectionNotifier->updateAllWards();
+    m_lightsNotifier->updateAllRooms();
 
     // Units the reload added are read now, as at start-up.
     m_unitsInitializer->reinitialise();

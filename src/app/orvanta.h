@@ -6,14 +6,30 @@
 #include <QObject>
 #include <QVector>
 
+class AutoConnectDialCall;
 class BacklightSettings;
+class BasicInfoMqttCleaner;
 class CallHandler;
 class CallQueue;
+class CallQueueMqttCleaner;
+class CallTerminateMqttListener;
+class ConfigChangedMqttListener;
+class ConnectionsMqttCleaner;
+class ConnectionsMqttReporter;
+class ErrorHistoryMqttReporter;
+class PMBInfoMqttCleaner;
+class UnitScannerMqttListener;
+class UnitStatusMqttCleaner;
+class UnitStatusMqttReporter;
 class CallLimitsSettings;
+class CallTerminator;
 class ConfigLoader;
 class ConsoleLogger;
+class DayNightModeNotifier;
+class DisplayPresencesNotifier;
 class ErrorEvents;
 class LanguageSettings;
+class LightsNotifier;
 class MqttErrorLogger;
 class MqttPublisher;
 class MqttSubscriber;
@@ -24,6 +40,7 @@ class QUdpSocket;
 class RadiosSettings;
 class RondelMqttLogger;
 class RondelServer;
+class ServiceNotifier;
 class Rooms;
 class Synthesizer;
 class Unit;
@@ -33,6 +50,7 @@ class UnitsInitializer;
 class UnitsRepository;
 class SyslogLogger;
 class Wards;
+class WardsConnectionNotifier;
 
 // The application object: creates every long-lived object in a fixed order
 // as its child, wires the signals that cross subsystem borders, loads the
@@ -72,9 +90,13 @@ public:
     UnitsRepository* unitsRepository() const { return m_unitsRepository; }
     CallQueue* callQueue() const { return m_callQueue; }
     CallHandler* callHandler() const { return m_callHandler; }
+    LightsNotifier* lightsNotifier() const { return m_lightsNotifier; }
+    AutoConnectDialCall* autoConnectDialCall() const { return m_autoConnectDialCall; }
+    ConfigChangedMqttListener* configChangedListener() const { return m_configChangedListener; }
 
 private:
-    void bindRondelSocket();
+    // False when the application quit before the address became bindable.
+    bool bindRondelSocket();
     void reloadDone();
     // Ends the calls and talks of units that are lost, deleted or must start
     // over.
@@ -109,4 +131,22 @@ private:
     PublicRondelListener* m_publicRondelListener = nullptr;
     RondelServer* m_rondelServer = nullptr;
     ConfigLoader* m_configLoader = nullptr;
+    CallQueueMqttCleaner* m_callQueueCleaner = nullptr;
+    CallTerminateMqttListener* m_callTerminateListener = nullptr;
+    ConfigChangedMqttListener* m_configChangedListener = nullptr;
+    UnitScannerMqttListener* m_unitScannerListener = nullptr;
+    ConnectionsMqttReporter* m_connectionsReporter = nullptr;
+    ErrorHistoryMqttReporter* m_errorHistoryReporter = nullptr;
+    UnitStatusMqttReporter* m_unitStatusReporter = nullptr;
+    BasicInfoMqttCleaner* m_basicInfoCleaner = nullptr;
+    ConnectionsMqttCleaner* m_connectionsCleaner = nullptr;
+    PMBInfoMqttCleaner* m_pmbInfoCleaner = nullptr;
+    UnitStatusMqttCleaner* m_unitStatusCleaner = nullptr;
+    AutoConnectDialCall* m_autoConnectDialCall = nullptr;
+    CallTerminator* m_callTerminator = nullptr;
+    DayNightModeNotifier* m_dayNightModeNotifier = nullptr;
+    DisplayPresencesNotifier* m_displayPresencesNotifier = nullptr;
+    LightsNotifier* m_lightsNotifier = nullptr;
+    WardsConnectionNotifier* m_wardsConnectionNotifier = nullptr;
+    ServiceNotifier* m_serviceNotifier = nullptr;
 };

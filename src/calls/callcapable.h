@@ -24,6 +24,8 @@ public:
     virtual bool hasNoPresence() const { return !hasPresence(); }
     virtual bool hasPresence() const = 0;
     virtual bool hasDoorLock() const = 0;
+    // Opens the unit's door lock; nothing for a unit without one.
+    virtual void openDoor() {}
     // Audio type used to look up talk volumes; mode 2 is the MTF handset.
     virtual QString audioType(int mode) const = 0;
     virtual Calls* calls() const = 0;

@@ -21,12 +21,13 @@ namespace {
 
 const char* const Separator = "==========================================";
 
-// Each missing key gives its warning line; the value is handed on empty.
-QVariant section(const QVariantMap& map, const QString& key, const char* missingLine)
+// Each missing key gives its line; the value is handed on empty.
+QVariant section(const QVariantMap& map, const QString& key, const char* missingLine,
+                 QStringList* missingLines)
 {
     const auto it = map.constFind(key);
     if (it == map.constEnd()) {
-        qWarning() << missingLine;
+        missingLines->append(QString::fromLatin1(missingLine));
         return QVariant();
     }
     return *it;
@@ -52,26 +53,42 @@ ConfigSections ConfigLoader::readSections()
         qWarning() << "Config file is not valid.";
     }
 
+    QStringList missingLines;
+    const ConfigSections result = sections(config, &missingLines);
+    for (const QString& line : qAsConst(missingLines))
+        qWarning().noquote() << line;
+    return result;
+}
+
+ConfigSections ConfigLoader::sections(const QVariantMap& config, QStringList* missing)
+{
     ConfigSections sections;
     const QVariantMap settings =
-        section(config, QStringLiteral("settings"), "Config file - settings missing.").toMap();
-    sections.language = section(settings, QStringLiteral("language"), "Config file - language missing.");
-    sections.synthesizer =
-        section(settings, QStringLiteral("synthesizer"), "Config file - synthesizer missing.");
-    sections.volumes = section(settings, QStringLiteral("volumes"), "Config file - volumes missing.");
-    sections.callQueue =
-        section(settings, QStringLiteral("callQueue"), "Config file - callqueue missing.").toMap();
-    sections.backlight =
-        section(settings, QStringLiteral("backlight"), "Config file - backlight missing.").toMap();
+        section(config, QStringLiteral("settings"), "Config file - settings missing.", missing)
+            .toMap();
+    sections.language =
+        section(settings, QStringLiteral("language"), "Config file - language missing.", missing);
+    sections.synthesizer = section(settings, QStringLiteral("synthesizer"),
+                                   "Config file - synthesizer missing.", missing);
+    sections.volumes =
+        section(settings, QStringLiteral("volumes"), "Config file - volumes missing.", missing);
+    sections.callQueue = section(settings, QStringLiteral("callQueue"),
+                                 "Config file - callqueue missing.", missing)
+                             .toMap();
+    sections.backlight = section(settings, QStringLiteral("backlight"),
+                                 "Config file - backlight missing.", missing)
+                             .toMap();
     sections.wards =
-        section(config, QStringLiteral("wards"), "Config file - wards missing.").toList();
+        section(config, QStringLiteral("wards"), "Config file - wards missing.", missing).toList();
     sections.rooms =
-        section(config, QStringLiteral("rooms"), "Config file - rooms missing.").toList();
-    sections.units = section(config, QStringLiteral("units"), "Config file - units missing.");
+        section(config, QStringLiteral("rooms"), "Config file - rooms missing.", missing).toList();
+    sections.units = section(config, QStringLiteral("units"), "Config file - units missing.", missing);
     sections.buttons =
-        section(config, QStringLiteral("buttons"), "Config file - buttons missing.").toList();
+        section(config, QStringLiteral("buttons"), "Config file - buttons missing.", missing)
+            .toList();
     sections.radios =
-        section(config, QStringLiteral("radios"), "Config file - radios missing.").toList();
+        section(config, QStringLiteral("radios"), "Config file - radios missing.", missing)
+            .toList();
     return sections;
 }
 

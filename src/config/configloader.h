@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
@@ -64,6 +65,9 @@ public:
 
     // Reads and checks the file, logging a warning for each missing section.
     static ConfigSections readSections();
+    // The sections of a configuration already read; each missing one adds
+    // its warning line to missing, in the order they are checked.
+    static ConfigSections sections(const QVariantMap& config, QStringList* missing);
 
 signals:
     void reloadDone();

@@ -64,15 +64,23 @@ RuntimeOptionsParseResult parseRuntimeOptions(const QStringList& arguments)
         QStringLiteral("MQTT broker as host:port (default 127.0.0.1:%1).")
             .arg(Constants::MqttBrokerPort),
         QStringLiteral("host:port"));
+    const QCommandLineOption checkOption(
+        QStringLiteral("check-config"),
+        QStringLiteral("Check a configuration file (default: the one under --root), print "
+                       "each finding and exit: 0 clean, 1 findings, 2 unreadable."));
+    parser.addPositionalArgument(QStringLiteral("[file]"),
+                                 QStringLiteral("The file --check-config checks."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
-    parser.addOptions({rootOption, addressOption, portOption, brokerOption});
+    parser.addOptions({rootOption, addressOption, portOption, brokerOption, checkOption});
 
     if (!parser.parse(arguments))
         return failure(parser.errorText());
-    if (!parser.positionalArguments().isEmpty())
+    const QStringList positional = parser.positionalArguments();
+    const bool checking = parser.isSet(checkOption);
+    if (positional.size() > (checking ? 1 : 0))
         return failure(QStringLiteral("Unexpected argument '%1'.")
-                           .arg(parser.positionalArguments().first()));
+                           .arg(positional.at(checking ? 1 : 0)));
 
     RuntimeOptionsParseResult result;
     if (parser.isSet(helpOption)) {
@@ -116,6 +124,10 @@ RuntimeOptionsParseResult parseRuntimeOptions(const QStringList& arguments)
         if (colon <= 0 || !parsePort(value.mid(colon + 1), &options.brokerPort))
             return failure(QStringLiteral("--broker: '%1' is not host:port.").arg(value));
         options.brokerHost = value.left(colon);
+    }
+    if (checking) {
+        result.action = RuntimeOptionsParseResult::Action::CheckConfig;
+        result.checkConfigFile = positional.value(0);
     }
     return result;
 }

@@ -20,10 +20,12 @@ struct RuntimeOptions
 // Result of parsing the command line.
 struct RuntimeOptionsParseResult
 {
-    enum class Action { Run, ShowHelp, ShowVersion, Error };
+    enum class Action { Run, ShowHelp, ShowVersion, CheckConfig, Error };
     Action action = Action::Run;
     RuntimeOptions options;
     QString text; // help text, version line or error message
+    // The file to check; empty for the configuration file under --root.
+    QString checkConfigFile;
 };
 
 RuntimeOptionsParseResult parseRuntimeOptions(const QStringList& arguments);

@@ -3,9 +3,14 @@
 #include <QEventLoop>
 #include <QTimer>
 
-void sleep(int ms)
+bool sleep(int ms)
 {
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    bool elapsed = false;
+    QTimer::singleShot(ms, &loop, [&] {
+        elapsed = true;
+        loop.quit();
+    });
     loop.exec();
+    return elapsed;
 }

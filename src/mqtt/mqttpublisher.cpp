@@ -64,7 +64,12 @@ void MqttPublisher::sendQueue()
         MqttMessage message = from->front().message;
         from->pop_front();
         message.id = m_nextMessageId++;
-        MqttClient::publish(message);
+        // The library refuses, for instance, a topic with a wildcard in it;
+        // such a message is lost, and the log must say which one.
+        const int rc = MqttClient::publish(message);
+        if (rc != 0)
+            qWarning() << (QStringLiteral("MqttPublisher could not send a message on ")
+                           + message.topic + QStringLiteral(", error ") + QString::number(rc));
     }
 }
 

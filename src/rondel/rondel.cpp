@@ -13,11 +13,15 @@
 namespace {
 
 // A value is written on one line: a line break inside a configured name
-// would otherwise start a line of its own on the unit.
+// would otherwise start a line of its own on the unit. A unit takes its
+// checksum over the bytes before the first "CRC:" of the datagram, so that
+// text inside a value would make it refuse the whole command while we count
+// it as delivered; a blank before the colon keeps it readable.
 QString oneLine(QString text)
 {
     text.replace(QLatin1Char('\r'), QLatin1Char(' '));
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    text.replace(QLatin1String("CRC:"), QLatin1String("CRC :"));
     return text;
 }
 

@@ -4,6 +4,8 @@
 #include "rondel/records.h"
 #include "rondel/rondelformat.h"
 
+#include <QDebug>
+
 namespace {
 
 // Every datagram of a series but the first carries a "Continue" line.
@@ -46,10 +48,23 @@ QVariant joined(const QVariant& earlier, const QVariant& next)
     return next;
 }
 
+// Entries of a gathered list or table; 0 for any other record.
+int entries(const QVariant& record)
+{
+    if (record.userType() == qMetaTypeId<CallChange>())
+        return record.value<CallChange>().size();
+    if (record.userType() == qMetaTypeId<PMBConfigBT>())
+        return record.value<PMBConfigBT>().size();
+    if (record.userType() == qMetaTypeId<Requests>())
+        return record.value<Requests>().size();
+    return 0;
+}
+
 } // namespace
 
-RondelCommandParser::RondelCommandParser(QObject* parent)
+RondelCommandParser::RondelCommandParser(const QHostAddress& ip, QObject* parent)
     : QObject(parent)
+    , m_ip(ip)
     , m_parsers(sharedParsers())
 {
 }
@@ -74,6 +89,14 @@ const QMap<QString, CommandParser*>& RondelCommandParser::sharedParsers()
         return map;
     }();
     return parsers;
+}
+
+void RondelCommandParser::resetSeries()
+{
+    m_pendingParser = nullptr;
+    m_gathered = QVariant();
+    m_lastFragment.clear();
+    m_seriesDatagrams = 0;
 }
 
 void RondelCommandParser::parseDatagram(const QByteArray& datagram)
@@ -112,12 +135,36 @@ void RondelCommandParser::parseDatagram(const QByteArray& datagram)
     emit sendAck(header.msgNo, RondelNoError);
 
     Command command = parser->command();
-    if (m_pendingParser == parser && continuesSeries(text)) {
+    const bool continues = continuesSeries(text);
+    if (m_droppingSeries) {
+        // Still acknowledged above, so that the unit moves on to its end.
+        if (continues) {
+            m_droppingSeries = header.notFinished;
+            return;
+        }
+        m_droppingSeries = false;
+    }
+    const bool gathering = m_pendingParser == parser && continues;
+    if (gathering) {
         // A fragment repeated because our acknowledgement got lost is
         // gathered already.
         if (text == m_lastFragment)
             return;
         command.data = joined(m_gathered, command.data);
+        ++m_seriesDatagrams;
+    } else {
+        m_seriesDatagrams = 1;
+    }
+    if ((gathering || header.notFinished)
+        && qMax(m_seriesDatagrams, entries(command.data)) > MaxSeriesElements) {
+        // A unit that never ends its series must not grow our memory; half
+        // a list delivered as if whole would be worse than none.
+        qWarning() << QString(QStringLiteral("Rondel - series of NotFinished datagrams from ")
+                              + m_ip.toString() + QStringLiteral(" dropped: more than ")
+                              + QString::number(MaxSeriesElements) + QStringLiteral(" elements"));
+        resetSeries();
+        m_droppingSeries = header.notFinished;
+        return;
     }
     if (header.notFinished) {
         m_pendingParser = parser;
@@ -125,9 +172,7 @@ void RondelCommandParser::parseDatagram(const QByteArray& datagram)
         m_lastFragment = text;
         return;
     }
-    m_pendingParser = nullptr;
-    m_gathered = QVariant();
-    m_lastFragment.clear();
+    resetSeries();
 
     command.msgNo = header.msgNo;
     // A unit that missed our acknowledgement sends the same datagram again.

@@ -3,6 +3,7 @@
 #include "rondel/command.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QMap>
 #include <QObject>
 
@@ -14,7 +15,14 @@ class RondelCommandParser : public QObject
 {
     Q_OBJECT
 public:
-    explicit RondelCommandParser(QObject* parent = nullptr);
+    // A series of "NotFinished" datagrams gathers at most this many
+    // elements (datagrams, or entries of a gathered list or table); a longer
+    // one is dropped with a warning naming the address.
+    static constexpr int MaxSeriesElements = 256;
+
+    // ip only names the unit in warnings.
+    explicit RondelCommandParser(const QHostAddress& ip = QHostAddress(),
+                                 QObject* parent = nullptr);
 
     void parseDatagram(const QByteArray& datagram);
 
@@ -31,8 +39,12 @@ signals:
 
 private:
     static const QMap<QString, CommandParser*>& sharedParsers();
+    void resetSeries();
 
+    QHostAddress m_ip;
     CommandParser* m_pendingParser = nullptr;
+    int m_seriesDatagrams = 0;
+    bool m_droppingSeries = false; // the rest of an over-long series is ignored
     QVariant m_gathered;      // the record of the unfinished series so far
     QByteArray m_lastFragment; // the last "NotFinished" datagram of that series
     Command m_lastCommand;

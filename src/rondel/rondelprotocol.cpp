@@ -6,7 +6,7 @@ RondelProtocol::RondelProtocol(const QHostAddress& ip, const RondelTimings& timi
                                QObject* parent)
     : QObject(parent)
     , m_ip(ip)
-    , m_parser(new RondelCommandParser(this))
+    , m_parser(new RondelCommandParser(ip, this))
     , m_sender(new RondelSender(timings, this))
 {
     connect(m_parser, &RondelCommandParser::sendAck, m_sender, &RondelSender::sendAck);
@@ -20,9 +20,28 @@ RondelProtocol::RondelProtocol(const QHostAddress& ip, const RondelTimings& timi
             [this](const QByteArray& data) { emit datagramToSend(data, m_ip); });
     connect(m_sender, &RondelSender::unitNotResponding, this, &RondelProtocol::sendingFailed);
     connect(m_sender, &RondelSender::unitStartResponding, this, &RondelProtocol::sendingRestored);
+
+    // Activity is what the unit says on its own (commands, probes, all of
+    // which we answer) and what we queue for it. Its answers to our own
+    // probes do not count, or a unit we keep probing would never fall quiet.
+    connect(m_parser, &RondelCommandParser::sendAck, this, &RondelProtocol::noteActivity);
+    connect(m_parser, &RondelCommandParser::sendOK, this, &RondelProtocol::noteActivity);
+    m_quietTimer.setSingleShot(true);
+    m_quietTimer.setInterval(timings.unlistenedLifetime);
+    connect(&m_quietTimer, &QTimer::timeout, this, [this] {
+        m_quietTimer.start();
+        emit quiet();
+    });
+    m_quietTimer.start();
 }
 
 void RondelProtocol::receive(const QByteArray& datagram)
 {
     m_parser->parseDatagram(datagram);
+}
+
+void RondelProtocol::send(const QVariantMap& command)
+{
+    noteActivity();
+    m_sender->send(command);
 }

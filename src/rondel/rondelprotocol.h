@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QObject>
+#include <QTimer>
+#include <QVariantMap>
 
 class RondelCommandParser;
 
@@ -19,6 +21,8 @@ public:
                    QObject* parent = nullptr);
 
     void receive(const QByteArray& datagram);
+    // Queues a command with the sender.
+    void send(const QVariantMap& command);
 
     QHostAddress ip() const { return m_ip; }
     RondelCommandParser* parser() const { return m_parser; }
@@ -29,9 +33,15 @@ signals:
     void receivedCommand(const Command& command, const QHostAddress& ip);
     void sendingFailed();
     void sendingRestored();
+    // The unit sent nothing of its own and nothing was queued for it for
+    // the unlistened lifetime; repeated every lifetime while that lasts.
+    void quiet();
 
 private:
+    void noteActivity() { m_quietTimer.start(); }
+
     QHostAddress m_ip;
     RondelCommandParser* m_parser;
     RondelSender* m_sender;
+    QTimer m_quietTimer;
 };

@@ -13,6 +13,9 @@ struct RondelTimings
     int retryInterval = 1000;       // between transmissions, and the wait for "OK"
     int keepAliveInterval = 30000;  // between liveness probes
     int keepAliveStartSpread = 10000; // probes of many units start 0..spread-1 ms apart
+    // How long an address that no unit object listens to may stay quiet
+    // before its protocol is dropped (see RondelServer).
+    int unlistenedLifetime = 60000;
 };
 
 // The outgoing side of one unit address: a queue of commands sent one at a

@@ -54,7 +54,7 @@ void RondelServer::removeStatusListener(RondelStatusListener* listener, const QH
 
 void RondelServer::send(const QVariantMap& command, const QHostAddress& ip)
 {
-    protocolFor(ip)->sender()->send(command);
+    protocolFor(ip)->send(command);
 }
 
 RondelProtocol* RondelServer::protocolFor(const QHostAddress& ip)
@@ -88,6 +88,7 @@ RondelProtocol* RondelServer::protocolFor(const QHostAddress& ip)
         if (RondelStatusListener* listener = m_statusListeners.value(ip))
             listener->unitStartResponding();
     });
+    connect(protocol, &RondelProtocol::quiet, this, [this, ip] { dropIfUnlistened(ip); });
     return protocol;
 }
 
@@ -96,8 +97,20 @@ void RondelServer::removeProtocol(const QHostAddress& ip)
     RondelProtocol* protocol = m_protocols.take(ip);
     if (!protocol)
         return;
-    disconnect(protocol, nullptr, this, nullptr);
+    protocol->disconnect(this);
     protocol->deleteLater();
+}
+
+void RondelServer::dropIfUnlistened(const QHostAddress& ip)
+{
+    RondelProtocol* protocol = m_protocols.value(ip);
+    if (!protocol || m_commandListeners.contains(ip) || m_statusListeners.contains(ip)
+        || protocol->sender()->queueSize() > 0)
+        return;
+    // A minute of quiet is far beyond the five seconds a unit repeats an
+    // unacknowledged datagram, so forgetting the duplicate filter and the
+    // numbering cannot let a repetition through as a new command.
+    removeProtocol(ip);
 }
 
 void RondelServer::receive(const QByteArray& datagram, const QHostAddress& ip)

@@ -16,7 +16,11 @@ class RondelStatusListener;
 class UdpSocket;
 
 // The field bus of the whole process: one protocol per unit address,
-// created when the address first sends or is sent to, and kept. Commands go
+// created when the address first sends or is sent to. It is kept while a
+// unit object listens to the address; without one, it is dropped once the
+// address has been quiet for a while (RondelTimings::unlistenedLifetime,
+// a minute), so that a stray or departed source does not keep a sender that
+// probes it every second for the life of the process. Commands go
 // to the listener registered for their address, or to the public listener
 // when there is none; the status listener of an address hears when the unit
 // stops and starts responding. The logger sees every datagram after it was
@@ -68,6 +72,7 @@ public:
 
 private:
     void receive(const QByteArray& datagram, const QHostAddress& ip);
+    void dropIfUnlistened(const QHostAddress& ip);
 
     QHash<QHostAddress, RondelProtocol*> m_protocols;
     QHash<QHostAddress, RondelCmdListener*> m_commandListeners;

@@ -70,7 +70,7 @@ public:
 
     virtual bool isRondelUnit() const { return false; }
     virtual bool hasRondelError() const { return false; }
-    virtual void openDoor() {}
+    void openDoor() override {}
     virtual int type() const { return NoType; }
     virtual bool usesPresenceMode() const { return false; }
     virtual bool reportsPresenceStatus() const { return true; }

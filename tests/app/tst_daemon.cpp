@@ -8,6 +8,8 @@
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <csignal>
+
 namespace {
 
 quint16 freeUdpPort()
@@ -28,6 +30,8 @@ private slots:
     void badOptionExitsWithStatusTwo_data();
     void badOptionExitsWithStatusTwo();
     void startsOnTheSampleInstallationAndStopsOnSigterm();
+    void stopsPromptlyWhileWaitingForTheBusAddress_data();
+    void stopsPromptlyWhileWaitingForTheBusAddress();
 };
 
 void TestDaemon::versionAndHelp()
@@ -120,6 +124,44 @@ void TestDaemon::startsOnTheSampleInstallationAndStopsOnSigterm()
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
+}
+
+void TestDaemon::stopsPromptlyWhileWaitingForTheBusAddress_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+}
+
+void TestDaemon::stopsPromptlyWhileWaitingForTheBusAddress()
+{
+    QFETCH(int, signalNumber);
+    QTemporaryDir root;
+    // The port is held exclusively, so the daemon waits in its bind retry.
+    QUdpSocket blocker;
+    QVERIFY(blocker.bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress));
+
+    QProcess process;
+    process.start(ORVANTACORE_BINARY,
+                  {"--root", root.path(), "--rondel-address", "127.0.0.1", "--rondel-port",
+                   QString::number(blocker.localPort()), "--broker", "127.0.0.1:1"});
+    QVERIFY(process.waitForStarted(10000));
+    QByteArray output;
+    QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains(
+                                 "Critical Rondel socket bind Failed!\n"),
+                             10000);
+    // Let it enter the one-second waits between attempts.
+    QTest::qWait(300);
+
+    QElapsedTimer sinceSignal;
+    sinceSignal.start();
+    QCOMPARE(::kill(static_cast<pid_t>(process.processId()), signalNumber), 0);
+    QVERIFY2(process.waitForFinished(3000), "still running after the signal");
+    QVERIFY2(sinceSignal.elapsed() < 1500, qPrintable(QString::number(sinceSignal.elapsed())));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    output += process.readAllStandardOutput();
+    QVERIFY(!output.contains("Debug Rondel socket bind OK."));
 }
 
 QTEST_GUILESS_MAIN(TestDaemon)

@@ -40,9 +40,9 @@ bool bringUp(CoreFixture& core)
     if (!QTest::qWaitFor([&] { return staffed.count() == 3; }, 2000))
         return false;
     // What the start-up still has on its way is of no interest.
-    QTest::qWait(200);
+    const bool settled = core.settle();
     clearAll(core);
-    return true;
+    return settled;
 }
 
 // The payloads of the named command a fake unit got since it was cleared.
@@ -81,6 +81,8 @@ private slots:
         if (joined)
             QVERIFY(core.fake(Nurse)->waitForAck(
                 core.fake(Nurse)->sendCommand("Requests", "ConnectWard w1\nConnectWard w2")));
+        // Joining the wards sends ward lists and buzzer volumes first.
+        QVERIFY(core.settle());
         QSignalSpy changes(core.core().callQueue(), &CallQueue::callChanged);
         clearAll(core);
         core.fake(Patient)->sendCommand("CallChange", "VS:1");

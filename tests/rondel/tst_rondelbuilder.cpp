@@ -78,7 +78,8 @@ private slots:
     void statusRequests();
     void radioConfiguration();
     void voice();
-    void lineBreaksInTextStayOnOneLine();
+    void valuesCannotEndTheLineOrTheChecksum_data();
+    void valuesCannotEndTheLineOrTheChecksum();
 
 private:
     RecordingServer* m_server = nullptr;
@@ -352,12 +353,30 @@ void TestRondelBuilder::voice()
                                   "SetAudioLevel IN 0\nSetAudioLevel OUT 0\n"}));
 }
 
-void TestRondelBuilder::lineBreaksInTextStayOnOneLine()
+void TestRondelBuilder::valuesCannotEndTheLineOrTheChecksum_data()
 {
-    // A configured name with a line break must not become a marker line.
-    m_rondel->displayCalls({call('A', "Ward\nNotFinished", "1", "", "", "Novak\r\nCRC:0")});
-    QCOMPARE(m_server->last(), (QStringList{"DisplayCalls",
-                                            "Icon:A\nWard:Ward NotFinished\nRoomNo:1\nClient:Novak  CRC:0\n"}));
+    QTest::addColumn<QString>("ward");
+    QTest::addColumn<QString>("client");
+    QTest::addColumn<QString>("payload");
+    // A line break would start a marker line of its own; "CRC:" anywhere
+    // makes the unit take its checksum from there and refuse the entry.
+    QTest::newRow("line breaks") << "Ward\nNotFinished" << "Novak\r\nPetr"
+                                 << "Icon:A\nWard:Ward NotFinished\nRoomNo:1\nClient:Novak  Petr\n";
+    QTest::newRow("checksum marker") << "CRC:" << "Novak CRC:0 CRC:"
+                                     << "Icon:A\nWard:CRC :\nRoomNo:1\nClient:Novak CRC :0 CRC :\n";
+    QTest::newRow("marker after a break") << "W" << "Novak\nCRC:beef"
+                                          << "Icon:A\nWard:W\nRoomNo:1\nClient:Novak CRC :beef\n";
+    QTest::newRow("other case kept") << "crc:1" << "CRC;2"
+                                     << "Icon:A\nWard:crc:1\nRoomNo:1\nClient:CRC;2\n";
+}
+
+void TestRondelBuilder::valuesCannotEndTheLineOrTheChecksum()
+{
+    QFETCH(QString, ward);
+    QFETCH(QString, client);
+    QFETCH(QString, payload);
+    m_rondel->displayCalls({call('A', ward, "1", "", "", client)});
+    QCOMPARE(m_server->last(), (QStringList{"DisplayCalls", payload}));
 }
 
 QTEST_GUILESS_MAIN(TestRondelBuilder)

@@ -2,6 +2,7 @@
 #include "rondel/parsers.h"
 #include "rondel/records.h"
 #include "rondel/rondelcommandparser.h"
+#include "support/logcapture.h"
 
 #include <QtTest>
 
@@ -33,6 +34,8 @@ private slots:
     void acknowledgesAndDeliversCommands();
     void filtersRepeatedDatagrams();
     void deliversFragmentedCommandOnce();
+    void boundsTheElementsOfASeries_data();
+    void boundsTheElementsOfASeries();
 };
 
 void TestRondelParsers::basicInfo()
@@ -446,6 +449,51 @@ void TestRondelParsers::deliversFragmentedCommandOnce()
     QCOMPARE(spies.command(2).record<PMBConfigBT>(),
              (PMBConfigBT{{QStringLiteral("BTBBBBBB"), QStringLiteral("1")},
                           {QStringLiteral("BTCCCCCC"), QStringLiteral("0")}}));
+}
+
+void TestRondelParsers::boundsTheElementsOfASeries_data()
+{
+    QTest::addColumn<int>("datagrams");
+    QTest::addColumn<int>("linesEach");
+    QTest::addColumn<int>("delivered"); // requests of the series delivered; 0: dropped
+    QTest::newRow("at the limit") << 256 << 1 << 256;
+    QTest::newRow("one datagram more") << 257 << 1 << 0;
+    QTest::newRow("rest of a long series ignored") << 300 << 1 << 0;
+    QTest::newRow("too many entries in few datagrams") << 3 << 100 << 0;
+    QTest::newRow("single datagram, many entries") << 1 << 300 << 300;
+}
+
+void TestRondelParsers::boundsTheElementsOfASeries()
+{
+    QFETCH(int, datagrams);
+    QFETCH(int, linesEach);
+    QFETCH(int, delivered);
+    LogCapture log;
+    RondelCommandParser reader(QHostAddress(QStringLiteral("127.0.0.9")));
+    ReaderSpies spies(&reader);
+
+    for (int i = 0; i < datagrams; ++i) {
+        QByteArray text = "MsgNo:" + QByteArray::number(i % 256) + "\nCmd:Requests\n";
+        if (i > 0)
+            text += "Continue\n";
+        for (int line = 0; line < linesEach; ++line)
+            text += "ConnectWard " + QByteArray::number(i) + "\n";
+        if (i < datagrams - 1)
+            text += "NotFinished\n";
+        reader.parseDatagram(FakeUnit::checksummed(text));
+    }
+    QCOMPARE(spies.acks.size(), datagrams); // every datagram is still acknowledged
+    QCOMPARE(spies.commands.size(), delivered ? 1 : 0);
+    if (delivered)
+        QCOMPARE(spies.command(0).record<Requests>().size(), delivered);
+    QCOMPARE(log.linesStartingWith(QStringLiteral("Warning")),
+             delivered ? QStringList()
+                       : QStringList{QStringLiteral("Warning \"Rondel - series of NotFinished datagrams "
+                                                    "from 127.0.0.9 dropped: more than 256 elements\"")});
+
+    // The next command is read as usual.
+    reader.parseDatagram(FakeUnit::checksummed("MsgNo:77\nCmd:Requests\nOpenEZ\n"));
+    QCOMPARE(spies.commands.last().at(0).value<Command>().record<Requests>().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestRondelParsers)

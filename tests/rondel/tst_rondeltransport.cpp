@@ -79,6 +79,7 @@ private slots:
     void numbersWrapAfter255();
     void readsEveryDatagramOfABurst();
     void keepsAWholeInstallationsBurst();
+    void dropsQuietUnlistenedAddresses();
 
 private:
     RondelProtocol* protocol() { return m_server->protocolFor(UnitIp); }
@@ -411,6 +412,48 @@ void TestRondelTransport::keepsAWholeInstallationsBurst()
         QVERIFY(unit->waitForDatagrams(60, 5000));
         QCOMPARE(unit->acks().size(), 60);
     }
+}
+
+void TestRondelTransport::dropsQuietUnlistenedAddresses()
+{
+    constexpr int Lifetime = 400;
+    RondelTimings timings = m_server->timings();
+    timings.keepAliveInterval = 50;
+    timings.unlistenedLifetime = Lifetime;
+    m_server->setTimings(timings);
+    FakeUnit stray(OtherIp, m_port);
+    QVERIFY(stray.isBound());
+    stray.setSilent(true); // never answers a probe: the core pings it every retry
+
+    // Traffic keeps the state of an address nobody listens to ...
+    for (int i = 0; i < 6; ++i) {
+        stray.sendCommand(i, QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
+        QTest::qWait(Lifetime / 3);
+    }
+    QVERIFY(m_server->protocol(OtherIp));
+    QVERIFY(stray.pingCount() > 0);
+    // ... until it has been quiet for the lifetime; then its probes stop.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_server->protocol(OtherIp), 3 * Lifetime);
+    QTest::qWait(50);
+    const int pings = stray.pingCount();
+    QTest::qWait(3 * Retry);
+    QCOMPARE(stray.pingCount(), pings);
+
+    // A returning source starts afresh and is acknowledged as before.
+    stray.clearReceived();
+    stray.sendCommand(3, QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
+    QVERIFY(stray.waitForAck(3));
+    QVERIFY(m_server->protocol(OtherIp));
+
+    // An address with a unit object is kept however quiet it is; its
+    // answers to our probes do not count as activity once it has none.
+    m_server->protocolFor(UnitIp);
+    m_server->removeCommandListener(UnitIp);
+    QTest::qWait(2 * Lifetime);
+    QVERIFY(m_server->protocol(UnitIp));
+    QVERIFY(m_unit->pingCount() > 0);
+    m_server->removeStatusListener(UnitIp);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_server->protocol(UnitIp), 3 * Lifetime);
 }
 
 QTEST_GUILESS_MAIN(TestRondelTransport)

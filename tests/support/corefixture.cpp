@@ -1,5 +1,8 @@
 #include "support/corefixture.h"
 
+#include <QElapsedTimer>
+#include <QtTest>
+
 #include "core/runtimeoptions.h"
 #include "rondel/rondelserver.h"
 #include "units/registry/units.h"
@@ -95,4 +98,25 @@ bool CoreFixture::bringUp(const QStringList& units)
 Unit* CoreFixture::configured(const QString& ip) const
 {
     return m_core->unitsRepository()->configuredUnit(QHostAddress(ip));
+}
+
+bool CoreFixture::settle(int quietMs, int timeoutMs)
+{
+    const auto total = [this] {
+        int count = 0;
+        for (const auto& unit : m_units)
+            count += unit->commands().size() - unit->commands("Ping").size();
+        return count;
+    };
+    QElapsedTimer elapsed;
+    elapsed.start();
+    int before = total();
+    while (elapsed.elapsed() < timeoutMs) {
+        QTest::qWait(quietMs);
+        const int now = total();
+        if (now == before)
+            return true;
+        before = now;
+    }
+    return false;
 }

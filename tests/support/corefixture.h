@@ -43,6 +43,11 @@ public:
     // and waits for the end of the start-up.
     bool bringUp(const QStringList& units);
 
+    // Waits until no fake unit has received anything for quietMs (at most
+    // timeoutMs), so that what the core still had on its way does not spill
+    // into the next step's expectations.
+    bool settle(int quietMs = 200, int timeoutMs = 5000);
+
     Orvanta& core() { return *m_core; }
     Unit* configured(const QString& ip) const;
     LogCapture& log() { return m_log; }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "calls/calllimits.h"
+
 #include <QObject>
 #include <QVariant>
 
 // Time limits of calls, talks and mutes in seconds, from settings
 // "callQueue". A limit of 0 is switched off.
-class CallLimitsSettings : public QObject
+class CallLimitsSettings : public QObject, public CallLimits
 {
     Q_OBJECT
 public:
@@ -18,9 +20,9 @@ public:
     // A missing or unconvertible limit takes its default, not its old value.
     void load(const QVariantMap& section);
 
-    qint64 maxCallDuration() const { return m_maxCallDuration; }
-    qint64 maxTalkDuration() const { return m_maxTalkDuration; }
-    qint64 maxMuteDuration() const { return m_maxMuteDuration; }
+    qint64 maxCallDuration() const override { return m_maxCallDuration; }
+    qint64 maxTalkDuration() const override { return m_maxTalkDuration; }
+    qint64 maxMuteDuration() const override { return m_maxMuteDuration; }
     bool isMaxCallDurationSet() const { return m_maxCallDuration != 0; }
     bool isMaxTalkDurationSet() const { return m_maxTalkDuration != 0; }
     bool isMaxMuteDurationSet() const { return m_maxMuteDuration != 0; }

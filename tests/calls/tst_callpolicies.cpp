@@ -1,0 +1,232 @@
+#include "calls/autoconnectdialcall.h"
+#include "calls/callcapablerepository.h"
+#include "calls/callhandler.h"
+#include "calls/calllimits.h"
+#include "calls/callqueue.h"
+#include "calls/calls.h"
+#include "calls/callterminator.h"
+#include "calls/openezduringtalk.h"
+#include "calls/pas.h"
+#include "calls/talkvolumes.h"
+#include "core/clock.h"
+#include "support/corefixture.h"
+#include "support/fakecallcapable.h"
+#include "synthesizer/synthesizer.h"
+#include "units/registry/units.h"
+
+#include <QtTest>
+
+namespace {
+
+struct Limits : CallLimits
+{
+    qint64 call = 0, talk = 0, mute = 0;
+    qint64 maxCallDuration() const override { return call; }
+    qint64 maxTalkDuration() const override { return talk; }
+    qint64 maxMuteDuration() const override { return mute; }
+};
+
+struct Party : FakeCallCapable
+{
+    explicit Party(const QString& ip) : FakeCallCapable(ip) { callRegistry = &registry; }
+    void openDoor() override { ++doorOpened; }
+    Calls registry;
+    int doorOpened = 0;
+};
+
+// The policies around a handler whose units receive nothing by themselves:
+// the calls are stored directly, in the state a test wants.
+struct Desk : CallCapableRepository
+{
+    QVector<CallCapable*> receiversOf(const Call&) const override { return {}; }
+
+    // A call from the caller to the callee, created and connected the given
+    // seconds ago (never connected for -1).
+    Call store(const QString& state, qint64 createdAgo, qint64 connectedAgo = -1)
+    {
+        Clock::setOffset(-createdAgo * 1000);
+        Call call(CallType::VS, QStringLiteral("VS"), &caller);
+        call.setReceivers({&callee});
+        call.setRinging();
+        if (connectedAgo >= 0) {
+            Clock::setOffset(-connectedAgo * 1000);
+            call.setTarget(&callee, 1);
+            call.setConnected();
+        }
+        if (state == "ConnectedMuted")
+            call.setConnectedMuted();
+        else if (state == "Muted")
+            call.mute();
+        Clock::setOffset(0);
+        queue.insert(call);
+        return call;
+    }
+
+    Party caller{"10.0.0.2"};
+    Party callee{"10.0.0.3"};
+    CallQueue queue;
+    PAs pas;
+    Synthesizer synthesizer;
+    TalkVolumes volumes;
+    CallHandler handler{&queue, this, &pas, &synthesizer, &volumes};
+    Limits limits;
+    CallTerminator terminator{&handler, &limits, &queue};
+};
+
+QStringList payloads(const FakeUnit* unit, const QString& name)
+{
+    QStringList list;
+    for (const FakeUnit::Datagram& datagram : unit->commands(name))
+        list.append(datagram.payload);
+    return list;
+}
+
+} // namespace
+
+class TestCallPolicies : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { Clock::setOffset(0); }
+
+    void limits()
+    {
+        const struct {
+            const char* name;
+            QString state;
+            qint64 createdAgo, connectedAgo; // -1: never connected
+            qint64 call, talk, mute;
+            bool ended;
+        } rows[] = {
+            {"talk past 180 s", "Connected", 200, 181, 900, 180, 300, true},
+            {"talk within 180 s", "Connected", 200, 179, 900, 180, 300, false},
+            {"ringing past the call limit", "Ringing", 901, -1, 900, 180, 300, true},
+            {"muted, counted from creation", "Muted", 301, -1, 0, 0, 300, true},
+            {"muted talk past the mute limit", "ConnectedMuted", 1000, 301, 0, 0, 300, true},
+            {"muted after a talk, counted from connection", "Muted", 1000, 200, 0, 0, 300, false},
+            {"every limit off", "ConnectedMuted", 99999, 99999, 0, 0, 0, false},
+        };
+        for (const auto& row : rows) {
+            Desk desk;
+            desk.limits.call = row.call;
+            desk.limits.talk = row.talk;
+            desk.limits.mute = row.mute;
+            const Call call = desk.store(row.state, row.createdAgo, row.connectedAgo);
+            QSignalSpy changes(&desk.queue, &CallQueue::callChanged);
+            desk.terminator.check();
+            QVERIFY2(desk.queue.contains(call) != row.ended, row.name);
+            QVERIFY2(!row.ended || changes.last().at(0).value<Call>().endType() == EndType::Timeout, row.name);
+        }
+    }
+
+    // A busy queue changes more often than the checks come round; they must
+    // come round all the same. Scaled down a hundredfold: checks every 50 ms,
+    // a change every 20 ms.
+    void busyQueueStillChecksTheLimits()
+    {
+        Desk desk;
+        desk.limits.talk = 180;
+        desk.terminator.setCheckInterval(50);
+        const Call talk = desk.store("Connected", 0, 0);
+        const Call other = desk.store("Ringing", 0);
+        Clock::setOffset(181 * 1000);
+        QElapsedTimer sincePast;
+        sincePast.start();
+        while (desk.queue.contains(talk) && sincePast.elapsed() < 1000) {
+            desk.queue.update(desk.queue.get(other));
+            QTest::qWait(20);
+        }
+        QVERIFY2(!desk.queue.contains(talk), "the talk outlived its limit");
+        QVERIFY(sincePast.elapsed() < 250);
+
+        // An empty queue has nothing to check.
+        QVERIFY(desk.terminator.isChecking());
+        desk.handler.endCallOrTalk(desk.queue.get(other), EndType::Canceled);
+        QVERIFY(desk.queue.isEmpty());
+        QVERIFY(!desk.terminator.isChecking());
+    }
+
+    // The caller opening the answering unit's door is shown over the bus
+    // below.
+    void doorDuringTalk()
+    {
+        const struct {
+            const char* name;
+            CallType type;
+            bool askedBySource, sourceLock;
+            int sourceOpened;
+        } rows[] = {
+            {"answering unit opens the caller's door", CallType::VS, false, true, 1},
+            {"caller without a lock", CallType::VS, false, false, 0},
+            {"PA, asked by a listener", CallType::PA, false, true, 0},
+            {"PA, asked by its source", CallType::PA, true, true, 0},
+        };
+        for (const auto& row : rows) {
+            Desk desk;
+            desk.caller.doorLock = row.sourceLock;
+            desk.callee.doorLock = true;
+            Call talk(row.type, QStringLiteral("T"), &desk.caller);
+            talk.setTarget(&desk.callee, 1);
+            talk.setConnected();
+            desk.queue.insert(talk);
+            OpenEZDuringTalk(&desk.queue).openEZ(row.askedBySource ? static_cast<CallCapable*>(&desk.caller)
+                                                                   : &desk.callee);
+            QVERIFY2(desk.caller.doorOpened == row.sourceOpened && desk.callee.doorOpened == 0, row.name);
+        }
+    }
+
+    // Staff at a Fenno dial the Brisa at the entrance (number 101).
+    void dialCallIntoAnEmptyRoom_data()
+    {
+        QTest::addColumn<bool>("callerPresent");
+        QTest::addColumn<bool>("calleePresent");
+        QTest::addColumn<bool>("answeredInTime");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("nobody at the callee") << true << false << false << "Connected";
+        QTest::newRow("staff at the callee") << true << true << false << "Ringing";
+        QTest::newRow("nobody at the caller") << false << false << false << "Ringing";
+        QTest::newRow("answered in time") << true << false << true << "Connected";
+    }
+    void dialCallIntoAnEmptyRoom()
+    {
+        QFETCH(bool, callerPresent);
+        QFETCH(bool, calleePresent);
+        QFETCH(bool, answeredInTime);
+        QFETCH(QString, state);
+        const int delay = 300;
+        CoreFixture core;
+        QVERIFY(core.bringUp({"127.0.0.2 Brisa r1 phone=101", "127.0.0.3 Fenno r2"}));
+        core.core().autoConnectDialCall()->setDelay(delay);
+        RespondingUnit* callee = core.fake("127.0.0.2");
+        RespondingUnit* caller = core.fake("127.0.0.3");
+        QSignalSpy presences(core.core().units(), &Units::registeredPS);
+        if (callerPresent)
+            caller->sendCommand("PresenceStatus", "PS:1");
+        if (calleePresent)
+            callee->sendCommand("PresenceStatus", "PS:1");
+        QTRY_COMPARE(presences.count(), int(callerPresent) + int(calleePresent));
+
+        caller->sendCommand("DialCall", "Dial:101\nDestination:Base");
+        QVERIFY(callee->waitForCommand("Buzz"));
+        callee->clearReceived();
+        if (answeredInTime)
+            callee->sendCommand("Requests", "CallAnswerBase");
+        QTest::qWait(delay + 300);
+        const QVector<Call> calls = core.core().callQueue()->calls();
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls.first().stateName(), state);
+        const QStringList talks = payloads(callee, "VoIP");
+        QCOMPARE(talks.size(), state == "Connected" ? 1 : 0);
+        if (!talks.isEmpty())
+            QVERIFY(talks.first().startsWith("ImmediateTalk 127.0.0.3 10004 10002\n"));
+
+        // The caller opens the door it is talking to.
+        caller->sendCommand("Requests", "OpenEZ");
+        QTest::qWait(200);
+        QCOMPARE(payloads(callee, "DoorLock"),
+                 state == "Connected" ? QStringList{"Action:Open\nTime:4\n"} : QStringList{});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCallPolicies)
+#include "tst_callpolicies.moc"

@@ -1,0 +1,447 @@
+#include "calls/callqueue.h"
+#include "calls/calls.h"
+#include "config/configloader.h"
+#include "core/runtimeoptions.h"
+#include "errors/errorevents.h"
+#include "mqtt/mqttpublisher.h"
+#include "mqtt/mqttsubscriber.h"
+#include "mqttapi/cleaners.h"
+#include "mqttapi/listeners.h"
+#include "mqttapi/reporters.h"
+#include "support/brokerfixture.h"
+#include "support/corefixture.h"
+#include "support/fakecallcapable.h"
+#include "support/logcapture.h"
+#include "units/features/connecteddevices.h"
+#include "units/features/presences.h"
+#include "units/registry/units.h"
+#include "units/registry/unitsinitializer.h"
+#include "units/settings/calllimitssettings.h"
+#include "units/settings/languagesettings.h"
+#include "units/unit.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+// A unit whose error flag and model the test decides.
+class TestUnit : public Unit
+{
+public:
+    explicit TestUnit(const char* ip, int model = NoType, bool rondelError = false)
+        : Unit(QHostAddress(QString::fromLatin1(ip))), m_model(model), m_error(rondelError) {}
+    int type() const override { return m_model; }
+    bool hasRondelError() const override { return m_error; }
+
+private:
+    int m_model;
+    bool m_error;
+};
+
+QStringList lines(const QVector<BrokerMessage>& messages)
+{
+    QStringList result;
+    for (const BrokerMessage& message : messages)
+        result << message.topic + QLatin1Char(' ') + QString::fromUtf8(message.payload);
+    return result;
+}
+
+
+// The "units/<ip>/state" payload with the named flags set.
+QByteArray state(const QStringList& set)
+{
+    QStringList fields;
+    for (const char* key : {"alIn", "alOut", "dcIn", "dcOut", "mtf", "nvIn", "nvOut", "paIn", "paOut",
+                            "pl", "pp", "ps", "rdErr", "sbErr", "vkIn", "vkOut", "vsIn", "vsOut"}) {
+        const QString name = QString::fromLatin1(key);
+        fields << QStringLiteral("\"%1\":%2").arg(name, name == "mtf" ? "\"\""
+                                                    : set.contains(name) ? "true" : "false");
+    }
+    return '{' + fields.join(',').toUtf8() + '}';
+}
+
+QString text(const QDateTime& dateTime)
+{
+    return dateTime.isValid() ? dateTime.toString("yyyy-MM-dd'T'HH:mm:ss.zzz") : QString();
+}
+
+QString calls(const Call& call) { return "calls/" + QString::number(call.id()); }
+QString history(const Call& call) { return "callsHistory/" + QString::number(call.id()); }
+
+// A VS call of 127.0.0.2 as published; `last` is its state on "calls/<id>",
+// its end type on "callsHistory/<id>".
+QString payload(const Call& call, const QString& last, const QString& to)
+{
+    const bool queued = !call.isFinished() || last == "Finished";
+    return QString(R"({"endCall":"%1","endTalk":"%2",%3"from":"127.0.0.2","priority":"VS","startCall":"%4","startTalk":"%5",%6"to":[%7],"type":"VS"})")
+        .arg(text(call.finishedAt()), text(call.disconnectedAt()),
+             queued ? QString() : "\"endType\":\"" + last + "\",", text(call.created()),
+             text(call.connectedAt()), queued ? "\"state\":\"" + last + "\"," : QString(), to);
+}
+
+QStringList payloads(const QVector<BrokerMessage>& messages)
+{
+    QStringList result;
+    for (const BrokerMessage& message : messages)
+        result << QString::fromUtf8(message.payload);
+    return result;
+}
+
+} // namespace
+
+// What the services on the broker see of the core, checked with an MQTT
+// client independent of the core's own.
+class TestMqttApi : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void reportersPublishTheirPayloadsByteForByte();
+    void cleanersRemoveOnlyTopicsOfUnknownUnitsAndCalls();
+    void listenersActOnlyOnTheirOwnWellFormedMessages();
+    // The whole core in the test process, on the same broker.
+    void startUpCleaningThenUnitStateAndErrors();
+    void reloadAnnouncementsAndScannerAnswers();
+    void callLifeAndTerminationOnTheBroker();
+
+private:
+    // What a client connecting now is given as retained under the filter.
+    QStringList retained(const QString& filter);
+
+    std::unique_ptr<BrokerFixture> m_broker;
+    std::unique_ptr<MqttPublisher> m_publisher;
+    std::unique_ptr<MqttSubscriber> m_subscriber;
+    std::unique_ptr<BrokerClient> m_watcher;
+    std::unique_ptr<CoreFixture> m_core;
+};
+
+void TestMqttApi::init()
+{
+    m_broker = std::make_unique<BrokerFixture>();
+    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
+    m_publisher = std::make_unique<MqttPublisher>(m_broker->host(), m_broker->port());
+    m_subscriber = std::make_unique<MqttSubscriber>(m_broker->host(), m_broker->port());
+    m_publisher->connectToHost();
+    m_subscriber->connectToHost();
+    QTRY_VERIFY(m_publisher->isConnectedToHost() && m_subscriber->isConnectedToHost());
+    m_watcher = std::make_unique<BrokerClient>(*m_broker);
+    QVERIFY(m_watcher->connectToBroker());
+    // Not the bus traffic mirror: its flood would hold the state topics up.
+    for (const char* filter : {"units/#", "bts/#", "calls/#", "callsHistory/#", "errors/#", "synthesizerRequests/#"})
+        QVERIFY(m_watcher->subscribe(filter));
+    m_core = std::make_unique<CoreFixture>();
+    RuntimeOptions options = runtimeOptions();
+    options.brokerPort = m_broker->port();
+    setRuntimeOptions(options);
+}
+
+void TestMqttApi::cleanup()
+{
+    m_core.reset();
+    m_watcher.reset();
+    m_subscriber.reset();
+    m_publisher.reset();
+    m_broker.reset();
+}
+
+QStringList TestMqttApi::retained(const QString& filter)
+{
+    BrokerClient late(*m_broker);
+    if (!late.connectToBroker() || !late.subscribe(filter))
+        return {QStringLiteral("no connection")};
+    QTest::qWait(300);
+    QStringList result;
+    for (const BrokerMessage& message : late.messages())
+        result << (message.retain && message.qos == 2 ? QString() : QStringLiteral("NOT RETAINED "))
+                + message.topic;
+    result.sort();
+    return result;
+}
+
+void TestMqttApi::reportersPublishTheirPayloadsByteForByte()
+{
+    MqttPublisher* publisher = m_publisher.get();
+    TestUnit desk("127.0.0.2", Unit::DeskaType, true);
+    ConnectionStatus status;
+    status.mtf = 0x1a;
+    status.sv = ConnectionStatus::Connect;
+    status.nv.insert(QStringLiteral("NV2"), ConnectionStatus::Connect);
+    desk.connectedDevices()->statusReceived(status);
+    desk.presences()->applyStatus(PresenceStatus{true, false});
+    FakeCallCapable caller(QStringLiteral("127.0.0.9"));
+    Call nv(CallType::NV, QStringLiteral("NV1"), &caller);
+    nv.setRinging();
+    desk.calls()->addReceivedCall(nv);
+    desk.calls()->addReceivedCall(Call(CallType::VK, QStringLiteral("VK"), &caller));
+    desk.calls()->setCall(Call(CallType::VS, QStringLiteral("VS"), &desk));
+    desk.calls()->setNVCall(Call(CallType::NV, QStringLiteral("NV3"), &desk));
+
+    BasicInfoMqttReporter(publisher).report(&desk, {"A", "N", "P", "tp", "p1", "tg", "g1", "0011"});
+    ConnectionsMqttReporter(publisher).report(&desk);
+    UnitStatusMqttReporter states(publisher);
+    states.reportAll(QVector<Unit*>{&desk});
+    PMBInfoMqttReporter pmb(publisher);
+    pmb.report(&desk, {"7", "PMB", "2.1", "0"});
+    pmb.reportCleared(&desk);
+    BTVersionMqttReporter bts(publisher);
+    for (const BT& bt : {BT{"12", "T", "1.0", "3.1"}, BT{"BT7", "T", "", ""}, BT{"bt3", "", "2", ""},
+                         BT{"BT8", "", "", "3.0"}})
+        bts.report(bt);
+    ErrorEvents events;
+    ErrorHistoryMqttReporter errors(&events, publisher);
+    const ErrorEvent event{1700000000123, QHostAddress("127.0.0.2"), ErrorEvent::Rondel,
+                           QDateTime(QDate(2024, 3, 1), QTime(8, 5, 9, 7)), QDateTime()};
+    events.add(event);
+    events.finish(event, QDateTime(QDate(2024, 3, 1), QTime(8, 6, 0, 500)));
+    CallLimitsSettings limits;
+    LanguageSettings language;
+    SynthesizerMqttReporter synthesizer(&limits, &language, publisher);
+    SynthesizedMessage message(QHostAddress("127.0.0.4"), 10102);
+    message.priority = 8;
+    message.type = 2;
+    message.room = 12;
+    synthesizer.reportStarted(message);
+    synthesizer.reportStopped(message);
+
+    // A topic the library refuses is lost, but not without a word.
+    LogCapture log;
+    m_publisher->publishRetained(MqttMessage(0, QStringLiteral("units/+/state"), "{}"));
+    QVERIFY(log.contains(QStringLiteral(
+        "Warning \"MqttPublisher could not send a message on units/+/state, error 3\"")));
+
+    const QStringList expected{
+        R"(units/127.0.0.2/info {"acronymPU":"A","fwVersionGT":"g1","fwVersionPU":"p1","mac":"0011","namePU":"N","productCodePU":"P","typeGT":"tg","typePU":"tp"})",
+        R"(units/127.0.0.2/connections {"nv":[{"detected":true},{"detected":false},{"detected":true},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false}],"oez":{"detected":false},"sv":{"detected":true}})",
+        R"(units/127.0.0.2/state {"alIn":false,"alOut":false,"dcIn":false,"dcOut":false,"mtf":"1a","nvIn":true,"nvOut":true,"paIn":false,"paOut":false,"pl":false,"pp":true,"ps":false,"rdErr":true,"sbErr":false,"vkIn":true,"vkOut":false,"vsIn":false,"vsOut":true})",
+        R"(units/127.0.0.2/pmbInfo {"err":"0","fwVersion":"2.1","id":"7","type":"PMB"})",
+        R"(units/127.0.0.2/pmbInfo )",
+        R"(bts/BT12/version {"fwVersion":"1.0","type":"T"})",
+        R"(bts/BT7/version {"fwVersion":"","type":"T"})",
+        R"(bts/BTbt3/version {"fwVersion":"2","type":""})",
+        R"(errors/1700000000123 {"end":"","ip":"127.0.0.2","start":"2024-03-01T08:05:09.007","type":"Rondel"})",
+        R"(errors/1700000000123 {"end":"2024-03-01T08:06:00.500","ip":"127.0.0.2","start":"2024-03-01T08:05:09.007","type":"Rondel"})",
+        R"(synthesizerRequests/10102 {"action":"Start","ip":"127.0.0.4","language":"cs-CZ","port":10102,"priority":"VS","repeat":-1,"room":12,"timeout":180,"type":"Fragmented"})",
+        R"(synthesizerRequests/10102 {"action":"Stop"})",
+        R"(synthesizerRequests/10102 )",
+    };
+    QVERIFY(m_watcher->waitForMessages(expected.size()));
+    QTest::qWait(200);
+    QCOMPARE(lines(m_watcher->messages()), expected);
+    // The removed PMB and synthesizer topics are gone; the rest stays.
+    QCOMPARE(retained(QStringLiteral("#")),
+             (QStringList{"bts/BT12/version", "bts/BT7/version", "bts/BTbt3/version",
+                          "errors/1700000000123", "units/127.0.0.2/connections",
+                          "units/127.0.0.2/info", "units/127.0.0.2/state"}));
+}
+
+void TestMqttApi::cleanersRemoveOnlyTopicsOfUnknownUnitsAndCalls()
+{
+    // Left by an earlier run, or by someone else; only the first four unit
+    // topics and the unknown call may go.
+    QStringList cleared{"units/127.0.0.9/info", "units/127.0.0.9/connections",
+                              "units/127.0.0.9/pmbInfo", "units/127.0.0.9/state", "calls/77"};
+    const QStringList kept{"units/127.0.0.2/state", "units/garbage/state", "units//state",
+                           "units/127.000.0.9/state", "units/::1/state", "calls/55", "calls/077",
+                           "calls/x1", "calls/-5"};
+    for (const QString& topic : cleared + kept)
+        QVERIFY(m_watcher->publish(topic, "{}", 1, true));
+    m_watcher->clear();
+
+    QSet<QHostAddress> units{QHostAddress("127.0.0.2")};
+    const auto isKnown = [&](const QHostAddress& ip) { return units.contains(ip); };
+    MqttSubscriber* subscriber = m_subscriber.get();
+    BasicInfoMqttReporter info(m_publisher.get());
+    ConnectionsMqttReporter connections(m_publisher.get());
+    PMBInfoMqttReporter pmb(m_publisher.get());
+    UnitStatusMqttReporter states(m_publisher.get());
+    CallQueueMqttReporter calls(m_publisher.get());
+    BasicInfoMqttCleaner infoCleaner(&info, subscriber, isKnown);
+    ConnectionsMqttCleaner connectionsCleaner(&connections, subscriber, isKnown);
+    PMBInfoMqttCleaner pmbCleaner(&pmb, subscriber, isKnown);
+    UnitStatusMqttCleaner statesCleaner(&states, subscriber, isKnown);
+    CallQueueMqttCleaner callsCleaner([](qint64 id) { return id == 55; }, &calls, subscriber);
+    infoCleaner.start(), connectionsCleaner.start(), pmbCleaner.start(), statesCleaner.start();
+    callsCleaner.start();
+
+    QVERIFY(m_watcher->waitForMessages(cleared.size()));
+    QTest::qWait(300);
+    QStringList removed = lines(m_watcher->messages()), expected = cleared.replaceInStrings(QRegularExpression("$"), " ");
+    removed.sort(), expected.sort();
+    QCOMPARE(removed, expected);
+
+    // A unit the registry lets go of right after announcing it takes its
+    // topic along; one that is replaced at its address keeps it.
+    m_watcher->clear();
+    statesCleaner.onUnitRemoved(QHostAddress("127.0.0.2"));
+    statesCleaner.onUnitRemoved(QHostAddress("127.0.0.3"));
+    units = {QHostAddress("127.0.0.3")};
+    QVERIFY(m_watcher->waitForMessages(1));
+    QTest::qWait(200);
+    QCOMPARE(lines(m_watcher->messages()), QStringList{"units/127.0.0.2/state "});
+}
+
+void TestMqttApi::listenersActOnlyOnTheirOwnWellFormedMessages()
+{
+    FakeCallCapable source;
+    Call queued(CallType::VK, QStringLiteral("VK"), &source);
+    const QString id = QString::number(queued.id());
+    CallTerminateMqttListener terminate(
+        [&](qint64 wanted) { return wanted == queued.id() ? queued : Call::null(); },
+        m_subscriber.get());
+    UnitScannerMqttListener scanner(m_subscriber.get());
+    QSignalSpy terminated(&terminate, &CallTerminateMqttListener::terminateCall);
+    QStringList addresses;
+    connect(&scanner, &UnitScannerMqttListener::discoveredUnit, this,
+            [&](const QHostAddress& ip) { addresses << ip.toString(); });
+    QSignalSpy subscribed(m_subscriber.get(), &MqttClient::subscribed);
+    QSignalSpy heard(m_subscriber.get(), &MqttSubscriber::messageReceived);
+    terminate.start();
+    scanner.start();
+    QTRY_COMPARE(subscribed.count(), 2);
+
+    const QVector<QPair<QString, QByteArray>> messages{
+        {"call/" + id + "/terminate", "anything"},
+        {"call/0" + id + "/terminate", ""},
+        {"scannerAnswers", R"({"arpLeases":[5,{},{"a":"nope"},{"a":"::1"},["10.0.0.8"],{"b":"x","a":"10.0.0.7"}],"dhcpLeases":"10.0.0.9"})"},
+        {"scannerAnswers", "[{\"ip\":\"10.0.0.10\"}]"},
+        {"scannerAnswers", "{}"},
+    };
+    LogCapture log;
+    for (const auto& message : messages)
+        QVERIFY(m_watcher->publish(message.first, message.second, 1));
+    QTRY_COMPARE(heard.count(), messages.size());
+
+    QCOMPARE(terminated.count(), 1);
+    QCOMPARE(terminated.at(0).at(0).value<Call>().id(), queued.id());
+    QCOMPARE(addresses, QStringList{"10.0.0.7"});
+    QCOMPARE(log.linesStartingWith(QStringLiteral("Warning")),
+             QStringList{"Warning \"Ignored a payload that is not a JSON object on scannerAnswers\""});
+}
+
+void TestMqttApi::startUpCleaningThenUnitStateAndErrors()
+{
+    // Left by an earlier run: a unit no longer configured, and a known one.
+    for (const char* topic : {"units/127.0.0.9/state", "units/127.0.0.9/info", "units/127.0.0.2/state"})
+        QVERIFY(m_watcher->publish(topic, "{\"old\":1}", 1, true));
+    QVERIFY(m_core->bringUp({"127.0.0.2 Tolva"}));
+    const auto last = [&](const QString& topic) {
+        const QVector<BrokerMessage> messages = m_watcher->messages(topic);
+        return messages.isEmpty() ? QByteArray("none") : messages.last().payload;
+    };
+    QTRY_COMPARE(last("units/127.0.0.9/state"), QByteArray());
+    QTRY_COMPARE(last("units/127.0.0.9/info"), QByteArray());
+    QTRY_COMPARE(last("units/127.0.0.2/state"), state({}));
+    QCOMPARE(last("units/127.0.0.2/connections"),
+             QByteArray(R"({"nv":[{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false}],"oez":{"detected":false},"sv":{"detected":false}})"));
+
+    RespondingUnit* unit = m_core->fake("127.0.0.2");
+    unit->sendCommand("PresenceStatus", "PS:0\nPP:1");
+    QTRY_COMPARE(last("units/127.0.0.2/state"), state({"pp"}));
+    unit->sendCommand("CallChange", "VS:1");
+    QTRY_COMPARE(last("units/127.0.0.2/state"), state({"pp", "vsOut"}));
+
+    // A unit out of reach is an error event from its loss to its return,
+    // both published on one topic.
+    unit->setSilent(true);
+    QTRY_VERIFY_WITH_TIMEOUT(last("units/127.0.0.2/state").contains("\"rdErr\":true"), 3000);
+    unit->setSilent(false);
+    QTRY_VERIFY_WITH_TIMEOUT(last("units/127.0.0.2/state").contains("\"rdErr\":false"), 5000);
+    const QStringList errors = m_watcher->topics().filter(QRegularExpression("^errors/"));
+    QCOMPARE(errors.size(), 2);
+    const QVector<BrokerMessage> events = m_watcher->messages(errors.at(0));
+    QCOMPARE(events.size(), 2);
+    const QRegularExpression event(R"(^\{"end":(""|"[-\d:.T]{23}"),"ip":"127.0.0.2","start":"[-\d:.T]{23}","type":"Rondel"\}$)");
+    QCOMPARE(event.match(events.at(0).payload).captured(1), QString("\"\""));
+    QCOMPARE(event.match(events.at(1).payload).captured(1).size(), 25);
+}
+
+void TestMqttApi::reloadAnnouncementsAndScannerAnswers()
+{
+    // No unit answers, so the start-up takes its whole time limit.
+    m_core->writeConfig(CoreFixture::config({"127.0.0.2 Tolva"}));
+    m_core->initialize();
+    Orvanta& core = m_core->core();
+    QSignalSpy reloads(core.configLoader(), &ConfigLoader::reloadDone);
+    QSignalSpy initialized(core.unitsInitializer(), &UnitsInitializer::unitsInitialized);
+    QSignalSpy subscribed(core.mqttSubscriber(), &MqttClient::subscribed);
+    QSignalSpy newUnits(core.units(), &Units::newUnit);
+    QTRY_VERIFY(m_core->log().contains("Debug Units initialisation ..."));
+    for (int i = 0; i < 3; ++i)
+        core.configChangedListener()->onMessage(MqttMessage(0, "settings/updated", ""));
+    QTest::qWait(200);
+    QCOMPARE(reloads.count(), 0);
+    QVERIFY(initialized.wait(CoreFixture::TimeLimit + 1000));
+    QCOMPARE(reloads.count(), 1);
+
+    QTRY_VERIFY(subscribed.count() >= 6);
+    QVERIFY(m_watcher->publish("settings/updated", "", 1));
+    QTRY_COMPARE(reloads.count(), 2);
+
+    RespondingUnit* first = m_core->addUnit("127.0.0.5 Melde");
+    RespondingUnit* second = m_core->addUnit("127.0.0.6 Lumo");
+    QVERIFY(m_watcher->publish("scannerAnswers", "{\"arpLeases\":[", 1));
+    QVERIFY(m_watcher->publish("scannerAnswers",
+        R"({"arpLeases":[{"ip":"127.0.0.5","mac":"x"}],"dhcpLeases":[{"address":"127.0.0.6","name":"b"},{"address":"127.0.0.5"},{"address":"127.0.0.2"}]})", 1));
+    QTRY_VERIFY(first->statusRequests("BasicInfo") == 1 && second->statusRequests("BasicInfo") == 1);
+    QTest::qWait(300);
+    QCOMPARE(first->statusRequests("BasicInfo"), 1);
+    QCOMPARE(newUnits.count(), 2);
+    QCOMPARE(m_core->log().count("Warning \"Ignored a payload that is not a JSON object on scannerAnswers\""), 1);
+}
+
+void TestMqttApi::callLifeAndTerminationOnTheBroker()
+{
+    QVERIFY(m_watcher->publish("calls/1234", "{}", 1, true));
+    QVERIFY(m_core->bringUp({"127.0.0.2 Pardo r1", "127.0.0.3 Fenno r2"}));
+    QTRY_COMPARE(payloads(m_watcher->messages("calls/1234")), (QStringList{"{}", ""}));
+    RespondingUnit* patient = m_core->fake("127.0.0.2");
+    RespondingUnit* nurse = m_core->fake("127.0.0.3");
+    QSignalSpy changes(m_core->core().callQueue(), &CallQueue::callChanged);
+    const auto sent = [&](const QString& topic) { return payloads(m_watcher->messages(topic)); };
+
+    // Nobody is there to take it: the call waits, until an operator ends it
+    // with whatever payload; an unknown id changes nothing.
+    patient->sendCommand("CallChange", "VS:1");
+    QTRY_COMPARE(changes.count(), 1);
+    const Call waiting = changes.at(0).at(0).value<Call>();
+    // The core has heard its report back while the call was still queued.
+    QTRY_VERIFY(m_core->log().contains(QString("Debug \"%1\"").arg(calls(waiting))));
+    QVERIFY(m_watcher->publish("call/999/terminate", "", 1));
+    QVERIFY(m_watcher->publish(QString("call/%1/terminate").arg(waiting.id()), "", 1));
+    QTRY_COMPARE(changes.count(), 2);
+    QCOMPARE(changes.at(1).at(0).value<Call>().endType(), EndType::ManuallyRemoved);
+    QTRY_COMPARE(sent(calls(waiting)).size(), 3);
+    QCOMPARE(sent(calls(waiting)), (QStringList{payload(waiting, "New", ""), payload(changes.at(1).at(0).value<Call>(), "Finished", ""), ""}));
+    QTRY_COMPARE(sent(history(waiting)), QStringList{payload(changes.at(1).at(0).value<Call>(), "ManuallyRemoved", "")});
+
+    // Rings at the nurse, who answers and hangs up; each step is heard back
+    // by the core before the next, as with people in between.
+    QVERIFY(nurse->waitForAck(nurse->sendCommand("PresenceStatus", "PS:1")));
+    patient->sendCommand("CallChange", "VS:0");
+    patient->sendCommand("CallChange", "VS:1");
+    const auto heardBack = [&](int count) {
+        const QString line = QString("Debug \"%1\"").arg(calls(changes.last().at(0).value<Call>()));
+        return QTest::qWaitFor([&] { return m_core->log().count(line) == count; }, 5000);
+    };
+    QTRY_COMPARE(changes.count(), 3);
+    QVERIFY(heardBack(1));
+    nurse->sendCommand("Requests", "CallAnswerBase");
+    QTRY_COMPARE(changes.count(), 4);
+    QVERIFY(heardBack(2));
+    nurse->sendCommand("Requests", "TalkCancelRqst");
+    QTRY_COMPARE(changes.count(), 5);
+    const Call ended = changes.at(4).at(0).value<Call>();
+    QTRY_COMPARE(sent(calls(ended)).size(), 4);
+    QCOMPARE(sent(calls(ended)),
+             (QStringList{payload(changes.at(2).at(0).value<Call>(), "Ringing", R"("127.0.0.3")"),
+                          payload(changes.at(3).at(0).value<Call>(), "Connected", R"("127.0.0.3")"),
+                          payload(ended, "Finished", R"("127.0.0.3")"), ""}));
+    QCOMPARE(sent(history(ended)), QStringList{payload(ended, "HangUp", R"("127.0.0.3")")});
+}
+
+QTEST_GUILESS_MAIN(TestMqttApi)
+#include "tst_mqttapi.moc"

@@ -1,0 +1,265 @@
+#include "errors/errorevents.h"
+#include "errors/loggers.h"
+#include "mqtt/mqttpublisher.h"
+#include "mqttapi/listeners.h"
+#include "mqttapi/reporters.h"
+#include "rondel/rondelformat.h"
+#include "rondel/rondelmqttlogger.h"
+#include "support/brokerfixture.h"
+#include "support/fakecallcapable.h"
+#include "units/settings/calllimitssettings.h"
+#include "units/settings/languagesettings.h"
+#include "units/unit.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+// The service developers' reference: "### ... `topic`" headings, each followed
+// by its example payloads in ```json blocks, and one mosquitto_pub line per
+// command.
+struct ApiDocument
+{
+    QMap<QString, QStringList> examples; // topic as written -> payloads in order
+    QStringList commands;
+
+    static ApiDocument read()
+    {
+        QFile file(QStringLiteral(ORVANTA_SOURCE_DIR "/docs/mqtt-api.md"));
+        ApiDocument doc;
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            return doc;
+        const QRegularExpression heading(QStringLiteral("^### .*`([^`]+)`$"));
+        QString topic;
+        QString block;
+        bool inJson = false;
+        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+            if (inJson && line == QLatin1String("```")) {
+                doc.examples[topic] << block.trimmed();
+                inJson = false;
+            } else if (inJson) {
+                block += line + QLatin1Char('\n');
+            } else if (line == QLatin1String("```json") && !topic.isEmpty()) {
+                block.clear();
+                inJson = true;
+            } else if (line.startsWith(QLatin1String("#"))) {
+                topic = heading.match(line).captured(1);
+            } else if (line.trimmed().startsWith(QLatin1String("mosquitto_pub "))) {
+                doc.commands << line.trimmed();
+            }
+        }
+        return doc;
+    }
+};
+
+// Keys and value types, with every string, number and truth value reduced
+// to its type: what a reader of the payload relies on.
+QJsonValue shape(const QJsonValue& value)
+{
+    switch (value.type()) {
+    case QJsonValue::Object: {
+        QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            it.value() = shape(it.value());
+        return object;
+    }
+    case QJsonValue::Array: {
+        QJsonArray array;
+        for (const QJsonValue& element : value.toArray())
+            array.append(shape(element));
+        return array;
+    }
+    case QJsonValue::String: return QStringLiteral("text");
+    case QJsonValue::Double: return QStringLiteral("number");
+    case QJsonValue::Bool: return QStringLiteral("boolean");
+    default: return QStringLiteral("null");
+    }
+}
+
+QByteArray shapeOf(const QByteArray& json)
+{
+    return QJsonDocument(shape(QJsonDocument::fromJson(json).object()).toObject())
+        .toJson(QJsonDocument::Compact);
+}
+
+// "<ip>", "<id>" ... stand for one topic level.
+QRegularExpression topicPattern(const QString& documented)
+{
+    QString pattern = QRegularExpression::escape(documented);
+    pattern.replace(QRegularExpression(QStringLiteral("\\\\<[a-z]+\\\\>")), QStringLiteral("[^/]+"));
+    return QRegularExpression(QLatin1Char('^') + pattern + QLatin1Char('$'));
+}
+
+const QHostAddress RoomUnit(QStringLiteral("10.10.1.21"));
+const QHostAddress NurseUnit(QStringLiteral("10.10.1.30"));
+const QDateTime Morning(QDate(2024, 3, 1), QTime(8, 5, 9, 7));
+
+// One equivalent of each documented topic, through the real reporter.
+using Drive = std::function<void(MqttPublisher*, Unit*)>;
+const QVector<QPair<QString, Drive>>& drivers()
+{
+    static FakeCallCapable patient(RoomUnit.toString()), nurse(NurseUnit.toString());
+    static const auto call = [](bool finished) {
+        Call call(CallType::VS, QStringLiteral("VS"), &patient);
+        call.setTarget(&nurse, 1);
+        call.setConnected();
+        if (finished)
+            call.finish(EndType::HangUp);
+        return call;
+    };
+    static const QVector<QPair<QString, Drive>> table{
+        {"units/<ip>/info", [](MqttPublisher* p, Unit* unit) {
+             BasicInfoMqttReporter(p).report(unit, {"TOL", "Tolva", "3120", "Room unit", "4.2.7",
+                                                    "GT-2", "1.3.0", "0004a31b22c8"});
+         }},
+        {"units/<ip>/connections", [](MqttPublisher* p, Unit* unit) { ConnectionsMqttReporter(p).report(unit); }},
+        {"units/<ip>/pmbInfo", [](MqttPublisher* p, Unit* unit) {
+             PMBInfoMqttReporter(p).report(unit, {"1", "PMB-868", "2.0.4", "0"});
+         }},
+        {"units/<ip>/state", [](MqttPublisher* p, Unit* unit) { UnitStatusMqttReporter(p).report(unit); }},
+        {"bts/<bt>/version", [](MqttPublisher* p, Unit*) { BTVersionMqttReporter(p).report({"7", "NV-BT", "1.4.2", ""}); }},
+        {"calls/<id>", [](MqttPublisher* p, Unit*) { CallQueueMqttReporter(p).report(call(false)); }},
+        {"callsHistory/<id>", [](MqttPublisher* p, Unit*) { CallHistoryMqttReporter(p).report(call(true)); }},
+        {"errors/<id>", [](MqttPublisher* p, Unit*) {
+             ErrorEvents events;
+             ErrorHistoryMqttReporter(&events, p)
+                 .report({Morning.toMSecsSinceEpoch(), RoomUnit, ErrorEvent::Rondel, Morning, {}});
+         }},
+        {"synthesizerRequests/<port>", [](MqttPublisher* p, Unit*) {
+             CallLimitsSettings limits;
+             LanguageSettings language;
+             SynthesizerMqttReporter reporter(&limits, &language, p);
+             reporter.reportStarted(SynthesizedMessage(NurseUnit, 10100));
+             reporter.reportStopped(SynthesizedMessage(NurseUnit, 10100));
+         }},
+        {"core/error", [](MqttPublisher* p, Unit*) { MqttErrorLogger(p).log("Critical Rondel socket bind Failed!"); }},
+        {"rondel/<ip>/<direction>", [](MqttPublisher* p, Unit*) {
+             RondelMqttLogger logger(p);
+             logger.setClock([] { return Morning; });
+             logger.logReceived(RondelFormat::finish("MsgNo:12\nCmd:CallChange\nVS:1"), RoomUnit);
+         }},
+    };
+    return table;
+}
+
+} // namespace
+
+// docs/mqtt-api.md must stay what the core really sends and takes.
+class TestMqttApiDoc : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void everyExampleIsChecked();
+    void examplesHaveThePublishedKeys_data();
+    void examplesHaveThePublishedKeys();
+    void commandLinesReachTheirListeners();
+
+private:
+    ApiDocument m_doc = ApiDocument::read();
+    std::unique_ptr<BrokerFixture> m_broker;
+    std::unique_ptr<MqttPublisher> m_publisher;
+    std::unique_ptr<BrokerClient> m_watcher;
+};
+
+void TestMqttApiDoc::initTestCase()
+{
+    m_broker = std::make_unique<BrokerFixture>();
+    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
+    m_publisher = std::make_unique<MqttPublisher>(m_broker->host(), m_broker->port());
+    m_publisher->connectToHost();
+    QTRY_VERIFY(m_publisher->isConnectedToHost());
+    m_watcher = std::make_unique<BrokerClient>(*m_broker);
+    QVERIFY(m_watcher->connectToBroker() && m_watcher->subscribe(QStringLiteral("#")));
+}
+
+void TestMqttApiDoc::everyExampleIsChecked()
+{
+    QStringList checked{QStringLiteral("scannerAnswers")};
+    for (const auto& row : drivers())
+        checked << row.first;
+    checked.sort();
+    QCOMPARE(m_doc.examples.keys(), checked);
+}
+
+void TestMqttApiDoc::examplesHaveThePublishedKeys_data()
+{
+    QTest::addColumn<int>("row");
+    for (int row = 0; row < drivers().size(); ++row)
+        QTest::newRow(qPrintable(drivers().at(row).first)) << row;
+}
+
+void TestMqttApiDoc::examplesHaveThePublishedKeys()
+{
+    QFETCH(int, row);
+    const QString topic = drivers().at(row).first;
+    const QStringList examples = m_doc.examples.value(topic);
+    m_watcher->clear();
+    Unit unit(RoomUnit);
+    drivers().at(row).second(m_publisher.get(), &unit);
+    // Sent last with the highest QoS, so it arrives after all the rest.
+    const QString end = QStringLiteral("test/end");
+    m_publisher->publishRetained(MqttMessage(0, end, QByteArray()));
+    QTRY_VERIFY(!m_watcher->messages(end).isEmpty());
+
+    QStringList published;
+    for (const BrokerMessage& message : m_watcher->messages()) {
+        if (message.topic == end || message.payload.isEmpty())
+            continue;
+        QVERIFY2(topicPattern(topic).match(message.topic).hasMatch(), qPrintable(message.topic));
+        published << QString::fromUtf8(message.payload);
+    }
+    QCOMPARE(published.size(), examples.size());
+    for (int i = 0; i < examples.size(); ++i) {
+        const QByteArray example = examples.at(i).toUtf8();
+        // Written as it arrives: compact, keys in sorted order.
+        QCOMPARE(QJsonDocument::fromJson(example).toJson(QJsonDocument::Compact), example);
+        QCOMPARE(shapeOf(example), shapeOf(published.at(i).toUtf8()));
+    }
+}
+
+void TestMqttApiDoc::commandLinesReachTheirListeners()
+{
+    FakeCallCapable source;
+    const Call queued(CallType::VK, QStringLiteral("VK"), &source);
+    QList<qint64> asked;
+    CallTerminateMqttListener terminate([&](qint64 id) { asked << id; return queued; }, nullptr);
+    ConfigChangedMqttListener reload(nullptr);
+    UnitScannerMqttListener scanner(nullptr);
+    QSignalSpy terminated(&terminate, &CallTerminateMqttListener::terminateCall);
+    QSignalSpy reloaded(&reload, &ConfigChangedMqttListener::configChanged);
+    QStringList adopted;
+    connect(&scanner, &UnitScannerMqttListener::discoveredUnit, this,
+            [&](const QHostAddress& ip) { adopted << ip.toString(); });
+
+    const QRegularExpression option(QStringLiteral(" -(t|m) '([^']*)'"));
+    QStringList reactions;
+    for (const QString& line : m_doc.commands) {
+        QMap<QString, QString> options;
+        for (auto it = option.globalMatch(line); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            options[match.captured(1)] = match.captured(2);
+        }
+        const MqttMessage message(0, options.value("t"), options.value("m").toUtf8());
+        for (MqttListener* listener : std::initializer_list<MqttListener*>{&terminate, &reload, &scanner})
+            listener->onMessage(message);
+        reactions << QStringLiteral("%1 %2 %3").arg(terminated.count()).arg(reloaded.count()).arg(adopted.size());
+        if (message.topic == scanner.topic())
+            QCOMPARE(options.value("m"), m_doc.examples.value(scanner.topic()).value(0));
+    }
+    // Each line is heard by its own listener alone: the call named in the
+    // topic, and every address of the example answer.
+    QCOMPARE(reactions, (QStringList{"1 0 0", "1 1 0", "1 1 2"}));
+    QCOMPARE(asked, QList<qint64>{1709276709007});
+    QCOMPARE(adopted, (QStringList{"10.10.1.40", "10.10.1.41"}));
+}
+
+QTEST_GUILESS_MAIN(TestMqttApiDoc)
+#include "tst_mqttapidoc.moc"
