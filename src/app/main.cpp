@@ -1,3 +1,4 @@
+#include "core/clock.h"
 #include "core/constants.h"
 #include "app/orvanta.h"
 #include "core/runtimeoptions.h"
@@ -6,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QTextCodec>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -35,6 +37,11 @@ int main(int argc, char* argv[])
         break;
     }
     setRuntimeOptions(parsed.options);
+
+    Clock::pinLocalTimeZone();
+    QTimer timeZoneRefresh;
+    QObject::connect(&timeZoneRefresh, &QTimer::timeout, &Clock::refreshLocalTimeZone);
+    timeZoneRefresh.start(Clock::TimeZoneRefreshInterval);
 
     ShutdownSignals shutdownSignals;
     QObject::connect(&shutdownSignals, &ShutdownSignals::shutdownRequested, &app,

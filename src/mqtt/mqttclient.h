@@ -67,6 +67,8 @@ private:
     void updateWriteNotifier();
     void readReady();
     void writeReady();
+    // Writes everything the library has queued.
+    void flush();
     void housekeeping();
     void connectionLost(int rc);
     void scheduleReconnect();

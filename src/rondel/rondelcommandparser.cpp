@@ -65,27 +65,30 @@ int entries(const QVariant& record)
 RondelCommandParser::RondelCommandParser(const QHostAddress& ip, QObject* parent)
     : QObject(parent)
     , m_ip(ip)
+    , m_parsers(sharedParsers())
 {
-    addParser(new BasicInfoParser(this));
-    addParser(new BTParser(this));
-    addParser(new CallChangeParser(this));
-    addParser(new CallStatusParser(this));
-    addParser(new ConfigParser(this));
-    addParser(new ConnectionChangeParser(this));
-    addParser(new ConnectionStatusParser(this));
-    addParser(new DialCallParser(this));
-    addParser(new FM1StatusParser(this));
-    addParser(new FM2StatusParser(this));
-    addParser(new NotificationsParser(this));
-    addParser(new PMBConfigBTParser(this));
-    addParser(new PMBInfoParser(this));
-    addParser(new PresenceStatusParser(this));
-    addParser(new RequestsParser(this));
 }
 
-void RondelCommandParser::addParser(CommandParser* parser)
+const QMap<QString, CommandParser*>& RondelCommandParser::sharedParsers()
 {
-    m_parsers.insert(parser->name(), parser);
+    // A parser keeps nothing of a datagram beyond the call that reads it,
+    // so one set serves every unit address; two thousand units would
+    // otherwise carry thirty thousand parser objects (about 6 MB). They
+    // live as long as the process.
+    static const QMap<QString, CommandParser*> parsers = [] {
+        QMap<QString, CommandParser*> map;
+        for (CommandParser* parser : std::initializer_list<CommandParser*>{
+                 new BasicInfoParser(nullptr), new BTParser(nullptr), new CallChangeParser(nullptr),
+                 new CallStatusParser(nullptr), new ConfigParser(nullptr),
+                 new ConnectionChangeParser(nullptr), new ConnectionStatusParser(nullptr),
+                 new DialCallParser(nullptr), new FM1StatusParser(nullptr),
+                 new FM2StatusParser(nullptr), new NotificationsParser(nullptr),
+                 new PMBConfigBTParser(nullptr), new PMBInfoParser(nullptr),
+                 new PresenceStatusParser(nullptr), new RequestsParser(nullptr)})
+            map.insert(parser->name(), parser);
+        return map;
+    }();
+    return parsers;
 }
 
 void RondelCommandParser::resetSeries()

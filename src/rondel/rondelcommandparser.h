@@ -38,7 +38,7 @@ signals:
     void receivedCommand(const Command& command);
 
 private:
-    void addParser(CommandParser* parser);
+    static const QMap<QString, CommandParser*>& sharedParsers();
     void resetSeries();
 
     QHostAddress m_ip;

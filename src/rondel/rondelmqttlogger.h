@@ -25,9 +25,17 @@ public:
     // Where the entries' time stamps come from (the local clock by default).
     void setClock(const Clock& clock);
 
+    // The published entry of a datagram: compact JSON with "cmd", "data"
+    // and "timestamp" (ISO 8601 text with milliseconds).
+    static QByteArray payload(const QByteArray& datagram, const QByteArray& timestamp);
+
 private:
+    QByteArray timestamp();
+    static QString topic(const QHostAddress& ip, const QString& direction);
     void log(const QByteArray& datagram, const QHostAddress& ip, const QString& direction);
 
     QPointer<MqttPublisher> m_publisher;
-    Clock m_clock;
+    Clock m_clock; // empty: the local clock
+    qint64 m_stampSecond = -1;
+    QByteArray m_stamp; // the text of the current second, milliseconds last
 };

@@ -1,3 +1,4 @@
+#include "core/clock.h"
 #include "errors/loggers.h"
 #include "mqtt/mqttpublisher.h"
 #include "rondel/rondelmqttlogger.h"
@@ -9,6 +10,8 @@
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <ctime>
+
 // What leaves the core on MQTT from its logs: critical lines on "core/error"
 // and the mirror of the field-bus traffic.
 class TestMqttLoggers : public QObject
@@ -19,6 +22,7 @@ private slots:
     void cleanup();
     void criticalLinesGoToCoreError();
     void busTrafficIsMirroredPerUnitAndDirection();
+    void busTrafficEntriesCarryTheLocalTime();
     void daemonPublishesCriticalLinesQueuedBeforeTheBroker();
 
 private:
@@ -100,6 +104,38 @@ void TestMqttLoggers::busTrafficIsMirroredPerUnitAndDirection()
                           "rondel/127.0.0.3/out q0 {\"cmd\":\"GetStatus\",\"data\":\"MsgNo:200\\nCmd:GetStatus"
                           "\\nCRC:4d2c\"," + at,
                           "rondel/127.0.0.2/in q0 {\"cmd\":\"\",\"data\":\"MsgNo:8\\nMode:1\\nCRC:0000\"," + at}));
+}
+
+void TestMqttLoggers::busTrafficEntriesCarryTheLocalTime()
+{
+    BrokerClient watcher(*m_broker);
+    QVERIFY(watcher.connectToBroker());
+    QVERIFY(watcher.subscribe(QStringLiteral("rondel/#")));
+
+    // Summer time in Prague; the clock is moved to 200 ms past a second,
+    // so that the entries below fall into the same second.
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", ":/usr/share/zoneinfo/Europe/Prague");
+    tzset();
+    const QDateTime target(QDate(2024, 7, 15), QTime(10, 0, 0, 200), Qt::UTC);
+    Clock::setOffset(target.toMSecsSinceEpoch() - QDateTime::currentMSecsSinceEpoch());
+    RondelMqttLogger logger(m_publisher.get());
+    const QList<QHostAddress> units = {QHostAddress(QStringLiteral("10.0.0.1")),
+                                       QHostAddress(QStringLiteral("192.168.100.255"))};
+    for (const QHostAddress& unit : units)
+        logger.logSent("AckNo:1\nError:0\nCRC:0000", unit);
+    Clock::setOffset(0);
+    qputenv("TZ", zone);
+    tzset();
+
+    QVERIFY(watcher.waitForMessages(2));
+    QCOMPARE(watcher.topics(), QStringList({QStringLiteral("rondel/10.0.0.1/out"),
+                                            QStringLiteral("rondel/192.168.100.255/out")}));
+    for (const BrokerMessage& message : watcher.messages()) {
+        const QByteArray stamp = message.payload.mid(message.payload.indexOf("\"timestamp\":"));
+        QVERIFY2(stamp.startsWith("\"timestamp\":\"2024-07-15T12:00:00.2") && stamp.size() == 38,
+                 stamp.constData());
+    }
 }
 
 void TestMqttLoggers::daemonPublishesCriticalLinesQueuedBeforeTheBroker()

@@ -1,5 +1,6 @@
 #include "core/constants.h"
 #include "rondel/rondelformat.h"
+#include "rondel/rondelmqttlogger.h"
 
 #include <QtTest>
 
@@ -11,6 +12,8 @@ private slots:
     void outgoingText();
     void headerReading_data();
     void headerReading();
+    void trafficEntry_data();
+    void trafficEntry();
 };
 
 void TestRondelFormat::checksumVectors()
@@ -107,6 +110,9 @@ void TestRondelFormat::headerReading_data()
                                       << "Requests" << 0 << false;
     QTest::newRow("no cmd line") << QByteArray("MsgNo:9\nCRC:6c53") << 9 << "" << 0 << false;
     QTest::newRow("empty datagram") << QByteArray() << -1 << "" << 99 << false;
+    // Read as text: it ends at a zero byte, and any Unicode blank is trimmed.
+    QTest::newRow("zero byte ends it") << QByteArray("MsgNo:7\nCmd:X\n\0CRC:0000", 23) << 7 << "X" << 99 << false;
+    QTest::newRow("non-ASCII blank trimmed") << QByteArray("\xc2\xa0MsgNo:7\nCmd:X\nCRC:0000") << 7 << "X" << 97 << false;
 }
 
 void TestRondelFormat::headerReading()
@@ -117,6 +123,36 @@ void TestRondelFormat::headerReading()
     QTEST(header.cmd, "cmd");
     QTEST(header.error, "error");
     QTEST(header.notFinished, "notFinished");
+}
+
+// The mirror of a datagram on "rondel/<ip>/in|out": escaping, the command
+// name, the text ending at a zero byte, and text that is not ASCII.
+void TestRondelFormat::trafficEntry_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QByteArray>("entry");
+    const QByteArray stamp = ",\"timestamp\":\"2024-03-05T07:08:09.010\"}";
+    QTest::newRow("escapes") << QByteArray("MsgNo:3\nCmd: Call\"Ch\\ange \t\nA:\x01\x1f\x7f\nCRC:0000")
+        << "{\"cmd\":\"Call\\\"Ch\\\\ange\",\"data\":\"MsgNo:3\\nCmd: Call\\\"Ch\\\\ange \\t\\nA:\\u0001\\u001f\x7f\\nCRC:0000\"" + stamp;
+    QTest::newRow("zero byte") << QByteArray("MsgNo:3\nCmd:X\nA:b\0c\nCRC:0000", 28)
+        << "{\"cmd\":\"X\",\"data\":\"MsgNo:3\\nCmd:X\\nA:b\"" + stamp;
+    QTest::newRow("zero byte before the name") << QByteArray("MsgNo:3\0\nCmd:X\nCRC:0000", 23)
+        << "{\"cmd\":\"\",\"data\":\"MsgNo:3\"" + stamp;
+    QTest::newRow("first Cmd: wins") << QByteArray("MsgNo:5\nCmdx:Cmd:Y\nCmd:Z\nCRC:0000")
+        << "{\"cmd\":\"Y\",\"data\":\"MsgNo:5\\nCmdx:Cmd:Y\\nCmd:Z\\nCRC:0000\"" + stamp;
+    QTest::newRow("acknowledgement") << QByteArray("AckNo:1\nError:\b\f\nCRC:0000")
+        << "{\"cmd\":\"Ack\",\"data\":\"AckNo:1\\nError:\\b\\f\\nCRC:0000\"" + stamp;
+    QTest::newRow("UTF-8, invalid byte") << QByteArray("MsgNo:4\nCmd:Show\nText:\xc5\xbd\xff\nCRC:0000")
+        << "{\"cmd\":\"Show\",\"data\":\"MsgNo:4\\nCmd:Show\\nText:\xc5\xbd\xef\xbf\xbd\\nCRC:0000\"" + stamp;
+    QTest::newRow("name trimmed of non-ASCII space")
+        << QByteArray("MsgNo:6\r\nCmd:\xc2\xa0Name\xc2\xa0\r\nCRC:0000")
+        << "{\"cmd\":\"Name\",\"data\":\"MsgNo:6\\r\\nCmd:\xc2\xa0Name\xc2\xa0\\r\\nCRC:0000\"" + stamp;
+}
+
+void TestRondelFormat::trafficEntry()
+{
+    QFETCH(QByteArray, datagram);
+    QTEST(RondelMqttLogger::payload(datagram, "2024-03-05T07:08:09.010"), "entry");
 }
 
 QTEST_GUILESS_MAIN(TestRondelFormat)

@@ -77,6 +77,8 @@ private slots:
     void deliversFragmentedCommandOnce();
     void unregisteredAddressReachesPublicListener();
     void numbersWrapAfter255();
+    void readsEveryDatagramOfABurst();
+    void keepsAWholeInstallationsBurst();
     void dropsQuietUnlistenedAddresses();
 
 private:
@@ -375,6 +377,41 @@ void TestRondelTransport::numbersWrapAfter255()
     QVERIFY(sent.at(256).startsWith("MsgNo:0\n"));
     QCOMPARE(sender.state(), int(RondelSender::Idle));
     QCOMPARE(sender.queueSize(), 0);
+}
+
+void TestRondelTransport::readsEveryDatagramOfABurst()
+{
+    // Several read batches per burst, and a second burst after the socket
+    // ran dry: every datagram is read, answered and delivered in order.
+    for (int burst = 0; burst < 2; ++burst) {
+        m_unit->clearReceived();
+        for (int n = 0; n < 100; ++n)
+            m_unit->sendCommand(burst * 100 + n, QStringLiteral("PresenceStatus"), QStringLiteral("PS:0\nPP:0"));
+        QVERIFY(m_unit->waitForDatagrams(100));
+        for (int n = 0; n < 100; ++n)
+            QCOMPARE(m_unit->received().at(n).number, burst * 100 + n);
+    }
+    QCOMPARE(m_listener.commands.size(), 200);
+    QCOMPARE(m_listener.commands.last().msgNo, 199);
+}
+
+void TestRondelTransport::keepsAWholeInstallationsBurst()
+{
+    // Far more than a default socket buffer holds arrives before the core
+    // reads anything, as when every unit answers at once after a power cut.
+    std::vector<std::unique_ptr<FakeUnit>> units;
+    for (int i = 0; i < 20; ++i) {
+        units.push_back(std::make_unique<FakeUnit>(QHostAddress(QStringLiteral("127.0.0.%1").arg(10 + i)), m_port));
+        QVERIFY(units.back()->isBound());
+    }
+    for (int n = 0; n < 60; ++n) {
+        for (const auto& unit : units)
+            unit->sendCommand(n, QStringLiteral("PresenceStatus"), QStringLiteral("PS:0\nPP:0"));
+    }
+    for (const auto& unit : units) {
+        QVERIFY(unit->waitForDatagrams(60, 5000));
+        QCOMPARE(unit->acks().size(), 60);
+    }
 }
 
 void TestRondelTransport::dropsQuietUnlistenedAddresses()
