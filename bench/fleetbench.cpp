@@ -37,12 +37,16 @@ void turnEventLoop(int ms)
 }
 
 // A generated installation of count units: the simulator bound on a free
-// port (prepared first by the caller, e.g. to watch the units), the daemon
-// started on its configuration. Waits for the end of the start-up; begin
+// port (prepared first by the caller, e.g. to watch the units), a private
+// broker, the daemon started on the configuration. Waits for the end of the start-up; begin
 // and end are the indexes of its first and last log line.
-bool bringUp(Simulator& simulator, DaemonRun& daemon, int count,
+bool bringUp(Simulator& simulator, Broker& broker, DaemonRun& daemon, int count,
              const std::function<void()>& prepare, int* begin, int* end, QString* error)
 {
+    // As on a controller, the broker is there: without one, every state
+    // report would wait in the daemon's memory.
+    if (!broker.start(error))
+        return false;
     const QVariantMap config = Simulator::generate(count, QStringLiteral("mixed"));
     QStringList problems;
     simulator.load(config, &problems);
@@ -53,7 +57,7 @@ bool bringUp(Simulator& simulator, DaemonRun& daemon, int count,
     }
     prepare();
     daemon.setConfig(config);
-    if (!daemon.start(port, freeTcpPort(), error))
+    if (!daemon.start(port, broker.port(), error))
         return false;
     *begin = daemon.waitForLine("Debug Units initialisation ...", 20000);
     *end = *begin < 0 ? -1 : daemon.waitForLine(" == Initialisation ", 30000);
@@ -107,6 +111,7 @@ void startupAndIdle(const FleetSettings& settings)
 {
     const QString startup = QStringLiteral("start-up burst");
     Simulator simulator;
+    Broker broker;
     DaemonRun daemon;
     // When each unit was last asked for its state, on the bench's clock.
     QHash<SimUnit*, qint64> lastAsked;
@@ -122,7 +127,7 @@ void startupAndIdle(const FleetSettings& settings)
     int begin = -1;
     int end = -1;
     QString error;
-    if (!bringUp(simulator, daemon, settings.units, watch, &begin, &end, &error)) {
+    if (!bringUp(simulator, broker, daemon, settings.units, watch, &begin, &end, &error)) {
         printFigure(startup, QStringLiteral("failed"), error);
         return;
     }
@@ -162,6 +167,7 @@ void callLatency(const LatencySettings& settings)
 {
     const QString name = QStringLiteral("call latency");
     Simulator simulator;
+    Broker broker;
     DaemonRun daemon;
     // Per call: when each unit first received a command of the core, on the
     // kernel's clock. A unit acknowledges every command at once, right after
@@ -189,7 +195,7 @@ void callLatency(const LatencySettings& settings)
     int begin = -1;
     int end = -1;
     QString error;
-    if (!bringUp(simulator, daemon, settings.units, watch, &begin, &end, &error)) {
+    if (!bringUp(simulator, broker, daemon, settings.units, watch, &begin, &end, &error)) {
         printFigure(name, QStringLiteral("failed"), error);
         return;
     }

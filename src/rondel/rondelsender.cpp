@@ -2,6 +2,8 @@
 
 #include "rondel/rondelformat.h"
 
+#include <QDeadlineTimer>
+
 #include <cstdlib>
 
 namespace {
@@ -13,7 +15,7 @@ RondelSender::RondelSender(const RondelTimings& timings, QObject* parent)
     : QObject(parent)
 {
     m_retryTimer.setSingleShot(true);
-    m_retryTimer.setInterval(timings.retryInterval);
+    m_retryInterval = timings.retryInterval;
     connect(&m_retryTimer, &QTimer::timeout, this, &RondelSender::onRetryTimeout);
 
     m_keepAliveTimer.setInterval(timings.keepAliveInterval);
@@ -44,7 +46,7 @@ void RondelSender::receivedOK()
 {
     if (m_state != WaitingForOK)
         return;
-    m_retryTimer.stop();
+    disarmRetry();
     m_attempt = 1;
     m_state = Idle;
     if (m_notResponding) {
@@ -61,7 +63,7 @@ void RondelSender::receivedAck(int ackNo)
     if (m_state != WaitingForAck || ackNo != m_msgNo)
         return;
     m_queue.removeFirst();
-    m_retryTimer.stop();
+    disarmRetry();
     m_attempt = 1;
     m_state = Idle;
     advanceMsgNo();
@@ -83,7 +85,7 @@ void RondelSender::tryToSend()
 void RondelSender::sendNext()
 {
     emit datagramToSend(RondelFormat::commandDatagram(m_queue.first(), m_msgNo));
-    m_retryTimer.start();
+    armRetry();
 }
 
 void RondelSender::ping()
@@ -91,11 +93,36 @@ void RondelSender::ping()
     m_state = WaitingForOK;
     m_keepAlivePending = false;
     emit datagramToSend(QByteArrayLiteral("Ping"));
-    m_retryTimer.start();
+    armRetry();
+}
+
+void RondelSender::armRetry()
+{
+    // Restarting a timer costs a walk through the event loop's list of
+    // every timer (thousands with a full installation), and a busy unit is
+    // sent a command after each acknowledgement. So the timer is left
+    // running and the deadline moves; when the timer fires early, it is
+    // started again for the rest.
+    m_retryAt = QDeadlineTimer::current().deadline() + m_retryInterval;
+    if (!m_retryTimer.isActive())
+        m_retryTimer.start(m_retryInterval);
+}
+
+void RondelSender::disarmRetry()
+{
+    m_retryAt = NoRetry;
 }
 
 void RondelSender::onRetryTimeout()
 {
+    if (m_retryAt == NoRetry)
+        return;
+    const qint64 left = m_retryAt - QDeadlineTimer::current().deadline();
+    if (left > 0) {
+        m_retryTimer.start(int(left));
+        return;
+    }
+    m_retryAt = NoRetry;
     if (m_state == WaitingForAck)
         onAckTimeout();
     else if (m_state == WaitingForOK)
@@ -110,7 +137,7 @@ void RondelSender::onAckTimeout()
         return;
     }
     m_queue.removeFirst();
-    m_retryTimer.stop();
+    disarmRetry();
     m_attempt = 1;
     m_state = Idle;
     advanceMsgNo();
@@ -121,7 +148,7 @@ void RondelSender::onAckTimeout()
 
 void RondelSender::onPingTimeout()
 {
-    m_retryTimer.stop();
+    disarmRetry();
     m_attempt = 1;
     m_state = Idle;
     if (!m_notResponding && !giveUp())

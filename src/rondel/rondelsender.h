@@ -54,6 +54,8 @@ private:
     void tryToSend();
     void sendNext();
     void ping();
+    void armRetry();
+    void disarmRetry();
     void onRetryTimeout();
     void onAckTimeout();
     void onPingTimeout();
@@ -69,6 +71,9 @@ private:
     int m_msgNo = 0;
     int m_attempt = 1;
     bool m_keepAlivePending = false;
+    static constexpr qint64 NoRetry = -1;
     QTimer m_retryTimer;
+    int m_retryInterval = 0;
+    qint64 m_retryAt = NoRetry; // when the transmission or probe in flight is due again
     QTimer m_keepAliveTimer;
 };

@@ -186,6 +186,22 @@ void TestRondelTransport::sendsQueuedCommandsInTurn()
     QCOMPARE(m_unit->commands().size(), 3); // nothing retransmitted once acknowledged
     QCOMPARE(protocol()->sender()->state(), int(RondelSender::Idle));
     QCOMPARE(protocol()->sender()->msgNo(), 3);
+
+    // A command sent late in the wait for an earlier one is repeated a whole
+    // interval after its own transmission, not when the earlier was due.
+    m_unit->setAutoAcknowledge(false);
+    m_unit->clearReceived();
+    rondel.requestBasicInfo();
+    rondel.requestBasicInfo();
+    QVERIFY(m_unit->waitForCommands(QString(), 1));
+    QTest::qWait(Retry * 6 / 10);
+    m_unit->sendAck(3);
+    QVERIFY(m_unit->waitForCommands(QString(), 3, 3 * Retry));
+    const QList<FakeUnit::Datagram> sent = m_unit->commands();
+    QCOMPARE(sent.at(1).number, 4);
+    QCOMPARE(sent.at(2).number, 4);
+    QVERIFY2(sent.at(2).atMs - sent.at(1).atMs >= Retry * 8 / 10,
+             qPrintable(QString::number(sent.at(2).atMs - sent.at(1).atMs)));
 }
 
 void TestRondelTransport::answersMalformedDatagramsAndPing()
