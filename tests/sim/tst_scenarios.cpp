@@ -94,7 +94,7 @@ void TestScenarios::init()
     QStringList problems;
     QVERIFY2(w.simulator.loadFile(config(), &problems, &error), qPrintable(error));
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
-    connect(&w.simulator, &Simulator::event, this, [&w](const QString& line) { w.lines << line; });
+    connect(&w.simulator, &Simulator::changed, this, [&w](const QString& line) { w.lines << line; });
     for (SimUnit* unit : w.simulator.units()) {
         const QString ip = unit->ip().toString();
         connect(unit->link(), &SimLink::transmit, this, [&w, ip] { ++w.answers[ip]; });

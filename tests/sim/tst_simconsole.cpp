@@ -45,7 +45,7 @@ struct Rig
                     "AckNo:" + QByteArray::number(d.number) + "\nError:0\n"));
             });
         }
-        QObject::connect(&simulator, &Simulator::event, [this](const QString& line) { events.append(line); });
+        QObject::connect(&simulator, &Simulator::changed, [this](const QString& line) { events.append(line); });
     }
 
     // "Cmd|payload", a list's elements separated by "||".

@@ -165,7 +165,7 @@ int main(int argc, char* argv[])
 
     SimConsole console(&simulator);
     if (!quiet) {
-        QObject::connect(&simulator, &Simulator::event, [](const QString& line) { printLine(stdout, line); });
+        QObject::connect(&simulator, &Simulator::changed, [](const QString& line) { printLine(stdout, line); });
         QObject::connect(&console, &SimConsole::output, [](const QString& line) { printLine(stdout, line); });
     }
     QObject::connect(&console, &SimConsole::error, [](const QString& line) { printLine(stderr, line); });

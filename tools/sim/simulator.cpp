@@ -73,7 +73,7 @@ void Simulator::load(const QVariantMap& config, QStringList* problems)
 
         auto* unit = new SimUnit(ip, model, place, this);
         unit->setDirectory(this);
-        connect(unit, &SimUnit::event, this, &Simulator::event);
+        connect(unit, &SimUnit::changed, this, &Simulator::changed);
         m_units.append(unit);
         m_byIp.insert(ip.toIPv4Address(), unit);
         // Keyed as the core writes a unit's place on the screens of others.

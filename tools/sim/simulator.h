@@ -44,7 +44,7 @@ public:
 
 signals:
     // A change the core caused at a unit, as one readable line.
-    void event(const QString& line);
+    void changed(const QString& line);
 
 private:
     static QString roomKey(const QString& ward, const QString& roomNo, const QString& room);

@@ -209,7 +209,7 @@ SimFields SimUnit::fields(const QString& part)
 
 void SimUnit::say(const QString& what)
 {
-    emit event(label() + QStringLiteral(": ") + what);
+    emit changed(label() + QStringLiteral(": ") + what);
 }
 
 const QMap<QString, SimUnit::Handler>& SimUnit::handlers()

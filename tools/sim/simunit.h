@@ -106,7 +106,7 @@ public:
     static SimFields fields(const QString& part);
 
 signals:
-    void event(const QString& line);
+    void changed(const QString& line);
 
 private:
     using Handler = void (SimUnit::*)(const QStringList& parts);
