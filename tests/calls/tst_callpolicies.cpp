@@ -73,11 +73,17 @@ struct Desk : CallCapableRepository
     CallTerminator terminator{&handler, &limits, &queue};
 };
 
+// The payloads of the named command, a repetition of the same message (the
+// core repeats what a slow unit has not yet acknowledged) counted once.
 QStringList payloads(const FakeUnit* unit, const QString& name)
 {
     QStringList list;
-    for (const FakeUnit::Datagram& datagram : unit->commands(name))
-        list.append(datagram.payload);
+    int lastNumber = -1;
+    for (const FakeUnit::Datagram& datagram : unit->commands(name)) {
+        if (datagram.number != lastNumber)
+            list.append(datagram.payload);
+        lastNumber = datagram.number;
+    }
     return list;
 }
 
