@@ -3,7 +3,6 @@
 #include "support/fakeunit.h"
 #include "support/unitbus.h"
 #include "units/features/light.h"
-#include "units/features/presences.h"
 #include "units/rondelunitstatusretrieval.h"
 #include "units/models/unitmodels.h"
 
@@ -15,9 +14,6 @@ namespace {
 
 const QHostAddress UnitIp(QStringLiteral("127.0.0.2"));
 constexpr int Repeat = 300; // ms; units repeat their requests every 10 s
-
-const QString TolvaBasicInfo = QStringLiteral(
-    "AcronymPU:Tolva\nNamePU:Bedside\nFWVersionPU:02.04\nTypeGT:Other\nMAC Address:00:11:22:33:44:55");
 
 std::unique_ptr<RondelUnit> makeModel(const QString& type, const QHostAddress& ip)
 {
@@ -44,7 +40,6 @@ private slots:
     void init();
     void cleanup();
 
-    void retrievalQueuesAndReplaysCommands();
     void lumoAsksForEverythingAndRepeats();
     void everyModelOverLoopback_data();
     void everyModelOverLoopback();
@@ -68,77 +63,6 @@ void TestRondelUnit::cleanup()
 {
     m_neighbour.reset();
     m_bus.reset();
-}
-
-void TestRondelUnit::retrievalQueuesAndReplaysCommands()
-{
-    Tolva unit(UnitIp);
-    unit.loadSettings({{"presences", QVariantMap{{"pp", true}, {"ps", true}}}});
-    unit.statusRetrieval()->setStartSpread(1);
-    unit.attach(m_bus->server());
-    QSignalSpy done(&unit, &RondelUnit::retrievalDone);
-    QSignalSpy outOfSync(&unit, &RondelUnit::outOfSync);
-    unit.startStatusRetrieval();
-    QVERIFY(m_fake->waitForCommands("GetStatus", 1));
-    QCOMPARE(m_fake->commands().at(0).bytes,
-             QByteArray("MsgNo:0\nCmd:GetStatus\nBasicInfo\nCRC:c86d"));
-
-    m_fake->sendCommand("BasicInfo", TolvaBasicInfo);
-    QVERIFY(m_fake->waitForCommands("GetStatus", 2));
-    // A call change while the presences are read goes to the retrieval,
-    // which has no use for it: the call status read next covers it.
-    m_fake->sendCommand("CallChange", "VK:1");
-    QVERIFY(m_fake->waitForAck(1));
-    QTest::qWait(50);
-    QVERIFY(!unit.calls()->hasOwnCall());
-    QCOMPARE(unit.pendingCommandCount(), 0);
-
-    m_fake->sendCommand("PresenceStatus", "PS:1\nPP:0");
-    QVERIFY(m_fake->waitForCommands("GetStatus", 3));
-    m_fake->sendCommand("CallStatus", "NV1:1\nVS:0");
-    QVERIFY(m_fake->waitForCommands("GetStatus", 4));
-    QCOMPARE(commandTexts(m_fake->commands("GetStatus")),
-             QStringList({"GetStatus|BasicInfo", "GetStatus|Presence", "GetStatus|Call",
-                          "GetStatus|Notifications"}));
-    m_fake->sendCommand("Notifications", "CallStatus NOT_CONNECTED");
-    QVERIFY(done.wait(2000));
-
-    // Retrieved but not applied yet: a new call waits.
-    m_fake->sendCommand("CallChange", "VS:1");
-    QVERIFY(QTest::qWaitFor([&] { return unit.pendingCommandCount() == 1; }, 2000));
-    QVERIFY(!unit.calls()->hasOwnCall());
-
-    bool ownCallWhenAnnounced = false;
-    connect(&unit, &Unit::basicInfoUpdated, this,
-            [&] { ownCallWhenAnnounced = unit.calls()->hasOwnCall(); });
-    QSignalSpy updated(&unit, &Unit::basicInfoUpdated);
-    m_fake->clearReceived();
-    unit.initialiseFromBasicInfo();
-    QCOMPARE(unit.firmwareVersion(), FirmwareVersion(2, 4));
-    unit.applyRetrievedState();
-
-    QCOMPARE(updated.count(), 1);
-    QCOMPARE(updated.at(0).at(0).value<BasicInfo>().macAddress, QStringLiteral("001122334455"));
-    QVERIFY(ownCallWhenAnnounced);
-    QCOMPARE(unit.calls()->ownCall().code(), QStringLiteral("VS"));
-    QCOMPARE(unit.calls()->nvCall("NV1").code(), QStringLiteral("NV1"));
-    QVERIFY(unit.presences()->registeredPSFlag());
-    QCOMPARE(outOfSync.count(), 0);
-
-    // What the applied state sends, in order: the presence mode of a 2.4
-    // firmware, the voice reset, the ringing tone of the NV call, the
-    // connection, configuration and PMB requests (the NV call rings on the
-    // unit itself although the synthesizer speaks for it), then the replayed call
-    // change makes the tone ring for the own call.
-    QVERIFY(m_fake->waitForCommands(QString(), 7));
-    QTest::qWait(100);
-    QCOMPARE(commandTexts(m_fake->commands()),
-             QStringList({"SetMode|PS:Permanent\nPP:Permanent", "VoIP|EndCall",
-                          "Buzz|Target:Base\nToneType:NV\nVolume:Day",
-                          "GetStatus|Connection", "GetStatus|Config", "PMBGetStatus|Info",
-                          "Buzz|Target:Base\nToneType:Ringing\nVolume:Day"}));
-    QCOMPARE(m_fake->commands().at(0).bytes,
-             QByteArray("MsgNo:4\nCmd:SetMode\nPS:Permanent\nPP:Permanent\nCRC:4729"));
 }
 
 void TestRondelUnit::lumoAsksForEverythingAndRepeats()

@@ -322,6 +322,7 @@ void TestUnitFeatures::corviConfigurationAndTuners()
     QVERIFY(!FMControler::frequenciesDiffer("98.505", "98.5"));
     QVERIFY(FMControler::frequenciesDiffer("98.51", "98.5"));
     QVERIFY(FMControler::frequenciesDiffer("", "98.5"));
+    QVERIFY(!FMControler::frequenciesDiffer("", "")); // neither tuner set: nothing to tune
 }
 
 void TestUnitFeatures::pmbPairingTable()

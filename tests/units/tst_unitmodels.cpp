@@ -7,6 +7,7 @@
 #include "units/settings/nvsettings.h"
 #include "units/features/presences.h"
 #include "units/rondelunitstatusretrieval.h"
+#include "units/firmwareversion.h"
 #include "units/unconfiguredunit.h"
 #include "units/models/unitmodels.h"
 #include "wards/room.h"
@@ -63,6 +64,7 @@ private slots:
     void requests();
     void unsolicitedBasicInfoOnlyFallsOutOfSync();
     void newOwnCallDuringTalkFallsOutOfSync();
+    void retrievalQueuesAndReplaysCommands();
     void restartedRetrievalDropsStaleReports();
     void floodsAreBounded();
     void callSignalsBecomeCommands();
@@ -327,6 +329,52 @@ void TestUnitModels::newOwnCallDuringTalkFallsOutOfSync()
     deliver(unit, "CallChange", "VK:1");
     QCOMPARE(outOfSync.count(), 1);
     QVERIFY(unit.calls()->ownCall().isVK());
+}
+
+// A unit read while it goes on reporting: a call change during the reading
+// is dropped (the call status read next covers it); one after the reading
+// waits until the state is applied and is then replayed.
+void TestUnitModels::retrievalQueuesAndReplaysCommands()
+{
+    Tolva unit(Ip);
+    unit.loadSettings({{"presences", QVariantMap{{"pp", true}, {"ps", true}}}});
+    unit.attach(m_server.get());
+    QSignalSpy outOfSync(&unit, &RondelUnit::outOfSync);
+    QSignalSpy updated(&unit, &Unit::basicInfoUpdated);
+    bool ownCallWhenAnnounced = false;
+    connect(&unit, &Unit::basicInfoUpdated, this, [&] { ownCallWhenAnnounced = unit.calls()->hasOwnCall(); });
+
+    unit.startStatusRetrieval();
+    deliver(unit, "BasicInfo", "AcronymPU:Tolva\nFWVersionPU:02.04\nMAC Address:00:11:22:33:44:55");
+    deliver(unit, "CallChange", "VK:1");
+    deliver(unit, "PresenceStatus", "PS:1\nPP:0");
+    deliver(unit, "CallStatus", "NV1:1\nVS:0");
+    QCOMPARE(unit.pendingCommandCount(), 0);
+    deliver(unit, "Notifications", "CallStatus NOT_CONNECTED");
+    QCOMPARE(m_server->take(Ip), QStringList({"GetStatus|Presence", "GetStatus|Call", "GetStatus|Notifications"}));
+    deliver(unit, "CallChange", "VS:1");
+    QCOMPARE(unit.pendingCommandCount(), 1);
+    QVERIFY(!unit.calls()->hasOwnCall());
+
+    unit.initialiseFromBasicInfo();
+    QCOMPARE(unit.firmwareVersion(), FirmwareVersion(2, 4));
+    unit.applyRetrievedState();
+    QCOMPARE(updated.count(), 1);
+    QCOMPARE(updated.at(0).at(0).value<BasicInfo>().macAddress, QStringLiteral("001122334455"));
+    QVERIFY(ownCallWhenAnnounced);
+    QCOMPARE(unit.calls()->ownCall().code(), QStringLiteral("VS"));
+    QVERIFY(unit.calls()->hasNVCall("NV1"));
+    QVERIFY(unit.presences()->registeredPSFlag());
+    QCOMPARE(outOfSync.count(), 0);
+    // In order: the presence mode of a 2.4 firmware, the voice reset, the
+    // ringing tone of the NV call (it rings on the unit itself although the
+    // synthesizer speaks for it), the connection, configuration and PMB
+    // requests, then the replayed call change rings for the own call.
+    QCOMPARE(m_server->take(Ip),
+             QStringList({"SetMode|PS:Permanent\nPP:Permanent", "VoIP|EndCall",
+                          "Buzz|Target:Base\nToneType:NV\nVolume:Day", "GetStatus|Connection",
+                          "GetStatus|Config", "PMBGetStatus|Info",
+                          "Buzz|Target:Base\nToneType:Ringing\nVolume:Day"}));
 }
 
 void TestUnitModels::restartedRetrievalDropsStaleReports()
