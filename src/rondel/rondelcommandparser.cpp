@@ -6,6 +6,9 @@
 
 #include <QDebug>
 
+#include <memory>
+#include <vector>
+
 namespace {
 
 // Every datagram of a series but the first carries a "Continue" line.
@@ -74,8 +77,10 @@ const QMap<QString, CommandParser*>& RondelCommandParser::sharedParsers()
     // A parser keeps nothing of a datagram beyond the call that reads it,
     // so one set serves every unit address; two thousand units would
     // otherwise carry thirty thousand parser objects (about 6 MB). They
-    // live as long as the process.
+    // live as long as the process and are destroyed at its end, so that a
+    // leak check at exit reports only real leaks.
     static const QMap<QString, CommandParser*> parsers = [] {
+        static std::vector<std::unique_ptr<CommandParser>> owned;
         QMap<QString, CommandParser*> map;
         for (CommandParser* parser : std::initializer_list<CommandParser*>{
                  new BasicInfoParser(nullptr), new BTParser(nullptr), new CallChangeParser(nullptr),
@@ -85,7 +90,10 @@ const QMap<QString, CommandParser*>& RondelCommandParser::sharedParsers()
                  new FM2StatusParser(nullptr), new NotificationsParser(nullptr),
                  new PMBConfigBTParser(nullptr), new PMBInfoParser(nullptr),
                  new PresenceStatusParser(nullptr), new RequestsParser(nullptr)})
+        {
+            owned.emplace_back(parser);
             map.insert(parser->name(), parser);
+        }
         return map;
     }();
     return parsers;

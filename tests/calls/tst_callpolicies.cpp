@@ -221,7 +221,8 @@ private slots:
         const QVector<Call> calls = core.core().callQueue()->calls();
         QCOMPARE(calls.size(), 1);
         QCOMPARE(calls.first().stateName(), state);
-        const QStringList talks = payloads(callee, "VoIP");
+        // Only the talk counts: a late repeat of the start-up "EndCall" may still arrive.
+        const QStringList talks = payloads(callee, "VoIP").filter("ImmediateTalk");
         QCOMPARE(talks.size(), state == "Connected" ? 1 : 0);
         if (!talks.isEmpty())
             QVERIFY(talks.first().startsWith("ImmediateTalk 127.0.0.3 10004 10002\n"));
