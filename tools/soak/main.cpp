@@ -67,6 +67,33 @@ qint64 residentKb(qint64 pid)
     return rss.match(QString::fromLatin1(status.readAll())).captured(1).toLongLong();
 }
 
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = StepTimeoutMs)
+{
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+// The state letter of a process ('R', 'S', 'T' for stopped, ...).
+char stateOf(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return '?';
+    const QByteArray line = stat.readAll();
+    const int end = line.lastIndexOf(')'); // the command name may hold anything
+    return end >= 0 && end + 2 < line.size() ? line.at(end + 2) : '?';
+}
+
+// Whether the process holds a file in folder open, an unnamed one included.
+bool hasOpenFileIn(pid_t pid, const QString& folder)
+{
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::Files | QDir::System)) {
+        if (fd.symLinkTarget().startsWith(folder + '/'))
+            return true;
+    }
+    return false;
+}
+
 // The daemon as a child process on an installation under its own root.
 class Daemon
 {
@@ -78,13 +105,14 @@ public:
                       QStringLiteral("%1:%2").arg(broker.host()).arg(broker.port())}
     {
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        QObject::connect(&m_process, &QProcess::readyRead, [this] { m_log += m_process.readAll(); });
+        QObject::connect(&m_process, &QProcess::readyRead, [this] { read(); });
     }
     ~Daemon() { stop(); }
 
     bool start()
     {
         m_log.clear();
+        m_initialised = false;
         m_process.start(m_binary, m_arguments);
         return m_process.waitForStarted(10000);
     }
@@ -101,41 +129,69 @@ public:
         ::kill(static_cast<pid_t>(m_process.processId()), SIGKILL);
         m_process.waitForFinished(10000);
     }
+    // Kills the daemon while it has a file of folder open, to catch it in
+    // the middle of a save: it is stopped at random moments and looked at
+    // until it is, and killed anyway after a while. True when it was caught.
+    bool killWhileWritingIn(const QString& folder)
+    {
+        const auto pid = static_cast<pid_t>(m_process.processId());
+        bool caught = false;
+        for (int attempt = 0; attempt < 500 && !caught; ++attempt) {
+            QTest::qWait(randomBetween(0, 2));
+            ::kill(pid, SIGSTOP);
+            if (!waitFor([&] { return stateOf(pid) == 'T'; }, 1000))
+                break;
+            caught = hasOpenFileIn(pid, folder);
+            if (!caught)
+                ::kill(pid, SIGCONT);
+        }
+        kill();
+        return caught;
+    }
     bool isRunning() const { return m_process.state() == QProcess::Running; }
     qint64 pid() const { return m_process.processId(); }
-    const QByteArray& log() const { return m_log; }
+    bool isInitialised() const { return m_initialised; }
     QString tail() const { return QString::fromUtf8(m_log.right(3000)); }
-
-    // The ids of "newCall" lines, in order.
-    QStringList newCalls() const
-    {
-        static const QRegularExpression line(QStringLiteral("^Debug newCall (\\d+)$"),
-                                             QRegularExpression::MultilineOption);
-        QStringList ids;
-        auto it = line.globalMatch(QString::fromUtf8(m_log));
-        while (it.hasNext())
-            ids << it.next().captured(1);
-        return ids;
-    }
+    // The ids of the calls the daemon registered, in order.
+    const QStringList& newCalls() const { return m_newCalls; }
 
 private:
     QString m_binary;
     QStringList m_arguments;
     QProcess m_process;
-    QByteArray m_log;
+    QByteArray m_log; // the last lines only: a long soak logs a lot
+    bool m_initialised = false;
+    QStringList m_newCalls;
+
+    void read()
+    {
+        const int from = m_log.lastIndexOf('\n') + 1; // where the unfinished line starts
+        m_log += m_process.readAll();
+        const int to = m_log.lastIndexOf('\n');
+        if (to < from)
+            return;
+        for (const QByteArray& line : m_log.mid(from, to - from).split('\n')) {
+            if (line.startsWith("Debug newCall "))
+                m_newCalls << QString::fromLatin1(line.mid(14));
+            else if (line == "Debug == Initialisation complete ...")
+                m_initialised = true;
+        }
+        if (m_log.size() > 65536)
+            m_log.remove(0, m_log.indexOf('\n', m_log.size() - 32768) + 1);
+    }
 };
 
 // What the run found; every failure is one line.
 struct Findings
 {
     QStringList failures;
-    void fail(const QString& what) { failures << what; say(QStringLiteral("FAIL: ") + what); }
+    bool fail(const QString& what)
+    {
+        failures << what;
+        say(QStringLiteral("FAIL: ") + what);
+        return false;
+    }
 };
-
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = StepTimeoutMs)
-{
-    return QTest::qWaitFor(condition, timeoutMs);
-}
 
 bool makeRoot(const QString& root, const QVariantMap& config)
 {
@@ -222,16 +278,16 @@ bool CallsSoak::setUp()
     }
     config.insert("units", units);
     if (!makeRoot(m_root.path(), config))
-        return m_findings->fail(QStringLiteral("cannot lay out the installation under %1").arg(m_root.path())), false;
+        return m_findings->fail(QStringLiteral("cannot lay out the installation under %1").arg(m_root.path()));
     if (!m_broker.start())
-        return m_findings->fail(m_broker.errorString()), false;
+        return m_findings->fail(m_broker.errorString());
 
     QStringList problems;
     m_sim.load(config, &problems);
     m_busPort = freeUdpPort();
     QString error;
     if (!m_sim.bind(QHostAddress::LocalHost, m_busPort, &error))
-        return m_findings->fail(error), false;
+        return m_findings->fail(error);
     for (int ward = 0; ward < 2; ++ward) {
         m_stations << m_sim.units().at(ward * 50);
         m_beds << m_sim.units().mid(ward * 50 + 2, 48);
@@ -239,9 +295,9 @@ bool CallsSoak::setUp()
 
     m_daemon = std::make_unique<Daemon>(m_daemonBinary, m_root.path(), m_busPort, m_broker);
     if (!m_daemon->start())
-        return m_findings->fail(QStringLiteral("the daemon does not start: ") + m_daemonBinary), false;
+        return m_findings->fail(QStringLiteral("the daemon does not start: ") + m_daemonBinary);
     if (!step("the daemon initialises the units",
-              [this] { return m_daemon->log().contains("Debug == Initialisation complete ...\n"); }))
+              [this] { return m_daemon->isInitialised(); }))
         return false;
     for (SimUnit* station : qAsConst(m_stations))
         station->setPresence(QStringLiteral("PS"), true);
@@ -299,7 +355,7 @@ bool CallsSoak::oneCall(int index, bool restartBroker)
               [&] { return shows(station, caller); }))
         return false;
     if (restartBroker && brokerBackAfterRing && !m_broker.start())
-        return m_findings->fail(m_broker.errorString()), false;
+        return m_findings->fail(m_broker.errorString());
 
     switch (variant) {
     case 0: // answered at the station, talked, hung up there
@@ -334,7 +390,7 @@ bool CallsSoak::oneCall(int index, bool restartBroker)
     caller->cancelCall();
     ++m_finished;
     if (restartBroker && !brokerBackAfterRing && !m_broker.start())
-        return m_findings->fail(m_broker.errorString()), false;
+        return m_findings->fail(m_broker.errorString());
     return true;
 }
 
@@ -490,7 +546,8 @@ public:
     {
     }
 
-    void run(int kills);
+    // False when the soak could not go on.
+    bool run(int kills);
 
 private:
     // Why the file is not the ward state before or after a switch, or an
@@ -527,7 +584,7 @@ QString WardStateSoak::fault(const QByteArray& bytes) const
     return QString();
 }
 
-void WardStateSoak::run(int kills)
+bool WardStateSoak::run(int kills)
 {
     QElapsedTimer clock;
     clock.start();
@@ -589,12 +646,13 @@ void WardStateSoak::run(int kills)
             m_findings->fail(QStringLiteral("the daemon never saved the ward state; its log ends:\n") + daemon.tail());
             break;
         }
-        QTest::qWait(randomBetween(0, 20));
-        daemon.kill();
-        const QStringList temporary = folder.entryList({"settings.conf?*"}, QDir::Files);
-        if (temporary.size() > leftovers)
+        if (!daemon.isRunning()) {
+            m_findings->fail(QStringLiteral("the daemon ended by itself; its log ends:\n") + daemon.tail());
+            break;
+        }
+        if (daemon.killWhileWritingIn(folder.absolutePath()))
             ++midWrite;
-        leftovers = temporary.size();
+        leftovers = folder.entryList({"settings.conf?*"}, QDir::Files).size();
         QFile saved(file);
         const QString why = saved.open(QIODevice::ReadOnly) ? fault(saved.readAll()) : QStringLiteral("missing");
         if (!why.isEmpty()) {
@@ -609,6 +667,7 @@ void WardStateSoak::run(int kills)
             .arg(midWrite)
             .arg(leftovers)
             .arg(clock.elapsed() / 1000.0, 0, 'f', 1));
+    return true;
 }
 
 } // namespace
