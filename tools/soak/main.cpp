@@ -546,7 +546,7 @@ public:
     {
     }
 
-    // False when the soak could not go on.
+    // False when the soak could not be set up.
     bool run(int kills);
 
 private:
@@ -682,7 +682,7 @@ int main(int argc, char* argv[])
     parser.addHelpOption();
     const QCommandLineOption daemonOption("daemon", "The daemon's binary.", "path");
     const QCommandLineOption callsOption("calls", "Calls to raise (default 1000).", "n", "1000");
-    const QCommandLineOption restartsOption("restarts", "Broker restarts (default 100).", "n", "100");
+    const QCommandLineOption restartsOption("restarts", "Broker restarts, at most one per call (default 100).", "n", "100");
     const QCommandLineOption unplugsOption("unplugs", "Units unplugged and plugged back (default 100).", "n", "100");
     const QCommandLineOption killsOption("kills", "Kills while saving the ward state (default 1000).", "n", "1000");
     parser.addOptions({daemonOption, callsOption, restartsOption, unplugsOption, killsOption});
