@@ -74,8 +74,9 @@ const QMap<QString, CommandParser*>& RondelCommandParser::sharedParsers()
     // A parser keeps nothing of a datagram beyond the call that reads it,
     // so one set serves every unit address; two thousand units would
     // otherwise carry thirty thousand parser objects (about 6 MB). They
-    // live as long as the process.
-    static const QMap<QString, CommandParser*> parsers = [] {
+    // live as long as the process: the map is never destroyed, so that the
+    // parsers stay reachable to the end instead of counting as leaked.
+    static const QMap<QString, CommandParser*>& parsers = *new QMap<QString, CommandParser*>([] {
         QMap<QString, CommandParser*> map;
         for (CommandParser* parser : std::initializer_list<CommandParser*>{
                  new BasicInfoParser(nullptr), new BTParser(nullptr), new CallChangeParser(nullptr),
@@ -87,7 +88,7 @@ const QMap<QString, CommandParser*>& RondelCommandParser::sharedParsers()
                  new PresenceStatusParser(nullptr), new RequestsParser(nullptr)})
             map.insert(parser->name(), parser);
         return map;
-    }();
+    }());
     return parsers;
 }
 
