@@ -1,0 +1,189 @@
+// Broker messages into the three command listeners, wired to what they act
+// on: the call handler and queue (terminate), the configuration loader
+// (settings/updated) and the unit registry (scannerAnswers), with the
+// reporters that publish the answers. Two calls ring when the input starts.
+//
+// Input: messages as fuzzmqtt.h describes, "topic\0payload" each, separated
+// by 0xFF. In a topic, "$1" and "$2" stand for the ids of the two calls,
+// which differ from run to run.
+//
+// Beyond not crashing: everything published in answer is valid JSON or a
+// removal; a scanner payload that is not a JSON object changes nothing; a
+// terminate ends exactly the queued call its topic names, and nothing else
+// ends any call; a reload of the unchanged file keeps every unit; no unit
+// ever has an address other than IPv4.
+
+#include "fuzzmqtt.h"
+#include "fuzzsupport.h"
+
+#include "calls/callhandler.h"
+#include "calls/callqueue.h"
+#include "calls/pas.h"
+#include "calls/talkvolumes.h"
+#include "config/configloader.h"
+#include "core/constants.h"
+#include "mqttapi/listeners.h"
+#include "mqttapi/reporters.h"
+#include "rondel/publicrondellistener.h"
+#include "rondel/rondelserver.h"
+#include "synthesizer/synthesizer.h"
+#include "units/registry/units.h"
+#include "units/registry/unitsfactory.h"
+#include "units/registry/unitsinitializer.h"
+#include "units/registry/unitsrepository.h"
+#include "units/settings/backlightsettings.h"
+#include "units/settings/calllimitssettings.h"
+#include "units/settings/languagesettings.h"
+#include "units/settings/namedayssettings.h"
+#include "units/settings/nvsettings.h"
+#include "units/settings/radiossettings.h"
+#include "units/unit.h"
+#include "wards/rooms.h"
+#include "wards/wards.h"
+
+#include <algorithm>
+
+namespace {
+
+// Two rooms of one ward: a bed unit and a corridor unit call, the nurses'
+// unit takes their calls.
+const char Configuration[] = R"({"wards":[{"_id":"w1","name":"Interna","group":"A"}],
+"rooms":[{"_id":"r1","name":"Room 1","number":1,"ward":"w1"},{"_id":"r2","name":"Nurses","number":2,"ward":"w1"}],
+"units":[{"_id":"10.10.0.11","type":"Tolva","room":"r1","bed":1},{"_id":"10.10.0.12","type":"Brisa","room":"r1","bed":0},
+{"_id":"10.10.0.13","type":"Pardo","room":"r2","bed":0,"presences":{"pp":true,"ps":true,"pl":false}}]})";
+
+struct Installation
+{
+    Installation()
+    {
+        loader.setBacklight(&backlight);
+        loader.setCallLimits(&callLimits);
+        loader.setLanguage(&language);
+        loader.setNamedays(&namedays);
+        loader.setNV(&nv);
+        loader.setRadios(&radios);
+        loader.setRooms(&rooms);
+        loader.setWards(&wards);
+        loader.setUnits(&units);
+        loader.setSynthesizer(&synthesizer);
+        loader.setTalkVolumes(&talkVolumes);
+
+        QObject::connect(&queue, &CallQueue::callChanged, &queue, [this](const Call& call) {
+            queueReporter.report(call);
+            if (call.isFinished())
+                historyReporter.report(call);
+        });
+        QObject::connect(&terminate, &CallTerminateMqttListener::terminateCall, &handler,
+                         [this](const Call& call) { handler.endCallOrTalk(call, EndType::ManuallyRemoved); });
+        QObject::connect(&scanner, &UnitScannerMqttListener::discoveredUnit, &units, [this](const QHostAddress& ip) {
+            Fuzz::check(ip.protocol() == QAbstractSocket::IPv4Protocol, "a scanned address that is not IPv4");
+            units.unitDiscovered(ip);
+        });
+        QObject::connect(&configChanged, &ConfigChangedMqttListener::configChanged, &loader, &ConfigLoader::reload);
+        QObject::connect(&loader, &ConfigLoader::reloadDone, &loader, [this] {
+            units.removeUnits();
+            rooms.deleteOldRooms();
+            wards.deleteOldWards();
+            units.restartUnits();
+        });
+
+        loader.load();
+        initializer.finish();
+        for (Unit* unit : repository.configuredUnits()) {
+            if (unit->type() != Unit::PardoType)
+                handler.newCall(Call(CallType::VS, QStringLiteral("VS"), unit));
+        }
+        Fuzz::check(queue.size() == 2, "the calls of the set-up are not queued");
+    }
+
+    void hear(const MqttMessage& message)
+    {
+        terminate.onMessage(message);
+        configChanged.onMessage(message);
+        scanner.onMessage(message);
+    }
+
+    BacklightSettings backlight;
+    CallLimitsSettings callLimits;
+    LanguageSettings language;
+    NamedaysSettings namedays;
+    NVSettings nv;
+    RadiosSettings radios;
+    PublicRondelListener publicListener;
+    RondelServer server{nullptr, &publicListener, nullptr};
+    Wards wards;
+    Rooms rooms{&wards};
+    UnitsFactory factory{&language, &namedays, &nv, &radios};
+    UnitsRepository repository;
+    UnitsInitializer initializer{&repository};
+    Units units{&factory, &initializer, &server, &repository, &rooms, &wards};
+    CallQueue queue;
+    PAs pas;
+    Synthesizer synthesizer;
+    TalkVolumes talkVolumes;
+    CallHandler handler{&queue, &repository, &pas, &synthesizer, &talkVolumes};
+    CallQueueMqttReporter queueReporter{Fuzz::recordingPublisher()};
+    CallHistoryMqttReporter historyReporter{Fuzz::recordingPublisher()};
+    UnitStatusMqttReporter statusReporter{Fuzz::recordingPublisher(), &units};
+    ConfigLoader loader;
+    CallTerminateMqttListener terminate{[this](qint64 id) { return queue.get(id); }, nullptr};
+    ConfigChangedMqttListener configChanged{nullptr};
+    UnitScannerMqttListener scanner{nullptr};
+};
+
+QList<qint64> queuedIds(const CallQueue& queue)
+{
+    QList<qint64> ids;
+    for (const Call& call : queue.calls())
+        ids.append(call.id());
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+void run(const uint8_t* data, size_t size)
+{
+    Installation installation;
+    const int configured = installation.repository.configuredUnits().size();
+    const QList<qint64> ids = queuedIds(installation.queue);
+    for (MqttMessage message : Fuzz::mqttMessages(data, size, false, 16)) {
+        message.topic.replace(QLatin1String("$1"), QString::number(ids[0]))
+            .replace(QLatin1String("$2"), QString::number(ids[1]));
+        QList<qint64> before = queuedIds(installation.queue);
+        Fuzz::published().clear();
+        installation.hear(message);
+
+        for (const MqttMessage& answer : qAsConst(Fuzz::published())) {
+            Fuzz::check(answer.payload.isEmpty() || Fuzz::isJsonObject(answer.payload),
+                        "the core published a payload that is not a JSON object");
+        }
+        if (message.topic == QLatin1String("scannerAnswers") && !Fuzz::isJsonObject(message.payload))
+            Fuzz::check(Fuzz::published().isEmpty(), "a scanner payload that is not JSON changed something");
+        if (message.topic == QLatin1String("settings/updated"))
+            Fuzz::check(installation.repository.configuredUnits().size() == configured,
+                        "a reload of the same configuration changed the units");
+
+        for (const qint64 id : qAsConst(before)) {
+            if (message.topic == QStringLiteral("call/%1/terminate").arg(id))
+                before.removeOne(id);
+        }
+        Fuzz::check(queuedIds(installation.queue) == before,
+                    "a message ended a call other than the one its terminate named");
+        Fuzz::flushDeferredDeletes();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    Fuzz::initialize();
+    Fuzz::writeSystemFile(Constants::ConfigFile, Configuration);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    run(data, size);
+    Fuzz::flushDeferredDeletes();
+    return 0;
+}
