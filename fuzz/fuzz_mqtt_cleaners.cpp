@@ -52,7 +52,8 @@ struct Cleaners
 // Decimal without sign or leading zero, as QString::number writes it.
 bool isPlainNumber(const QString& text, qint64 max)
 {
-    static const QRegularExpression digits(QStringLiteral("^(0|[1-9][0-9]{0,18})$"));
+    static const QRegularExpression digits(
+        QRegularExpression::anchoredPattern(QStringLiteral("0|[1-9][0-9]{0,18}")));
     if (!digits.match(text).hasMatch())
         return false;
     bool ok = false;

@@ -56,6 +56,9 @@ struct Installation
 {
     Installation()
     {
+        RondelTimings timings;
+        timings.keepAliveStartSpread = 0; // no timer object per unit
+        server.setTimings(timings);
         loader.setBacklight(&backlight);
         loader.setCallLimits(&callLimits);
         loader.setLanguage(&language);
