@@ -24,16 +24,17 @@ namespace {
 const QStringList KnownUnits{QStringLiteral("10.10.0.21"), QStringLiteral("192.168.1.5")};
 const QList<qint64> QueuedCalls{1709276709007, 7};
 
+// The reporters and cleaners of the application, the lookups answering
+// for a fixed registry and call queue. They keep nothing between messages.
 struct Cleaners
 {
     Cleaners()
     {
-        MqttPublisher* publisher = Fuzz::recordingPublisher();
         const auto isKnown = [](const QHostAddress& ip) { return KnownUnits.contains(ip.toString()); };
-        for (const char* part : {"info", "connections", "pmbInfo", "state"}) {
-            reporters.push_back(std::make_unique<UnitTopicMqttReporter>(QString::fromLatin1(part), publisher));
-            units.push_back(std::make_unique<UnitTopicMqttCleaner>(reporters.back().get(), nullptr, isKnown));
-        }
+        units.push_back(std::make_unique<BasicInfoMqttCleaner>(&info, nullptr, isKnown));
+        units.push_back(std::make_unique<ConnectionsMqttCleaner>(&connections, nullptr, isKnown));
+        units.push_back(std::make_unique<PMBInfoMqttCleaner>(&pmbInfo, nullptr, isKnown));
+        units.push_back(std::make_unique<UnitStatusMqttCleaner>(&state, nullptr, isKnown));
     }
 
     void hear(const MqttMessage& message)
@@ -43,7 +44,10 @@ struct Cleaners
         calls.onMessage(message);
     }
 
-    std::vector<std::unique_ptr<UnitTopicMqttReporter>> reporters;
+    BasicInfoMqttReporter info{Fuzz::recordingPublisher()};
+    ConnectionsMqttReporter connections{Fuzz::recordingPublisher()};
+    PMBInfoMqttReporter pmbInfo{Fuzz::recordingPublisher()};
+    UnitStatusMqttReporter state{Fuzz::recordingPublisher()};
     std::vector<std::unique_ptr<UnitTopicMqttCleaner>> units;
     CallQueueMqttReporter callReporter{Fuzz::recordingPublisher()};
     CallQueueMqttCleaner calls{[](qint64 id) { return QueuedCalls.contains(id); }, &callReporter, nullptr};
@@ -92,7 +96,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Cleaners cleaners; // they keep nothing between messages
+    static Cleaners cleaners;
     for (const MqttMessage& message : Fuzz::mqttMessages(data, size, true, 64)) {
         Fuzz::published().clear();
         cleaners.hear(message);
