@@ -16,6 +16,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <limits>
 #include <memory>
 #include <vector>
 

@@ -53,8 +53,8 @@ const char Configuration[] = R"({"wards":[{"_id":"w1","name":"Interna","group":"
 "units":[{"_id":"10.10.0.11","type":"Tolva","room":"r1","bed":1},{"_id":"10.10.0.12","type":"Brisa","room":"r1","bed":0},
 {"_id":"10.10.0.13","type":"Pardo","room":"r2","bed":0,"presences":{"pp":true,"ps":true,"pl":false}}]})";
 
-// What the listeners act on. Building it costs most of an input, and most
-// inputs never reach it: it is built the first time a listener acts.
+// What the listeners act on. Building it costs more than the rest of an
+// input, and many inputs never reach it: it is built when a listener acts.
 struct World
 {
     World()
