@@ -94,7 +94,8 @@ struct World
         initialCalls = queuedIds(queue);
         configuredUnits = repository.configuredUnits().size();
         Fuzz::check(initialCalls.size() == 2, "the calls of the set-up are not queued");
-        // From here on: the states of the set-up are known and need no JSON.
+        // Unit states are published from here on: those of the set-up are
+        // the same for every input and would only cost time.
         statusReporter = std::make_unique<UnitStatusMqttReporter>(Fuzz::recordingPublisher(), &units);
     }
 
