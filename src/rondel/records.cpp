@@ -227,26 +227,32 @@ int requestTypeFromText(const QString& line)
 
 void registerRondelMetaTypes()
 {
-    qRegisterMetaType<Command>("Command");
-    qRegisterMetaType<BT>("BT");
-    qRegisterMetaType<BasicInfo>("BasicInfo");
-    qRegisterMetaType<CallChange>("CallChange");
-    qRegisterMetaType<Config>("Config");
-    qRegisterMetaType<ConnectionStatus>("ConnectionStatus");
-    qRegisterMetaType<DialCall>("DialCall");
-    qRegisterMetaType<FMStatus>("FMStatus");
-    qRegisterMetaType<Notifications>("Notifications");
-    qRegisterMetaType<PMBConfigBT>("PMBConfigBT");
-    qRegisterMetaType<PMBInfo>("PMBInfo");
-    qRegisterMetaType<PresenceStatus>("PresenceStatus");
-    qRegisterMetaType<Request>("Request");
-    qRegisterMetaType<Requests>("Requests");
-    qRegisterMetaType<VoIP>("VoIP");
-    qRegisterMetaType<BuzzParams>("BuzzParams");
-    qRegisterMetaType<PresenceDisplayInfo>("PresenceDisplayInfo");
-    qRegisterMetaType<WardDisplayInfo>("WardDisplayInfo");
-    qRegisterMetaType<LightState>("LightState");
-    qRegisterMetaType<PresenceMode>("PresenceMode");
+    // Every bus server calls this, and registering by name costs a lookup
+    // per type: only the first call does the work.
+    static const bool registered = [] {
+        qRegisterMetaType<Command>("Command");
+        qRegisterMetaType<BT>("BT");
+        qRegisterMetaType<BasicInfo>("BasicInfo");
+        qRegisterMetaType<CallChange>("CallChange");
+        qRegisterMetaType<Config>("Config");
+        qRegisterMetaType<ConnectionStatus>("ConnectionStatus");
+        qRegisterMetaType<DialCall>("DialCall");
+        qRegisterMetaType<FMStatus>("FMStatus");
+        qRegisterMetaType<Notifications>("Notifications");
+        qRegisterMetaType<PMBConfigBT>("PMBConfigBT");
+        qRegisterMetaType<PMBInfo>("PMBInfo");
+        qRegisterMetaType<PresenceStatus>("PresenceStatus");
+        qRegisterMetaType<Request>("Request");
+        qRegisterMetaType<Requests>("Requests");
+        qRegisterMetaType<VoIP>("VoIP");
+        qRegisterMetaType<BuzzParams>("BuzzParams");
+        qRegisterMetaType<PresenceDisplayInfo>("PresenceDisplayInfo");
+        qRegisterMetaType<WardDisplayInfo>("WardDisplayInfo");
+        qRegisterMetaType<LightState>("LightState");
+        qRegisterMetaType<PresenceMode>("PresenceMode");
+        return true;
+    }();
+    Q_UNUSED(registered)
 }
 
 Q_COREAPP_STARTUP_FUNCTION(registerRondelMetaTypes)
