@@ -61,68 +61,48 @@ void TestRondelFormat::outgoingText()
 void TestRondelFormat::headerReading_data()
 {
     QTest::addColumn<QByteArray>("datagram");
-    QTest::addColumn<int>("msgNo");
-    QTest::addColumn<QString>("cmd");
-    QTest::addColumn<int>("error");
-    QTest::addColumn<bool>("notFinished");
+    QTest::addColumn<QString>("header"); // message number, command, error, "+" when not finished
 
-    QTest::newRow("ping") << QByteArray("Ping") << -1 << "Ping" << 0 << false;
-    QTest::newRow("ping crlf") << QByteArray("Ping\r\n") << -1 << "Ping" << 0 << false;
-    QTest::newRow("ping after blank line") << QByteArray("\nPing") << -1 << "Ping" << 0 << false;
-    QTest::newRow("ok") << QByteArray("OK") << -1 << "OK" << 0 << false;
-    QTest::newRow("lone msgno") << QByteArray("MsgNo:7") << 7 << "" << 99 << false;
-    QTest::newRow("command")
-        << QByteArray("MsgNo:4\nCmd:Requests\nStartPA\nCRC:5a85") << 4 << "Requests" << 0 << false;
+    QTest::newRow("ping") << QByteArray("Ping") << "-1 Ping 0";
+    QTest::newRow("ping crlf") << QByteArray("Ping\r\n") << "-1 Ping 0";
+    QTest::newRow("ping after blank line") << QByteArray("\nPing") << "-1 Ping 0";
+    QTest::newRow("ok") << QByteArray("OK") << "-1 OK 0";
+    QTest::newRow("lone msgno") << QByteArray("MsgNo:7") << "7  99";
+    QTest::newRow("command") << QByteArray("MsgNo:4\nCmd:Requests\nStartPA\nCRC:5a85") << "4 Requests 0";
     QTest::newRow("upper-case checksum")
-        << QByteArray("MsgNo:4\nCmd:Requests\nStartPA\nCRC:5A85") << 4 << "Requests" << 0 << false;
+        << QByteArray("MsgNo:4\nCmd:Requests\nStartPA\nCRC:5A85") << "4 Requests 0";
     QTest::newRow("checksum over crlf as received")
-        << QByteArray("MsgNo:4\r\nCmd:Requests\r\nStartPA\r\nCRC:326b") << 4 << "Requests" << 0
-        << false;
+        << QByteArray("MsgNo:4\r\nCmd:Requests\r\nStartPA\r\nCRC:326b") << "4 Requests 0";
     QTest::newRow("crlf checksummed without cr")
-        << QByteArray("MsgNo:4\r\nCmd:Requests\r\nStartPA\r\nCRC:5a85") << 4 << "Requests" << 97
-        << false;
-    QTest::newRow("wrong checksum")
-        << QByteArray("MsgNo:4\nCmd:Requests\nStartPA\nCRC:5a86") << 4 << "Requests" << 97 << false;
-    QTest::newRow("checksum not hex")
-        << QByteArray("MsgNo:2\nCmd:Requests\nCRC:zzzz") << 2 << "Requests" << 97 << false;
+        << QByteArray("MsgNo:4\r\nCmd:Requests\r\nStartPA\r\nCRC:5a85") << "4 Requests 97";
+    QTest::newRow("wrong checksum") << QByteArray("MsgNo:4\nCmd:Requests\nStartPA\nCRC:5a86") << "4 Requests 97";
+    QTest::newRow("checksum not hex") << QByteArray("MsgNo:2\nCmd:Requests\nCRC:zzzz") << "2 Requests 97";
     QTest::newRow("crc text inside payload")
-        << QByteArray("MsgNo:1\nCmd:Requests\nNote CRC:here\nStartPA\nCRC:fc05") << 1 << "Requests"
-        << 97 << false;
-    QTest::newRow("cmd on line 0") << QByteArray("Cmd:Requests\nMsgNo:1\nCRC:0000") << -1 << ""
-                                   << 32 << false;
-    QTest::newRow("blank line before cmd")
-        << QByteArray("MsgNo:1\n\nCmd:Requests\nStartPA\nCRC:0000") << 1 << "" << 32 << false;
-    QTest::newRow("msgno not first") << QByteArray("\nMsgNo:1\nCmd:Requests\nCRC:0000") << -1 << ""
-                                     << 17 << false;
-    QTest::newRow("ackno not first") << QByteArray("MsgNo:1\nAckNo:3\nCRC:0000") << 1 << "" << 17
-                                     << false;
-    QTest::newRow("msgno not a number") << QByteArray("MsgNo:abc\nCmd:Requests\nCRC:0000") << -1
-                                        << "" << 64 << false;
-    QTest::newRow("empty key") << QByteArray("MsgNo:1\n:x\nCRC:0000") << 1 << "" << 64 << false;
-    QTest::newRow("ack") << QByteArray("AckNo:12\nError:0\nCRC:191f") << 12 << "AckNo" << 0 << false;
-    QTest::newRow("ackno not a number")
-        << QByteArray("AckNo:x\nError:0\nCRC:a864") << -1 << "AckNo" << 65528 << false;
+        << QByteArray("MsgNo:1\nCmd:Requests\nNote CRC:here\nStartPA\nCRC:fc05") << "1 Requests 97";
+    QTest::newRow("cmd on line 0") << QByteArray("Cmd:Requests\nMsgNo:1\nCRC:0000") << "-1  32";
+    QTest::newRow("blank line before cmd") << QByteArray("MsgNo:1\n\nCmd:Requests\nStartPA\nCRC:0000") << "1  32";
+    QTest::newRow("msgno not first") << QByteArray("\nMsgNo:1\nCmd:Requests\nCRC:0000") << "-1  17";
+    QTest::newRow("ackno not first") << QByteArray("MsgNo:1\nAckNo:3\nCRC:0000") << "1  17";
+    QTest::newRow("msgno not a number") << QByteArray("MsgNo:abc\nCmd:Requests\nCRC:0000") << "-1  64";
+    QTest::newRow("empty key") << QByteArray("MsgNo:1\n:x\nCRC:0000") << "1  64";
+    QTest::newRow("ack") << QByteArray("AckNo:12\nError:0\nCRC:191f") << "12 AckNo 0";
+    QTest::newRow("ackno not a number") << QByteArray("AckNo:x\nError:0\nCRC:a864") << "-1 AckNo 65528";
     QTest::newRow("not finished")
-        << QByteArray("MsgNo:1\nCmd:DisplayCalls\nContinue\nNotFinished\nCRC:1899") << 1
-        << "DisplayCalls" << 0 << true;
+        << QByteArray("MsgNo:1\nCmd:DisplayCalls\nContinue\nNotFinished\nCRC:1899") << "1 DisplayCalls 0 +";
     // A blank before the colon makes it an ordinary payload line.
-    QTest::newRow("msgno with blank") << QByteArray("MsgNo :5\nCmd:Requests\nCRC:9e6d") << -1
-                                      << "Requests" << 0 << false;
-    QTest::newRow("no cmd line") << QByteArray("MsgNo:9\nCRC:6c53") << 9 << "" << 0 << false;
-    QTest::newRow("empty datagram") << QByteArray() << -1 << "" << 99 << false;
+    QTest::newRow("msgno with blank") << QByteArray("MsgNo :5\nCmd:Requests\nCRC:9e6d") << "-1 Requests 0";
+    QTest::newRow("no cmd line") << QByteArray("MsgNo:9\nCRC:6c53") << "9  0";
+    QTest::newRow("empty datagram") << QByteArray() << "-1  99";
     // Read as text: it ends at a zero byte, and any Unicode blank is trimmed.
-    QTest::newRow("zero byte ends it") << QByteArray("MsgNo:7\nCmd:X\n\0CRC:0000", 23) << 7 << "X" << 99 << false;
-    QTest::newRow("non-ASCII blank trimmed") << QByteArray("\xc2\xa0MsgNo:7\nCmd:X\nCRC:0000") << 7 << "X" << 97 << false;
+    QTest::newRow("zero byte ends it") << QByteArray("MsgNo:7\nCmd:X\n\0CRC:0000", 23) << "7 X 99";
+    QTest::newRow("non-ASCII blank trimmed") << QByteArray("\xc2\xa0MsgNo:7\nCmd:X\nCRC:0000") << "7 X 97";
 }
 
 void TestRondelFormat::headerReading()
 {
     QFETCH(QByteArray, datagram);
-    const DatagramHeader header = RondelFormat::readHeader(datagram);
-    QTEST(header.msgNo, "msgNo");
-    QTEST(header.cmd, "cmd");
-    QTEST(header.error, "error");
-    QTEST(header.notFinished, "notFinished");
+    const DatagramHeader h = RondelFormat::readHeader(datagram);
+    QTEST(QStringLiteral("%1 %2 %3%4").arg(h.msgNo).arg(h.cmd).arg(h.error).arg(h.notFinished ? " +" : ""), "header");
 }
 
 // The mirror of a datagram on "rondel/<ip>/in|out": escaping, the command

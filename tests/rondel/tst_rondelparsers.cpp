@@ -17,8 +17,9 @@ class TestRondelParsers : public QObject
 {
     Q_OBJECT
 private slots:
-    void basicInfo();
-    void btAndPmbInfo();
+    void rejectedPayloads_data();
+    void rejectedPayloads();
+    void basicInfoAndDevices();
     void callStatus();
     void config();
     void connectionStatus();
@@ -28,7 +29,6 @@ private slots:
     void pmbConfigBT();
     void requests();
     void everyParseStartsAfresh();
-    void metaTypeNames();
 
     void answersPingOkAndAcks();
     void acknowledgesAndDeliversCommands();
@@ -38,116 +38,95 @@ private slots:
     void boundsTheElementsOfASeries();
 };
 
-void TestRondelParsers::basicInfo()
+void TestRondelParsers::rejectedPayloads_data()
 {
-    BasicInfoParser parser;
-    QCOMPARE(parser.name(), QStringLiteral("BasicInfo"));
-    QCOMPARE(parser.parse(datagram("BasicInfo",
-                                   "MAC Address:00:1A:2B:3C:4D:5E\n"
-                                   "NamePU: Room unit \n"
-                                   "AcronymPU:PJ\n"
-                                   "ProductCodePU:PC-17\n"
-                                   "TypePU:3\n"
-                                   "FWVersionPU:2.4.1\n"
-                                   "TypeGT:7\n"
-                                   "FWVersionGT:1.0\n")),
-             0);
-    const Command command = parser.command();
-    QCOMPARE(command.name, QStringLiteral("BasicInfo"));
-    const BasicInfo info = command.record<BasicInfo>();
-    QCOMPARE(info.macAddress, QStringLiteral("001A2B3C4D5E"));
-    QCOMPARE(info.namePU, QStringLiteral("Room unit"));
-    QCOMPARE(info.acronymPU, QStringLiteral("PJ"));
-    QCOMPARE(info.productCodePU, QStringLiteral("PC-17"));
-    QCOMPARE(info.typePU, QStringLiteral("3"));
-    QCOMPARE(info.fwVersionPU, QStringLiteral("2.4.1"));
-    QCOMPARE(info.typeGT, QStringLiteral("7"));
-    QCOMPARE(info.fwVersionGT, QStringLiteral("1.0"));
-
-    // Without the acronym: error 49 and the earlier command stays.
-    QCOMPARE(parser.parse(datagram("BasicInfo", "NamePU:Other\n")), 49);
-    QCOMPARE(parser.command().record<BasicInfo>().namePU, QStringLiteral("Room unit"));
+    QTest::addColumn<QString>("cmd");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<int>("error");
+    QTest::newRow("basic info without acronym") << "BasicInfo" << QByteArray("NamePU:Other\n") << 49;
+    QTest::newRow("call state out of range") << "CallChange" << QByteArray("NV2:3\n") << 64;
+    QTest::newRow("call state missing") << "CallChange" << QByteArray("NV2:\n") << 64;
+    QTest::newRow("channel count not a number") << "Config" << QByteArray("RadioChannels:two\n") << 64;
+    QTest::newRow("channel without port") << "Config" << QByteArray("CH1:239.254.1.1\n") << 64;
+    QTest::newRow("channel address with port") << "Config" << QByteArray("CH1:239.254.1.1:5004 1\n") << 64;
+    QTest::newRow("volume not a number") << "Config" << QByteArray("VolumeCH2:loud\n") << 64;
+    QTest::newRow("unknown inputs") << "Config" << QByteArray("Inputs:FM2\n") << 64;
+    QTest::newRow("connection without colon") << "ConnectionStatus" << QByteArray("NV3 Connect\n") << 64;
+    QTest::newRow("dial without number") << "DialCall" << QByteArray("Destination:Base\n") << 49;
+    QTest::newRow("dial to nowhere") << "DialCall" << QByteArray("Dial:12\nDestination:Moon\n") << 64;
+    QTest::newRow("tuner input unknown") << "FM2Status" << QByteArray("Input:AM\n") << 64;
+    QTest::newRow("pairing without slot") << "PMBConfigBT" << QByteArray("BT0:0123456789AB\n") << 64;
+    QTest::newRow("pairing without colon") << "PMBConfigBT" << QByteArray("BT0 0123456789AB 1\n") << 64;
 }
 
-void TestRondelParsers::btAndPmbInfo()
+// A payload the unit should not have sent is refused with the error it is told.
+void TestRondelParsers::rejectedPayloads()
 {
+    QFETCH(QString, cmd);
+    QFETCH(QByteArray, payload);
+    RondelCommandParser reader;
+    CommandParser* parser = reader.parser(cmd);
+    QVERIFY(parser);
+    QTEST(parser->parse(datagram(cmd.toLatin1(), payload)), "error");
+}
+
+void TestRondelParsers::basicInfoAndDevices()
+{
+    BasicInfoParser parser;
+    QCOMPARE(parser.parse(datagram("BasicInfo", "MAC Address:00:1A:2B:3C:4D:5E\nNamePU: Room unit \n"
+                                                "AcronymPU:PJ\nProductCodePU:PC-17\nTypePU:3\n"
+                                                "FWVersionPU:2.4.1\nTypeGT:7\nFWVersionGT:1.0\n")),
+             0);
+    const BasicInfo info = parser.command().record<BasicInfo>();
+    QCOMPARE(parser.command().name, QStringLiteral("BasicInfo"));
+    QCOMPARE(QStringList({info.macAddress, info.namePU, info.acronymPU, info.productCodePU, info.typePU,
+                          info.fwVersionPU, info.typeGT, info.fwVersionGT}),
+             QStringList({"001A2B3C4D5E", "Room unit", "PJ", "PC-17", "3", "2.4.1", "7", "1.0"}));
+    QCOMPARE(parser.parse(datagram("BasicInfo", "NamePU:Other\n")), 49);
+    QCOMPARE(parser.command().record<BasicInfo>().namePU, QStringLiteral("Room unit"));
+
+    // A button's id is upper case with its prefix; a board's is as sent.
     BTParser bt;
     QCOMPARE(bt.parse(datagram("BT", "ID:00a1b2c3\nType:Pendant\nFWVersion:1.2\nVBat:3.1V\n")), 0);
     const BT device = bt.command().record<BT>();
-    QCOMPARE(device.id, QStringLiteral("00A1B2C3"));
-    QCOMPARE(device.type, QStringLiteral("Pendant"));
-    QCOMPARE(device.fwVersion, QStringLiteral("1.2"));
-    QCOMPARE(device.vBat, QStringLiteral("3.1V"));
-
+    QCOMPARE(QStringList({device.id, device.type, device.fwVersion, device.vBat}),
+             QStringList({"00A1B2C3", "Pendant", "1.2", "3.1V"}));
     PMBInfoParser pmb;
     QCOMPARE(pmb.parse(datagram("PMBInfo", "ID:00a1b2c3\nType:PMB2\nFWVersion:3.0\nErr:none\n")), 0);
-    const PMBInfo info = pmb.command().record<PMBInfo>();
-    QCOMPARE(info.id, QStringLiteral("00a1b2c3"));
-    QCOMPARE(info.type, QStringLiteral("PMB2"));
-    QCOMPARE(info.fwVersion, QStringLiteral("3.0"));
-    QCOMPARE(info.err, QStringLiteral("none"));
+    const PMBInfo board = pmb.command().record<PMBInfo>();
+    QCOMPARE(QStringList({board.id, board.type, board.fwVersion, board.err}),
+             QStringList({"00a1b2c3", "PMB2", "3.0", "none"}));
 }
 
 void TestRondelParsers::callStatus()
 {
+    // The remark and the blank before it dropped; a later line replaces an
+    // earlier one; a line without colon is skipped.
     CallChangeParser change;
-    QCOMPARE(change.name(), QStringLiteral("CallChange"));
-    QCOMPARE(change.parse(datagram("CallChange",
-                                   "NV1 (bed by the window):1\n"
-                                   "AL:0\n"
-                                   "VS : 2\n"
-                                   "NoColonHere\n"
-                                   "AL:1\n")),
-             0);
-    CallChange calls = change.command().record<CallChange>();
-    QCOMPARE(calls.size(), 3);
-    QCOMPARE(calls.value(QStringLiteral("NV1")), 1); // the remark and the blank before it dropped
-    QCOMPARE(calls.value(QStringLiteral("AL")), 1);   // a later line replaces an earlier one
-    QCOMPARE(calls.value(QStringLiteral("VS")), 2);
-
-    QCOMPARE(change.parse(datagram("CallChange", "NV2:3\n")), 64);
-    QCOMPARE(change.parse(datagram("CallChange", "NV2:\n")), 64);
+    QCOMPARE(change.parse(datagram("CallChange", "NV1 (bed by the window):1\nAL:0\nVS : 2\nNoColonHere\nAL:1\n")), 0);
+    QCOMPARE(change.command().record<CallChange>(), (CallChange{{"NV1", 1}, {"AL", 1}, {"VS", 2}}));
 
     // Reading stops at the checksum line.
     CallStatusParser status;
-    QCOMPARE(status.name(), QStringLiteral("CallStatus"));
     QCOMPARE(status.parse("MsgNo:3\nCmd:CallStatus\nVK:1\nCRC:1234\nVS:9\n"), 0);
-    calls = status.command().record<CallChange>();
-    QCOMPARE(calls.size(), 1);
-    QCOMPARE(calls.value(QStringLiteral("VK")), 1);
+    QCOMPARE(status.command().record<CallChange>(), (CallChange{{"VK", 1}}));
 }
 
 void TestRondelParsers::config()
 {
     ConfigParser parser;
-    QCOMPARE(parser.parse(datagram("Config",
-                                   "RadioChannels:2\n"
-                                   "CH1:239.254.1.1 5004\n"
-                                   "CH2: 239.254.1.2  x\n"
-                                   "VolumeCH1:7\n"
-                                   "VolumeCH2:3\n"
-                                   "SwitchOnCH1:1\n"
-                                   "SwitchOnCH2:0\n"
-                                   "Inputs:fm1_ext1\n")),
+    QCOMPARE(parser.parse(datagram("Config", "RadioChannels:2\nCH1:239.254.1.1 5004\nCH2: 239.254.1.2  x\n"
+                                             "VolumeCH1:7\nVolumeCH2:3\nSwitchOnCH1:1\nSwitchOnCH2:0\n"
+                                             "Inputs:fm1_ext1\n")),
              0);
     const Config config = parser.command().record<Config>();
     QCOMPARE(config.radioChannels, 2);
     QCOMPARE(config.channelAddresses,
-             (QVector<QHostAddress>{QHostAddress(QStringLiteral("239.254.1.1")),
-                                    QHostAddress(QStringLiteral("239.254.1.2"))}));
+             (QVector<QHostAddress>{QHostAddress("239.254.1.1"), QHostAddress("239.254.1.2")}));
     QCOMPARE(config.channelPorts, (QVector<int>{5004, 0}));
-    QCOMPARE(config.volumeCH1, 7);
-    QCOMPARE(config.volumeCH2, 3);
-    QVERIFY(config.switchOnCH1);
-    QVERIFY(!config.switchOnCH2);
-    QCOMPARE(config.inputs, 2);
+    QCOMPARE(QList<int>({config.volumeCH1, config.volumeCH2, config.switchOnCH1, config.switchOnCH2, config.inputs}),
+             QList<int>({7, 3, 1, 0, 2}));
     QVERIFY(config.isComplete());
-
-    QCOMPARE(parser.parse(datagram("Config", "RadioChannels:two\n")), 64);
-    QCOMPARE(parser.parse(datagram("Config", "CH1:239.254.1.1\n")), 64);
-    QCOMPARE(parser.parse(datagram("Config", "CH1:239.254.1.1:5004 1\n")), 64);
-    QCOMPARE(parser.parse(datagram("Config", "VolumeCH2:loud\n")), 64);
-    QCOMPARE(parser.parse(datagram("Config", "Inputs:FM2\n")), 64);
 
     QCOMPARE(parser.parse(datagram("Config", "RadioChannels:3\nCH1:239.254.1.1 5004\n")), 0);
     QVERIFY(!parser.command().record<Config>().isComplete());
@@ -157,21 +136,15 @@ void TestRondelParsers::config()
 void TestRondelParsers::connectionStatus()
 {
     ConnectionStatusParser parser;
-    QCOMPARE(parser.parse(datagram("ConnectionStatus",
-                                   "OEZ:connect\n"
-                                   "NV2:Connect VS:Disconnect\n"
-                                   "NV5:Disconnect\n"
-                                   "NV6:Unplugged\n"
-                                   "MTF:80A1 (Nurse 3)\n")),
+    QCOMPARE(parser.parse(datagram("ConnectionStatus", "OEZ:connect\nNV2:Connect VS:Disconnect\n"
+                                                       "NV5:Disconnect\nNV6:Unplugged\nMTF:80A1 (Nurse 3)\n")),
              0);
     ConnectionStatus status = parser.command().record<ConnectionStatus>();
     QCOMPARE(status.sv, 0); // no "SV:" line
     QCOMPARE(status.oez, 1);
     QCOMPARE(status.nv.size(), 8);
-    QCOMPARE(status.nv.value(QStringLiteral("NV1")), 0);
-    QCOMPARE(status.nv.value(QStringLiteral("NV2")), 1);
-    QCOMPARE(status.nv.value(QStringLiteral("NV5")), 0);
-    QCOMPARE(status.nv.value(QStringLiteral("NV6")), -1);
+    QCOMPARE(QList<int>({status.nv.value("NV1"), status.nv.value("NV2"), status.nv.value("NV5"), status.nv.value("NV6")}),
+             QList<int>({0, 1, 0, -1}));
     QCOMPARE(status.vs, (QHash<QString, int>{{QStringLiteral("NV2"), 0}}));
     QCOMPARE(status.mtf, 0x80A1);
 
@@ -180,22 +153,16 @@ void TestRondelParsers::connectionStatus()
     QCOMPARE(status.sv, 1);
     QCOMPARE(status.mtf, 0);
     QVERIFY(status.vs.isEmpty());
-
     QCOMPARE(parser.parse(datagram("ConnectionStatus", "SV:Disconnect\n")), 0);
     QCOMPARE(parser.command().record<ConnectionStatus>().mtf, -1);
 
-    QCOMPARE(parser.parse(datagram("ConnectionStatus", "NV3 Connect\n")), 64);
-
-    ConnectionChangeParser change;
-    QCOMPARE(change.name(), QStringLiteral("ConnectionChange"));
-    QCOMPARE(change.parse(datagram("ConnectionChange", "NV8:Connect\n")), 0);
-    QCOMPARE(change.command().record<ConnectionStatus>().nv.value(QStringLiteral("NV8")), 1);
     // What a change does not mention is not set, so that it can be told
     // from a reported disconnection.
-    QCOMPARE(change.command().record<ConnectionStatus>().nv.value(QStringLiteral("NV1")), -1);
-    QCOMPARE(change.command().record<ConnectionStatus>().sv, -1);
-    QCOMPARE(change.command().record<ConnectionStatus>().oez, -1);
-    QCOMPARE(change.command().record<ConnectionStatus>().mtf, -1);
+    ConnectionChangeParser change;
+    QCOMPARE(change.parse(datagram("ConnectionChange", "NV8:Connect\n")), 0);
+    status = change.command().record<ConnectionStatus>();
+    QCOMPARE(QList<int>({status.nv.value("NV8"), status.nv.value("NV1"), status.sv, status.oez, status.mtf}),
+             QList<int>({1, -1, -1, -1, -1}));
 }
 
 void TestRondelParsers::dialCall()
@@ -209,18 +176,13 @@ void TestRondelParsers::dialCall()
 
     QCOMPARE(parser.parse(datagram("DialCall", "Cancelled\n")), 0);
     dial = parser.command().record<DialCall>();
-    QVERIFY(dial.cancelled);
-    QVERIFY(dial.number.isEmpty());
+    QVERIFY(dial.cancelled && dial.number.isEmpty());
     QCOMPARE(dial.destination, 0);
-
-    QCOMPARE(parser.parse(datagram("DialCall", "Destination:Base\n")), 49);
-    QCOMPARE(parser.parse(datagram("DialCall", "Dial:12\nDestination:Moon\n")), 64);
 }
 
 void TestRondelParsers::fmStatus()
 {
     FM2StatusParser parser;
-    QCOMPARE(parser.name(), QStringLiteral("FM2Status"));
     QCOMPARE(parser.parse(datagram("FM2Status",
                                    "Input:ext1\nFreq:98.5\nFreqOffs:-2\nPI:2204\nPS:RADIO 1\n"
                                    "Tuning:0\nNotFound:0\nValid:1\nPoor:0\nStereo:1\nRail:0\n"
@@ -235,10 +197,7 @@ void TestRondelParsers::fmStatus()
                              status.rssi,   status.snr,      status.mp,    status.cap};
     QCOMPARE(fields, (QStringList{"98.5", "-2", "2204", "RADIO 1", "0", "0", "1", "0", "1", "0",
                                   "1", "3", "40", "25", "4", "12"}));
-    QCOMPARE(parser.parse(datagram("FM2Status", "Input:AM\n")), 64);
-
     FM1StatusParser first;
-    QCOMPARE(first.name(), QStringLiteral("FM1Status"));
     QCOMPARE(first.parse(datagram("FM1Status", "Input:FM\n")), 0);
     QCOMPARE(first.command().record<FMStatus>().tuner, 1);
     QCOMPARE(first.command().record<FMStatus>().input, 1);
@@ -247,20 +206,18 @@ void TestRondelParsers::fmStatus()
 void TestRondelParsers::notificationsAndPresence()
 {
     NotificationsParser notifications;
-    QCOMPARE(notifications.parse(datagram("Notifications", "CallStatus connected\n")), 0);
-    QCOMPARE(notifications.command().record<Notifications>().voipState, 2);
-    QCOMPARE(notifications.parse(datagram("Notifications", "CallStatus   RECEIVING_PA\n")), 0);
-    QCOMPARE(notifications.command().record<Notifications>().voipState, 5);
-    QCOMPARE(notifications.parse(datagram("Notifications", "CallStatus:connected\n")), 0);
-    QCOMPARE(notifications.command().record<Notifications>().voipState, 0);
+    QList<int> states;
+    for (const char* line : {"CallStatus connected\n", "CallStatus   RECEIVING_PA\n", "CallStatus:connected\n"}) {
+        QCOMPARE(notifications.parse(datagram("Notifications", line)), 0);
+        states << notifications.command().record<Notifications>().voipState;
+    }
+    QCOMPARE(states, QList<int>({2, 5, 0}));
 
     PresenceStatusParser presence;
     QCOMPARE(presence.parse(datagram("PresenceStatus", "PS:1\nPP:0\n")), 0);
-    QVERIFY(presence.command().record<PresenceStatus>().ps);
-    QVERIFY(!presence.command().record<PresenceStatus>().pp);
+    QVERIFY(presence.command().record<PresenceStatus>().ps && !presence.command().record<PresenceStatus>().pp);
     QCOMPARE(presence.parse(datagram("PresenceStatus", "PS:2\nPP:1\n")), 0);
-    QVERIFY(!presence.command().record<PresenceStatus>().ps);
-    QVERIFY(presence.command().record<PresenceStatus>().pp);
+    QVERIFY(!presence.command().record<PresenceStatus>().ps && presence.command().record<PresenceStatus>().pp);
 }
 
 void TestRondelParsers::pmbConfigBT()
@@ -270,8 +227,6 @@ void TestRondelParsers::pmbConfigBT()
     QCOMPARE(parser.command().record<PMBConfigBT>(),
              (PMBConfigBT{{QStringLiteral("BT0123456789AB"), QStringLiteral("1")},
                           {QStringLiteral("BTA1B2C3"), QStringLiteral("0")}}));
-    QCOMPARE(parser.parse(datagram("PMBConfigBT", "BT0:0123456789AB\n")), 64);
-    QCOMPARE(parser.parse(datagram("PMBConfigBT", "BT0 0123456789AB 1\n")), 64);
 }
 
 void TestRondelParsers::requests()
@@ -280,14 +235,10 @@ void TestRondelParsers::requests()
     QCOMPARE(parser.parse(datagram("Requests", "startpa\nSomething else\nConnectWard 3\n"
                                                "DisconnectWard2\ntalkcancelrqst\n")),
              0);
-    const Requests requests = parser.command().record<Requests>();
-    QCOMPARE(requests.size(), 4);
-    QCOMPARE(requests.at(0).type, 5);
-    QCOMPARE(requests.at(0).text, QStringLiteral("startpa"));
-    QCOMPARE(requests.at(1).type, 9);
-    QCOMPARE(requests.at(1).text, QStringLiteral("ConnectWard 3"));
-    QCOMPARE(requests.at(2).type, 10);
-    QCOMPARE(requests.at(3).type, 1);
+    QStringList read;
+    for (const Request& request : parser.command().record<Requests>())
+        read << QString::number(request.type) + ' ' + request.text;
+    QCOMPARE(read, QStringList({"5 startpa", "9 ConnectWard 3", "10 DisconnectWard2", "1 talkcancelrqst"}));
 }
 
 void TestRondelParsers::everyParseStartsAfresh()
@@ -297,15 +248,6 @@ void TestRondelParsers::everyParseStartsAfresh()
     QCOMPARE(parser.parse(datagram("BT", "VBat:2.9V\n")), 0);
     QVERIFY(parser.command().record<BT>().id.isEmpty());
     QVERIFY(parser.command().record<BT>().type.isEmpty());
-}
-
-void TestRondelParsers::metaTypeNames()
-{
-    for (const char* name : {"Command", "BT", "BasicInfo", "CallChange", "Config",
-                             "ConnectionStatus", "DialCall", "FMStatus", "Notifications",
-                             "PMBConfigBT", "PMBInfo", "PresenceStatus", "Requests", "VoIP"})
-        QVERIFY2(QMetaType::type(name) != QMetaType::UnknownType, name);
-    QCOMPARE(QVariant::fromValue(CallChange()).typeName(), "CallChange");
 }
 
 // --- The per-address reader -------------------------------------------------
