@@ -112,9 +112,9 @@ private slots:
                           "DisplayTalk|Clear", "DisplayCalls|Clear", "DisplayPresences|Clear", "DisplayWards|Clear"}
                                          << "displayTalk";
         QTest::newRow("language, door, PA rejected") << Build([](Rondel& r) {
-            r.displayLanguage(2); r.displayLanguage(0); r.displayLanguage(5); r.doorLockOpen(5);
+            r.displayLanguage(1); r.displayLanguage(0); r.displayLanguage(5); r.doorLockOpen(5);
             r.variousControlPARejected();
-        }) << QStringList{"DisplayLanguage|Language:ENG\n", "DisplayLanguage|Language:NONE\n",
+        }) << QStringList{"DisplayLanguage|Language:CZE\n", "DisplayLanguage|Language:NONE\n",
                           "DisplayLanguage|Language:NONE\n",
                           "DoorLock|Action:Open\nTime:5", "VariousControl|PARejected"} << "doorLockOpen";
         QTest::newRow("lights and mode") << Build([](Rondel& r) {
