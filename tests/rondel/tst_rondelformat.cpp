@@ -87,6 +87,7 @@ private slots:
         QTest::newRow("empty datagram") << QByteArray() << "-1  99";
         // Read as text: it ends at a zero byte, and any Unicode blank is trimmed.
         QTest::newRow("zero byte ends it") << QByteArray("MsgNo:7\nCmd:X\n\0CRC:0000", 23) << "7 X 99";
+        QTest::newRow("ping after a non-ASCII blank") << QByteArray("\xc2\xa0Ping") << "-1 Ping 0";
         QTest::newRow("non-ASCII blank trimmed") << QByteArray("\xc2\xa0MsgNo:7\nCmd:X\nCRC:0000") << "7 X 97";
     }
 
