@@ -4,16 +4,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-class TestClock : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    // Runs first: once the clock has pinned a zone, TZ is its own.
-    void zoneGivenByTheCallerIsKept();
-    void pinnedZoneIsReadOnceAndKeepsDaylightSaving();
-};
-
 namespace {
 
 int offsetOn(int month)
@@ -36,34 +26,41 @@ void installZone(const QTemporaryDir& dir, const QString& zone)
 
 } // namespace
 
-void TestClock::zoneGivenByTheCallerIsKept()
+class TestClock : public QObject
 {
-    qputenv("TZ", "UTC");
-    Clock::pinLocalTimeZone(QStringLiteral("/usr/share/zoneinfo/Europe/Prague"));
-    QCOMPARE(qgetenv("TZ"), QByteArray("UTC"));
-    QCOMPARE(offsetOn(7), 0);
-}
+    Q_OBJECT
 
-void TestClock::pinnedZoneIsReadOnceAndKeepsDaylightSaving()
-{
-    QTemporaryDir dir;
-    installZone(dir, QStringLiteral("Europe/Prague"));
-    qunsetenv("TZ");
-    const QString zoneFile = dir.filePath(QStringLiteral("localtime"));
-    Clock::pinLocalTimeZone(zoneFile);
-    QCOMPARE(qgetenv("TZ"), ":" + zoneFile.toLocal8Bit());
-    QCOMPARE(offsetOn(1), 3600);
-    QCOMPARE(offsetOn(7), 7200);
+private slots:
+    // Runs first: once the clock has pinned a zone, TZ is its own.
+    void zoneGivenByTheCallerIsKept()
+    {
+        qputenv("TZ", "UTC");
+        Clock::pinLocalTimeZone(QStringLiteral("/usr/share/zoneinfo/Europe/Prague"));
+        QCOMPARE(qgetenv("TZ"), QByteArray("UTC"));
+        QCOMPARE(offsetOn(7), 0);
+    }
 
-    // Another zone is installed: conversions keep the pinned one until the
-    // refresh reads the file again.
-    installZone(dir, QStringLiteral("America/New_York"));
-    QCOMPARE(offsetOn(1), 3600);
-    Clock::refreshLocalTimeZone();
-    QCOMPARE(offsetOn(1), -5 * 3600);
-    QCOMPARE(offsetOn(7), -4 * 3600);
-    QCOMPARE(qgetenv("TZ"), ":" + zoneFile.toLocal8Bit());
-}
+    void pinnedZoneIsReadOnceAndKeepsDaylightSaving()
+    {
+        QTemporaryDir dir;
+        installZone(dir, QStringLiteral("Europe/Prague"));
+        qunsetenv("TZ");
+        const QString zoneFile = dir.filePath(QStringLiteral("localtime"));
+        Clock::pinLocalTimeZone(zoneFile);
+        QCOMPARE(qgetenv("TZ"), ":" + zoneFile.toLocal8Bit());
+        QCOMPARE(offsetOn(1), 3600);
+        QCOMPARE(offsetOn(7), 7200);
+
+        // Another zone is installed: conversions keep the pinned one until the
+        // refresh reads the file again.
+        installZone(dir, QStringLiteral("America/New_York"));
+        QCOMPARE(offsetOn(1), 3600);
+        Clock::refreshLocalTimeZone();
+        QCOMPARE(offsetOn(1), -5 * 3600);
+        QCOMPARE(offsetOn(7), -4 * 3600);
+        QCOMPARE(qgetenv("TZ"), ":" + zoneFile.toLocal8Bit());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestClock)
 #include "tst_clock.moc"

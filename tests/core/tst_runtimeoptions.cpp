@@ -8,88 +8,82 @@ class TestRuntimeOptions : public QObject
     Q_OBJECT
 
 private slots:
-    void defaultsAndOverrides();
-    void badValuesAreRefused_data();
-    void badValuesAreRefused();
-    void helpAndVersion();
-    void systemPathPrefixesTheRoot();
+    void defaultsAndOverrides()
+    {
+        const auto run = [](const QStringList& arguments) {
+            const RuntimeOptionsParseResult result = parseRuntimeOptions(QStringList{"orvantacore"} + arguments);
+            const RuntimeOptions& o = result.options;
+            return QStringLiteral("%1 %2:%3 broker %4:%5 %6")
+                .arg(o.root, o.rondelAddress.toString())
+                .arg(o.rondelPort)
+                .arg(o.brokerHost)
+                .arg(o.brokerPort)
+                .arg(result.action == RuntimeOptionsParseResult::Action::Run ? "run" : "no run");
+        };
+        QCOMPARE(run({}), QStringLiteral("/ 10.10.0.1:6668 broker 127.0.0.1:1883 run"));
+        QTemporaryDir dir;
+        QCOMPARE(run({"--root", dir.path(), "--rondel-address", "127.0.0.1", "--rondel-port", "16668",
+                      "--broker", "localhost:21883"}),
+                 dir.path() + " 127.0.0.1:16668 broker localhost:21883 run");
+    }
+
+    void badValuesAreRefused_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "Unknown option 'frobnicate'.";
+        QTest::newRow("missing value") << QStringList{"--root"} << "Missing value after '--root'.";
+        QTest::newRow("root missing") << QStringList{"--root", "/no/such/folder"}
+                                      << "--root: folder '/no/such/folder' does not exist.";
+        QTest::newRow("address") << QStringList{"--rondel-address", "10.0.0"}
+                                 << "--rondel-address: '10.0.0' is not an IPv4 address.";
+        QTest::newRow("ipv6 address") << QStringList{"--rondel-address", "::1"}
+                                      << "--rondel-address: '::1' is not an IPv4 address.";
+        QTest::newRow("port zero") << QStringList{"--rondel-port", "0"}
+                                   << "--rondel-port: '0' is not a port number (1-65535).";
+        QTest::newRow("port too big") << QStringList{"--rondel-port", "70000"}
+                                      << "--rondel-port: '70000' is not a port number (1-65535).";
+        QTest::newRow("broker no port") << QStringList{"--broker", "localhost"}
+                                        << "--broker: 'localhost' is not host:port.";
+        QTest::newRow("broker bad port") << QStringList{"--broker", "h:x"}
+                                         << "--broker: 'h:x' is not host:port.";
+        QTest::newRow("positional") << QStringList{"extra"} << "Unexpected argument 'extra'.";
+    }
+
+    void badValuesAreRefused()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const RuntimeOptionsParseResult result =
+            parseRuntimeOptions(QStringList{"orvantacore"} + arguments);
+        QCOMPARE(result.action, RuntimeOptionsParseResult::Action::Error);
+        QCOMPARE(result.text, message);
+    }
+
+    void helpAndVersion()
+    {
+        const RuntimeOptionsParseResult version = parseRuntimeOptions({"orvantacore", "--version"});
+        QCOMPARE(version.action, RuntimeOptionsParseResult::Action::ShowVersion);
+        QCOMPARE(version.text, QString("orvantacore 4.0.1\n"));
+
+        const RuntimeOptionsParseResult help = parseRuntimeOptions({"orvantacore", "--help"});
+        QCOMPARE(help.action, RuntimeOptionsParseResult::Action::ShowHelp);
+        for (const char* option : {"--root", "--rondel-address", "--rondel-port", "--broker"})
+            QVERIFY2(help.text.contains(option), option);
+    }
+
+    void systemPathPrefixesTheRoot()
+    {
+        const RuntimeOptions saved = runtimeOptions();
+        RuntimeOptions options;
+        QCOMPARE(systemPath("/opt/core/etc/settings.conf"), QString("/opt/core/etc/settings.conf"));
+        options.root = "/tmp/sample/";
+        setRuntimeOptions(options);
+        QCOMPARE(systemPath("/opt/core/etc/settings.conf"),
+                 QString("/tmp/sample/opt/core/etc/settings.conf"));
+        setRuntimeOptions(saved);
+    }
 };
-
-void TestRuntimeOptions::defaultsAndOverrides()
-{
-    const auto run = [](const QStringList& arguments) {
-        const RuntimeOptionsParseResult result = parseRuntimeOptions(QStringList{"orvantacore"} + arguments);
-        const RuntimeOptions& o = result.options;
-        return QStringLiteral("%1 %2:%3 broker %4:%5 %6")
-            .arg(o.root, o.rondelAddress.toString())
-            .arg(o.rondelPort)
-            .arg(o.brokerHost)
-            .arg(o.brokerPort)
-            .arg(result.action == RuntimeOptionsParseResult::Action::Run ? "run" : "no run");
-    };
-    QCOMPARE(run({}), QStringLiteral("/ 10.10.0.1:6668 broker 127.0.0.1:1883 run"));
-    QTemporaryDir dir;
-    QCOMPARE(run({"--root", dir.path(), "--rondel-address", "127.0.0.1", "--rondel-port", "16668",
-                  "--broker", "localhost:21883"}),
-             dir.path() + " 127.0.0.1:16668 broker localhost:21883 run");
-}
-
-void TestRuntimeOptions::badValuesAreRefused_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "Unknown option 'frobnicate'.";
-    QTest::newRow("missing value") << QStringList{"--root"} << "Missing value after '--root'.";
-    QTest::newRow("root missing") << QStringList{"--root", "/no/such/folder"}
-                                  << "--root: folder '/no/such/folder' does not exist.";
-    QTest::newRow("address") << QStringList{"--rondel-address", "10.0.0"}
-                             << "--rondel-address: '10.0.0' is not an IPv4 address.";
-    QTest::newRow("ipv6 address") << QStringList{"--rondel-address", "::1"}
-                                  << "--rondel-address: '::1' is not an IPv4 address.";
-    QTest::newRow("port zero") << QStringList{"--rondel-port", "0"}
-                               << "--rondel-port: '0' is not a port number (1-65535).";
-    QTest::newRow("port too big") << QStringList{"--rondel-port", "70000"}
-                                  << "--rondel-port: '70000' is not a port number (1-65535).";
-    QTest::newRow("broker no port") << QStringList{"--broker", "localhost"}
-                                    << "--broker: 'localhost' is not host:port.";
-    QTest::newRow("broker bad port") << QStringList{"--broker", "h:x"}
-                                     << "--broker: 'h:x' is not host:port.";
-    QTest::newRow("positional") << QStringList{"extra"} << "Unexpected argument 'extra'.";
-}
-
-void TestRuntimeOptions::badValuesAreRefused()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(QString, message);
-    const RuntimeOptionsParseResult result =
-        parseRuntimeOptions(QStringList{"orvantacore"} + arguments);
-    QCOMPARE(result.action, RuntimeOptionsParseResult::Action::Error);
-    QCOMPARE(result.text, message);
-}
-
-void TestRuntimeOptions::helpAndVersion()
-{
-    const RuntimeOptionsParseResult version = parseRuntimeOptions({"orvantacore", "--version"});
-    QCOMPARE(version.action, RuntimeOptionsParseResult::Action::ShowVersion);
-    QCOMPARE(version.text, QString("orvantacore 4.0.1\n"));
-
-    const RuntimeOptionsParseResult help = parseRuntimeOptions({"orvantacore", "--help"});
-    QCOMPARE(help.action, RuntimeOptionsParseResult::Action::ShowHelp);
-    for (const char* option : {"--root", "--rondel-address", "--rondel-port", "--broker"})
-        QVERIFY2(help.text.contains(option), option);
-}
-
-void TestRuntimeOptions::systemPathPrefixesTheRoot()
-{
-    const RuntimeOptions saved = runtimeOptions();
-    RuntimeOptions options;
-    QCOMPARE(systemPath("/opt/core/etc/settings.conf"), QString("/opt/core/etc/settings.conf"));
-    options.root = "/tmp/sample/";
-    setRuntimeOptions(options);
-    QCOMPARE(systemPath("/opt/core/etc/settings.conf"),
-             QString("/tmp/sample/opt/core/etc/settings.conf"));
-    setRuntimeOptions(saved);
-}
 
 QTEST_GUILESS_MAIN(TestRuntimeOptions)
 #include "tst_runtimeoptions.moc"

@@ -45,118 +45,112 @@ class TestErrorEvents : public QObject
 {
     Q_OBJECT
 private slots:
-    void flagChanges_data();
-    void flagChanges();
-    void raisedEventCarriesTheUnitAndTime();
-    void otherKindsAndStrangersStayApart();
-    void followsAUnitsErrorFlag();
+    void flagChanges_data()
+    {
+        QTest::addColumn<QString>("changes");
+        QTest::addColumn<QStringList>("journal");
+        QTest::addColumn<QString>("active");
+        // "2+" raises the flag of 127.0.0.2, "2-" clears it; "~" moves the clock
+        // on 90 s. Where it does not move, the events still get their own ids.
+        QTest::newRow("raised twice") << "2+ ~ 2+" << QStringList{"new 127.0.0.2 #0"} << "127.0.0.2 #0";
+        QTest::newRow("cleared, never raised") << "2-" << QStringList{} << "";
+        QTest::newRow("raised and cleared")
+            << "2+ ~ 2- 2-" << QStringList{"new 127.0.0.2 #0", "end 127.0.0.2 #0 after 90s"} << "";
+        QTest::newRow("raised again at once")
+            << "2+ 2- 2+"
+            << QStringList{"new 127.0.0.2 #0", "end 127.0.0.2 #0 after 0s", "new 127.0.0.2 #1"}
+            << "127.0.0.2 #1";
+        QTest::newRow("two units in one millisecond")
+            << "2+ 3+ 2-"
+            << QStringList{"new 127.0.0.2 #0", "new 127.0.0.3 #1", "end 127.0.0.2 #0 after 0s"}
+            << "127.0.0.3 #1";
+    }
+
+    void flagChanges()
+    {
+        QFETCH(QString, changes);
+        ErrorEvents events;
+        Journal journal(events);
+        for (const QString& change : changes.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (change == QLatin1String("~"))
+                journal.now = journal.now.addSecs(90);
+            else
+                events.onUnitErrorChanged(unit(change.left(1).toInt()), change.endsWith(QLatin1Char('+')));
+        }
+        QTEST(journal.lines, "journal");
+        QStringList active;
+        for (int last : {2, 3}) {
+            QCOMPARE(events.hasActiveError(unit(last)), !events.activeErrors(unit(last)).isEmpty());
+            for (const ErrorEvent& event : events.activeErrors(unit(last)))
+                active << journal.label(event);
+        }
+        QTEST(active.join(QLatin1Char(',')), "active");
+    }
+
+    void raisedEventCarriesTheUnitAndTime()
+    {
+        ErrorEvents events;
+        Journal journal(events);
+        // Later than every event of the other tests: ids only ever grow.
+        journal.now = Start.addYears(1);
+        QSignalSpy raised(&events, &ErrorEvents::newEvent);
+        events.onUnitErrorChanged(unit(2), true);
+        const ErrorEvent event = raised.at(0).at(0).value<ErrorEvent>();
+        QCOMPARE(event.id, journal.now.toMSecsSinceEpoch());
+        QCOMPARE(event.ip, unit(2));
+        QCOMPARE(event.typeName(), QStringLiteral("Rondel"));
+        QCOMPARE(event.start, journal.now);
+        QVERIFY(event.end.isNull());
+
+        // A second store draws from the same identities.
+        ErrorEvents others;
+        Journal othersJournal(others);
+        QSignalSpy othersRaised(&others, &ErrorEvents::newEvent);
+        others.onUnitErrorChanged(unit(2), true);
+        QVERIFY(othersRaised.at(0).at(0).value<ErrorEvent>().id != event.id);
+    }
+
+    void otherKindsAndStrangersStayApart()
+    {
+        ErrorEvents events;
+        Journal journal(events);
+        ErrorEvent bus;
+        bus.id = 7;
+        bus.ip = unit(4);
+        bus.type = ErrorEvent::SBus;
+        bus.start = Start;
+        events.add(bus);
+        QCOMPARE(bus.typeName(), QStringLiteral("SBus"));
+        QVERIFY(!events.hasActiveError(unit(4)));
+
+        // Finishing an event that is not stored says nothing.
+        ErrorEvent stranger;
+        stranger.id = 42;
+        stranger.ip = unit(4);
+        events.finish(stranger, Start);
+
+        // Clearing the Rondel flag leaves the other kind alone; raising it adds
+        // the unit's Rondel event beside it.
+        events.onUnitErrorChanged(unit(4), false);
+        events.onUnitErrorChanged(unit(4), true);
+        QCOMPARE(journal.lines, QStringList({"new 127.0.0.4 #0", "new 127.0.0.4 #1"}));
+        QCOMPARE(journal.ids.first(), qint64(7));
+        QCOMPARE(events.activeErrors(unit(4)).size(), 1);
+        QCOMPARE(journal.label(events.activeErrors(unit(4)).first()), QStringLiteral("127.0.0.4 #1"));
+    }
+
+    void followsAUnitsErrorFlag()
+    {
+        ErrorEvents events;
+        Journal journal(events);
+        RondelUnit rondelUnit(unit(4));
+        rondelUnit.unitNotResponding();
+        events.onUnitErrorChanged(&rondelUnit);
+        rondelUnit.unitStartResponding();
+        events.onUnitErrorChanged(&rondelUnit);
+        QCOMPARE(journal.lines, QStringList({"new 127.0.0.4 #0", "end 127.0.0.4 #0 after 0s"}));
+    }
 };
-
-void TestErrorEvents::flagChanges_data()
-{
-    QTest::addColumn<QString>("changes");
-    QTest::addColumn<QStringList>("journal");
-    QTest::addColumn<QString>("active");
-    // "2+" raises the flag of 127.0.0.2, "2-" clears it; "~" moves the clock
-    // on 90 s. Where it does not move, the events still get their own ids.
-    QTest::newRow("raised twice") << "2+ ~ 2+" << QStringList{"new 127.0.0.2 #0"} << "127.0.0.2 #0";
-    QTest::newRow("cleared, never raised") << "2-" << QStringList{} << "";
-    QTest::newRow("raised and cleared")
-        << "2+ ~ 2- 2-" << QStringList{"new 127.0.0.2 #0", "end 127.0.0.2 #0 after 90s"} << "";
-    QTest::newRow("raised again at once")
-        << "2+ 2- 2+"
-        << QStringList{"new 127.0.0.2 #0", "end 127.0.0.2 #0 after 0s", "new 127.0.0.2 #1"}
-        << "127.0.0.2 #1";
-    QTest::newRow("two units in one millisecond")
-        << "2+ 3+ 2-"
-        << QStringList{"new 127.0.0.2 #0", "new 127.0.0.3 #1", "end 127.0.0.2 #0 after 0s"}
-        << "127.0.0.3 #1";
-}
-
-void TestErrorEvents::flagChanges()
-{
-    QFETCH(QString, changes);
-    ErrorEvents events;
-    Journal journal(events);
-    for (const QString& change : changes.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (change == QLatin1String("~"))
-            journal.now = journal.now.addSecs(90);
-        else
-            events.onUnitErrorChanged(unit(change.left(1).toInt()), change.endsWith(QLatin1Char('+')));
-    }
-    QTEST(journal.lines, "journal");
-    QStringList active;
-    for (int last : {2, 3}) {
-        QCOMPARE(events.hasActiveError(unit(last)), !events.activeErrors(unit(last)).isEmpty());
-        for (const ErrorEvent& event : events.activeErrors(unit(last)))
-            active << journal.label(event);
-    }
-    QTEST(active.join(QLatin1Char(',')), "active");
-}
-
-void TestErrorEvents::raisedEventCarriesTheUnitAndTime()
-{
-    ErrorEvents events;
-    Journal journal(events);
-    // Later than every event of the other tests: ids only ever grow.
-    journal.now = Start.addYears(1);
-    QSignalSpy raised(&events, &ErrorEvents::newEvent);
-    events.onUnitErrorChanged(unit(2), true);
-    const ErrorEvent event = raised.at(0).at(0).value<ErrorEvent>();
-    QCOMPARE(event.id, journal.now.toMSecsSinceEpoch());
-    QCOMPARE(event.ip, unit(2));
-    QCOMPARE(event.typeName(), QStringLiteral("Rondel"));
-    QCOMPARE(event.start, journal.now);
-    QVERIFY(event.end.isNull());
-
-    // A second store draws from the same identities.
-    ErrorEvents others;
-    Journal othersJournal(others);
-    QSignalSpy othersRaised(&others, &ErrorEvents::newEvent);
-    others.onUnitErrorChanged(unit(2), true);
-    QVERIFY(othersRaised.at(0).at(0).value<ErrorEvent>().id != event.id);
-}
-
-void TestErrorEvents::otherKindsAndStrangersStayApart()
-{
-    ErrorEvents events;
-    Journal journal(events);
-    ErrorEvent bus;
-    bus.id = 7;
-    bus.ip = unit(4);
-    bus.type = ErrorEvent::SBus;
-    bus.start = Start;
-    events.add(bus);
-    QCOMPARE(bus.typeName(), QStringLiteral("SBus"));
-    QVERIFY(!events.hasActiveError(unit(4)));
-
-    // Finishing an event that is not stored says nothing.
-    ErrorEvent stranger;
-    stranger.id = 42;
-    stranger.ip = unit(4);
-    events.finish(stranger, Start);
-
-    // Clearing the Rondel flag leaves the other kind alone; raising it adds
-    // the unit's Rondel event beside it.
-    events.onUnitErrorChanged(unit(4), false);
-    events.onUnitErrorChanged(unit(4), true);
-    QCOMPARE(journal.lines, QStringList({"new 127.0.0.4 #0", "new 127.0.0.4 #1"}));
-    QCOMPARE(journal.ids.first(), qint64(7));
-    QCOMPARE(events.activeErrors(unit(4)).size(), 1);
-    QCOMPARE(journal.label(events.activeErrors(unit(4)).first()), QStringLiteral("127.0.0.4 #1"));
-}
-
-void TestErrorEvents::followsAUnitsErrorFlag()
-{
-    ErrorEvents events;
-    Journal journal(events);
-    RondelUnit rondelUnit(unit(4));
-    rondelUnit.unitNotResponding();
-    events.onUnitErrorChanged(&rondelUnit);
-    rondelUnit.unitStartResponding();
-    events.onUnitErrorChanged(&rondelUnit);
-    QCOMPARE(journal.lines, QStringList({"new 127.0.0.4 #0", "end 127.0.0.4 #0 after 0s"}));
-}
 
 QTEST_GUILESS_MAIN(TestErrorEvents)
 #include "tst_errorevents.moc"

@@ -30,85 +30,69 @@ class TestErrorLog : public QObject
     Q_OBJECT
 
 private slots:
-    void levelsReachTheirLoggersInRegistrationOrder();
-    void otherLevelsReachNobody();
-    void destroyedLoggerLeavesTheLog();
-    void qtStreamsGoThroughTheHandler();
-};
-
-void TestErrorLog::levelsReachTheirLoggersInRegistrationOrder()
-{
-    QStringList journal;
-    RecordingLogger console(&journal, "console");
-    RecordingLogger mqtt(&journal, "mqtt");
-    RecordingLogger syslog(&journal, "syslog");
-    // The start-up registration: console everywhere, MQTT for critical,
-    // syslog for critical and then warning.
-    ErrorLog::instance()->addLogger(&console);
-    ErrorLog::instance()->addLogger(&mqtt, ErrorLog::Critical);
-    ErrorLog::instance()->addLogger(&syslog, ErrorLog::Critical);
-    ErrorLog::instance()->addLogger(&syslog, ErrorLog::Warning);
-
-    deliver(QtDebugMsg, "one");
-    deliver(QtWarningMsg, "two");
-    deliver(QtCriticalMsg, "three \"quoted\"");
-
-    QCOMPARE(journal, (QStringList{
-                          "console: Debug one",
-                          "console: Warning two",
-                          "syslog: Warning two",
-                          "console: Critical three \"quoted\"",
-                          "mqtt: Critical three \"quoted\"",
-                          "syslog: Critical three \"quoted\"",
-                      }));
-}
-
-void TestErrorLog::otherLevelsReachNobody()
-{
-    // Info and fatal lines are not logged; a logger registered at a level
-    // that does not exist gets nothing.
-    QStringList journal;
-    RecordingLogger all(&journal, "all");
-    RecordingLogger odd(&journal, "odd");
-    ErrorLog::instance()->addLogger(&all);
-    ErrorLog::instance()->addLogger(&odd, 3);
-    ErrorLog::instance()->addLogger(&odd, -1);
-    deliver(QtInfoMsg, "info");
-    deliver(QtFatalMsg, "fatal");
-    deliver(QtDebugMsg, "d");
-    deliver(QtWarningMsg, "w");
-    deliver(QtCriticalMsg, "c");
-    QCOMPARE(journal, QStringList({"all: Debug d", "all: Warning w", "all: Critical c"}));
-}
-
-void TestErrorLog::destroyedLoggerLeavesTheLog()
-{
-    QStringList journal;
-    RecordingLogger survivor(&journal, "survivor");
+    void levelsReachTheirLoggersInRegistrationOrder()
     {
-        RecordingLogger shortLived(&journal, "short");
-        ErrorLog::instance()->addLogger(&shortLived);
-        ErrorLog::instance()->addLogger(&survivor);
-    }
-    // A line after the logger's death must neither crash nor reach it.
-    deliver(QtCriticalMsg, "late");
-    QCOMPARE(journal, QStringList{"survivor: Critical late"});
-    QCOMPARE(ErrorLog::instance()->loggers(ErrorLog::Critical).size(), 1);
-}
+        QStringList journal;
+        RecordingLogger console(&journal, "console");
+        RecordingLogger mqtt(&journal, "mqtt");
+        RecordingLogger syslog(&journal, "syslog");
+        // The start-up registration: console everywhere, MQTT for critical,
+        // syslog for critical and then warning.
+        ErrorLog::instance()->addLogger(&console);
+        ErrorLog::instance()->addLogger(&mqtt, ErrorLog::Critical);
+        ErrorLog::instance()->addLogger(&syslog, ErrorLog::Critical);
+        ErrorLog::instance()->addLogger(&syslog, ErrorLog::Warning);
+        // A level that does not exist gets nothing; info and fatal lines are
+        // not logged.
+        RecordingLogger odd(&journal, "odd");
+        ErrorLog::instance()->addLogger(&odd, 3);
+        ErrorLog::instance()->addLogger(&odd, -1);
 
-void TestErrorLog::qtStreamsGoThroughTheHandler()
-{
-    QStringList journal;
-    RecordingLogger all(&journal, "all");
-    ErrorLog::instance()->addLogger(&all);
-    const QtMessageHandler previous = qInstallMessageHandler(errorLogMessageHandler);
-    qDebug() << "== Starting ...";
-    qCritical() << QString("Config file - incorrect units type ") + "10.0.0.7";
-    qInstallMessageHandler(previous);
-    // A string value is quoted by the debug stream; a literal is not.
-    QCOMPARE(journal, (QStringList{"all: Debug == Starting ...",
-                                   "all: Critical \"Config file - incorrect units type 10.0.0.7\""}));
-}
+        deliver(QtInfoMsg, "info");
+        deliver(QtFatalMsg, "fatal");
+        deliver(QtDebugMsg, "one");
+        deliver(QtWarningMsg, "two");
+        deliver(QtCriticalMsg, "three \"quoted\"");
+
+        QCOMPARE(journal, (QStringList{
+                              "console: Debug one",
+                              "console: Warning two",
+                              "syslog: Warning two",
+                              "console: Critical three \"quoted\"",
+                              "mqtt: Critical three \"quoted\"",
+                              "syslog: Critical three \"quoted\"",
+                          }));
+    }
+
+    void destroyedLoggerLeavesTheLog()
+    {
+        QStringList journal;
+        RecordingLogger survivor(&journal, "survivor");
+        {
+            RecordingLogger shortLived(&journal, "short");
+            ErrorLog::instance()->addLogger(&shortLived);
+            ErrorLog::instance()->addLogger(&survivor);
+        }
+        // A line after the logger's death must neither crash nor reach it.
+        deliver(QtCriticalMsg, "late");
+        QCOMPARE(journal, QStringList{"survivor: Critical late"});
+        QCOMPARE(ErrorLog::instance()->loggers(ErrorLog::Critical).size(), 1);
+    }
+
+    void qtStreamsGoThroughTheHandler()
+    {
+        QStringList journal;
+        RecordingLogger all(&journal, "all");
+        ErrorLog::instance()->addLogger(&all);
+        const QtMessageHandler previous = qInstallMessageHandler(errorLogMessageHandler);
+        qDebug() << "== Starting ...";
+        qCritical() << QString("Config file - incorrect units type ") + "10.0.0.7";
+        qInstallMessageHandler(previous);
+        // A string value is quoted by the debug stream; a literal is not.
+        QCOMPARE(journal, (QStringList{"all: Debug == Starting ...",
+                                       "all: Critical \"Config file - incorrect units type 10.0.0.7\""}));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestErrorLog)
 #include "tst_errorlog.moc"

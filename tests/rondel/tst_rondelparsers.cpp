@@ -13,488 +13,364 @@ static QByteArray datagram(const QByteArray& cmd, const QByteArray& payload, int
     return "MsgNo:" + QByteArray::number(msgNo) + "\nCmd:" + cmd + "\n" + payload + "CRC:0000";
 }
 
+// --- The per-address reader -------------------------------------------------
+
+// What the reader does with datagrams, in order: "ack <no> <error>" and "OK"
+// sent back, "got OK" and "got ack <no>" heard, and each command delivered as
+// "<name> <no>: <content>".
+struct ReaderJournal
+{
+    explicit ReaderJournal(RondelCommandParser* reader)
+    {
+        QObject::connect(reader, &RondelCommandParser::sendAck, reader,
+                         [this](int no, int error) { lines << QStringLiteral("ack %1 %2").arg(no).arg(error); });
+        QObject::connect(reader, &RondelCommandParser::sendOK, reader, [this] { lines << "OK"; });
+        QObject::connect(reader, &RondelCommandParser::receivedOK, reader, [this] { lines << "got OK"; });
+        QObject::connect(reader, &RondelCommandParser::receivedAck, reader,
+                         [this](int no) { lines << "got ack " + QString::number(no); });
+        QObject::connect(reader, &RondelCommandParser::receivedCommand, reader, [this](const Command& c) {
+            commands << c;
+            QStringList content;
+            for (const Request& request : c.record<Requests>())
+                content << request.text;
+            const CallChange calls = c.record<CallChange>();
+            QStringList sources;
+            for (auto it = calls.cbegin(); it != calls.cend(); ++it)
+                sources << it.key() + '=' + QString::number(it.value());
+            sources.sort();
+            content += sources;
+            const PMBConfigBT buttons = c.record<PMBConfigBT>();
+            for (auto it = buttons.cbegin(); it != buttons.cend(); ++it)
+                content << it.key() + ' ' + it.value();
+            if (c.name == QLatin1String("PresenceStatus"))
+                content << QString("PS=%1").arg(c.record<PresenceStatus>().ps);
+            lines << QStringLiteral("%1 %2: %3").arg(c.name).arg(c.msgNo).arg(content.join(','));
+        });
+    }
+    QStringList lines;
+    QList<Command> commands;
+};
+
+
 class TestRondelParsers : public QObject
 {
     Q_OBJECT
 private slots:
-    void basicInfo();
-    void btAndPmbInfo();
-    void callStatus();
-    void config();
-    void connectionStatus();
-    void dialCall();
-    void fmStatus();
-    void notificationsAndPresence();
-    void pmbConfigBT();
-    void requests();
-    void everyParseStartsAfresh();
-    void metaTypeNames();
-
-    void answersPingOkAndAcks();
-    void acknowledgesAndDeliversCommands();
-    void filtersRepeatedDatagrams();
-    void deliversFragmentedCommandOnce();
-    void boundsTheElementsOfASeries_data();
-    void boundsTheElementsOfASeries();
-};
-
-void TestRondelParsers::basicInfo()
-{
-    BasicInfoParser parser;
-    QCOMPARE(parser.name(), QStringLiteral("BasicInfo"));
-    QCOMPARE(parser.parse(datagram("BasicInfo",
-                                   "MAC Address:00:1A:2B:3C:4D:5E\n"
-                                   "NamePU: Room unit \n"
-                                   "AcronymPU:PJ\n"
-                                   "ProductCodePU:PC-17\n"
-                                   "TypePU:3\n"
-                                   "FWVersionPU:2.4.1\n"
-                                   "TypeGT:7\n"
-                                   "FWVersionGT:1.0\n")),
-             0);
-    const Command command = parser.command();
-    QCOMPARE(command.name, QStringLiteral("BasicInfo"));
-    const BasicInfo info = command.record<BasicInfo>();
-    QCOMPARE(info.macAddress, QStringLiteral("001A2B3C4D5E"));
-    QCOMPARE(info.namePU, QStringLiteral("Room unit"));
-    QCOMPARE(info.acronymPU, QStringLiteral("PJ"));
-    QCOMPARE(info.productCodePU, QStringLiteral("PC-17"));
-    QCOMPARE(info.typePU, QStringLiteral("3"));
-    QCOMPARE(info.fwVersionPU, QStringLiteral("2.4.1"));
-    QCOMPARE(info.typeGT, QStringLiteral("7"));
-    QCOMPARE(info.fwVersionGT, QStringLiteral("1.0"));
-
-    // Without the acronym: error 49 and the earlier command stays.
-    QCOMPARE(parser.parse(datagram("BasicInfo", "NamePU:Other\n")), 49);
-    QCOMPARE(parser.command().record<BasicInfo>().namePU, QStringLiteral("Room unit"));
-}
-
-void TestRondelParsers::btAndPmbInfo()
-{
-    BTParser bt;
-    QCOMPARE(bt.parse(datagram("BT", "ID:00a1b2c3\nType:Pendant\nFWVersion:1.2\nVBat:3.1V\n")), 0);
-    const BT device = bt.command().record<BT>();
-    QCOMPARE(device.id, QStringLiteral("00A1B2C3"));
-    QCOMPARE(device.type, QStringLiteral("Pendant"));
-    QCOMPARE(device.fwVersion, QStringLiteral("1.2"));
-    QCOMPARE(device.vBat, QStringLiteral("3.1V"));
-
-    PMBInfoParser pmb;
-    QCOMPARE(pmb.parse(datagram("PMBInfo", "ID:00a1b2c3\nType:PMB2\nFWVersion:3.0\nErr:none\n")), 0);
-    const PMBInfo info = pmb.command().record<PMBInfo>();
-    QCOMPARE(info.id, QStringLiteral("00a1b2c3"));
-    QCOMPARE(info.type, QStringLiteral("PMB2"));
-    QCOMPARE(info.fwVersion, QStringLiteral("3.0"));
-    QCOMPARE(info.err, QStringLiteral("none"));
-}
-
-void TestRondelParsers::callStatus()
-{
-    CallChangeParser change;
-    QCOMPARE(change.name(), QStringLiteral("CallChange"));
-    QCOMPARE(change.parse(datagram("CallChange",
-                                   "NV1 (bed by the window):1\n"
-                                   "AL:0\n"
-                                   "VS : 2\n"
-                                   "NoColonHere\n"
-                                   "AL:1\n")),
-             0);
-    CallChange calls = change.command().record<CallChange>();
-    QCOMPARE(calls.size(), 3);
-    QCOMPARE(calls.value(QStringLiteral("NV1")), 1); // the remark and the blank before it dropped
-    QCOMPARE(calls.value(QStringLiteral("AL")), 1);   // a later line replaces an earlier one
-    QCOMPARE(calls.value(QStringLiteral("VS")), 2);
-
-    QCOMPARE(change.parse(datagram("CallChange", "NV2:3\n")), 64);
-    QCOMPARE(change.parse(datagram("CallChange", "NV2:\n")), 64);
-
-    // Reading stops at the checksum line.
-    CallStatusParser status;
-    QCOMPARE(status.name(), QStringLiteral("CallStatus"));
-    QCOMPARE(status.parse("MsgNo:3\nCmd:CallStatus\nVK:1\nCRC:1234\nVS:9\n"), 0);
-    calls = status.command().record<CallChange>();
-    QCOMPARE(calls.size(), 1);
-    QCOMPARE(calls.value(QStringLiteral("VK")), 1);
-}
-
-void TestRondelParsers::config()
-{
-    ConfigParser parser;
-    QCOMPARE(parser.parse(datagram("Config",
-                                   "RadioChannels:2\n"
-                                   "CH1:239.254.1.1 5004\n"
-                                   "CH2: 239.254.1.2  x\n"
-                                   "VolumeCH1:7\n"
-                                   "VolumeCH2:3\n"
-                                   "SwitchOnCH1:1\n"
-                                   "SwitchOnCH2:0\n"
-                                   "Inputs:fm1_ext1\n")),
-             0);
-    const Config config = parser.command().record<Config>();
-    QCOMPARE(config.radioChannels, 2);
-    QCOMPARE(config.channelAddresses,
-             (QVector<QHostAddress>{QHostAddress(QStringLiteral("239.254.1.1")),
-                                    QHostAddress(QStringLiteral("239.254.1.2"))}));
-    QCOMPARE(config.channelPorts, (QVector<int>{5004, 0}));
-    QCOMPARE(config.volumeCH1, 7);
-    QCOMPARE(config.volumeCH2, 3);
-    QVERIFY(config.switchOnCH1);
-    QVERIFY(!config.switchOnCH2);
-    QCOMPARE(config.inputs, 2);
-    QVERIFY(config.isComplete());
-
-    QCOMPARE(parser.parse(datagram("Config", "RadioChannels:two\n")), 64);
-    QCOMPARE(parser.parse(datagram("Config", "CH1:239.254.1.1\n")), 64);
-    QCOMPARE(parser.parse(datagram("Config", "CH1:239.254.1.1:5004 1\n")), 64);
-    QCOMPARE(parser.parse(datagram("Config", "VolumeCH2:loud\n")), 64);
-    QCOMPARE(parser.parse(datagram("Config", "Inputs:FM2\n")), 64);
-
-    QCOMPARE(parser.parse(datagram("Config", "RadioChannels:3\nCH1:239.254.1.1 5004\n")), 0);
-    QVERIFY(!parser.command().record<Config>().isComplete());
-    QCOMPARE(parser.command().record<Config>().inputs, 1); // default FM1_FM2
-}
-
-void TestRondelParsers::connectionStatus()
-{
-    ConnectionStatusParser parser;
-    QCOMPARE(parser.parse(datagram("ConnectionStatus",
-                                   "OEZ:connect\n"
-                                   "NV2:Connect VS:Disconnect\n"
-                                   "NV5:Disconnect\n"
-                                   "NV6:Unplugged\n"
-                                   "MTF:80A1 (Nurse 3)\n")),
-             0);
-    ConnectionStatus status = parser.command().record<ConnectionStatus>();
-    QCOMPARE(status.sv, 0); // no "SV:" line
-    QCOMPARE(status.oez, 1);
-    QCOMPARE(status.nv.size(), 8);
-    QCOMPARE(status.nv.value(QStringLiteral("NV1")), 0);
-    QCOMPARE(status.nv.value(QStringLiteral("NV2")), 1);
-    QCOMPARE(status.nv.value(QStringLiteral("NV5")), 0);
-    QCOMPARE(status.nv.value(QStringLiteral("NV6")), -1);
-    QCOMPARE(status.vs, (QHash<QString, int>{{QStringLiteral("NV2"), 0}}));
-    QCOMPARE(status.mtf, 0x80A1);
-
-    QCOMPARE(parser.parse(datagram("ConnectionStatus", "SV:Connect VS:Connect\nMTF:zz\n")), 0);
-    status = parser.command().record<ConnectionStatus>();
-    QCOMPARE(status.sv, 1);
-    QCOMPARE(status.mtf, 0);
-    QVERIFY(status.vs.isEmpty());
-
-    QCOMPARE(parser.parse(datagram("ConnectionStatus", "SV:Disconnect\n")), 0);
-    QCOMPARE(parser.command().record<ConnectionStatus>().mtf, -1);
-
-    QCOMPARE(parser.parse(datagram("ConnectionStatus", "NV3 Connect\n")), 64);
-
-    ConnectionChangeParser change;
-    QCOMPARE(change.name(), QStringLiteral("ConnectionChange"));
-    QCOMPARE(change.parse(datagram("ConnectionChange", "NV8:Connect\n")), 0);
-    QCOMPARE(change.command().record<ConnectionStatus>().nv.value(QStringLiteral("NV8")), 1);
-    // What a change does not mention is not set, so that it can be told
-    // from a reported disconnection.
-    QCOMPARE(change.command().record<ConnectionStatus>().nv.value(QStringLiteral("NV1")), -1);
-    QCOMPARE(change.command().record<ConnectionStatus>().sv, -1);
-    QCOMPARE(change.command().record<ConnectionStatus>().oez, -1);
-    QCOMPARE(change.command().record<ConnectionStatus>().mtf, -1);
-}
-
-void TestRondelParsers::dialCall()
-{
-    DialCallParser parser;
-    QCOMPARE(parser.parse(datagram("DialCall", "Dial:1234\nDestination:mtf\n")), 0);
-    DialCall dial = parser.command().record<DialCall>();
-    QCOMPARE(dial.number, QStringLiteral("1234"));
-    QVERIFY(!dial.cancelled);
-    QCOMPARE(dial.destination, 2);
-
-    QCOMPARE(parser.parse(datagram("DialCall", "Cancelled\n")), 0);
-    dial = parser.command().record<DialCall>();
-    QVERIFY(dial.cancelled);
-    QVERIFY(dial.number.isEmpty());
-    QCOMPARE(dial.destination, 0);
-
-    QCOMPARE(parser.parse(datagram("DialCall", "Destination:Base\n")), 49);
-    QCOMPARE(parser.parse(datagram("DialCall", "Dial:12\nDestination:Moon\n")), 64);
-}
-
-void TestRondelParsers::fmStatus()
-{
-    FM2StatusParser parser;
-    QCOMPARE(parser.name(), QStringLiteral("FM2Status"));
-    QCOMPARE(parser.parse(datagram("FM2Status",
-                                   "Input:ext1\nFreq:98.5\nFreqOffs:-2\nPI:2204\nPS:RADIO 1\n"
-                                   "Tuning:0\nNotFound:0\nValid:1\nPoor:0\nStereo:1\nRail:0\n"
-                                   "RDS:1\nErrors:3\nRSSI:40\nSNR:25\nMP:4\nCap:12\n")),
-             0);
-    const FMStatus status = parser.command().record<FMStatus>();
-    QCOMPARE(status.tuner, 2);
-    QCOMPARE(status.input, 2);
-    const QStringList fields{status.freq, status.freqOffs, status.pi,       status.ps,
-                             status.tuning, status.notFound, status.valid, status.poor,
-                             status.stereo, status.rail,     status.rds,   status.errors,
-                             status.rssi,   status.snr,      status.mp,    status.cap};
-    QCOMPARE(fields, (QStringList{"98.5", "-2", "2204", "RADIO 1", "0", "0", "1", "0", "1", "0",
-                                  "1", "3", "40", "25", "4", "12"}));
-    QCOMPARE(parser.parse(datagram("FM2Status", "Input:AM\n")), 64);
-
-    FM1StatusParser first;
-    QCOMPARE(first.name(), QStringLiteral("FM1Status"));
-    QCOMPARE(first.parse(datagram("FM1Status", "Input:FM\n")), 0);
-    QCOMPARE(first.command().record<FMStatus>().tuner, 1);
-    QCOMPARE(first.command().record<FMStatus>().input, 1);
-}
-
-void TestRondelParsers::notificationsAndPresence()
-{
-    NotificationsParser notifications;
-    QCOMPARE(notifications.parse(datagram("Notifications", "CallStatus connected\n")), 0);
-    QCOMPARE(notifications.command().record<Notifications>().voipState, 2);
-    QCOMPARE(notifications.parse(datagram("Notifications", "CallStatus   RECEIVING_PA\n")), 0);
-    QCOMPARE(notifications.command().record<Notifications>().voipState, 5);
-    QCOMPARE(notifications.parse(datagram("Notifications", "CallStatus:connected\n")), 0);
-    QCOMPARE(notifications.command().record<Notifications>().voipState, 0);
-
-    PresenceStatusParser presence;
-    QCOMPARE(presence.parse(datagram("PresenceStatus", "PS:1\nPP:0\n")), 0);
-    QVERIFY(presence.command().record<PresenceStatus>().ps);
-    QVERIFY(!presence.command().record<PresenceStatus>().pp);
-    QCOMPARE(presence.parse(datagram("PresenceStatus", "PS:2\nPP:1\n")), 0);
-    QVERIFY(!presence.command().record<PresenceStatus>().ps);
-    QVERIFY(presence.command().record<PresenceStatus>().pp);
-}
-
-void TestRondelParsers::pmbConfigBT()
-{
-    PMBConfigBTParser parser;
-    QCOMPARE(parser.parse(datagram("PMBConfigBT", "BT0:0123456789AB 1\nBT1: A1B2C3  0 \n")), 0);
-    QCOMPARE(parser.command().record<PMBConfigBT>(),
-             (PMBConfigBT{{QStringLiteral("BT0123456789AB"), QStringLiteral("1")},
-                          {QStringLiteral("BTA1B2C3"), QStringLiteral("0")}}));
-    QCOMPARE(parser.parse(datagram("PMBConfigBT", "BT0:0123456789AB\n")), 64);
-    QCOMPARE(parser.parse(datagram("PMBConfigBT", "BT0 0123456789AB 1\n")), 64);
-}
-
-void TestRondelParsers::requests()
-{
-    RequestsParser parser;
-    QCOMPARE(parser.parse(datagram("Requests", "startpa\nSomething else\nConnectWard 3\n"
-                                               "DisconnectWard2\ntalkcancelrqst\n")),
-             0);
-    const Requests requests = parser.command().record<Requests>();
-    QCOMPARE(requests.size(), 4);
-    QCOMPARE(requests.at(0).type, 5);
-    QCOMPARE(requests.at(0).text, QStringLiteral("startpa"));
-    QCOMPARE(requests.at(1).type, 9);
-    QCOMPARE(requests.at(1).text, QStringLiteral("ConnectWard 3"));
-    QCOMPARE(requests.at(2).type, 10);
-    QCOMPARE(requests.at(3).type, 1);
-}
-
-void TestRondelParsers::everyParseStartsAfresh()
-{
-    BTParser parser;
-    QCOMPARE(parser.parse(datagram("BT", "ID:1\nType:Pendant\n")), 0);
-    QCOMPARE(parser.parse(datagram("BT", "VBat:2.9V\n")), 0);
-    QVERIFY(parser.command().record<BT>().id.isEmpty());
-    QVERIFY(parser.command().record<BT>().type.isEmpty());
-}
-
-void TestRondelParsers::metaTypeNames()
-{
-    for (const char* name : {"Command", "BT", "BasicInfo", "CallChange", "Config",
-                             "ConnectionStatus", "DialCall", "FMStatus", "Notifications",
-                             "PMBConfigBT", "PMBInfo", "PresenceStatus", "Requests", "VoIP"})
-        QVERIFY2(QMetaType::type(name) != QMetaType::UnknownType, name);
-    QCOMPARE(QVariant::fromValue(CallChange()).typeName(), "CallChange");
-}
-
-// --- The per-address reader -------------------------------------------------
-
-struct ReaderSpies
-{
-    explicit ReaderSpies(RondelCommandParser* reader)
-        : acks(reader, &RondelCommandParser::sendAck)
-        , oks(reader, &RondelCommandParser::sendOK)
-        , receivedOKs(reader, &RondelCommandParser::receivedOK)
-        , receivedAcks(reader, &RondelCommandParser::receivedAck)
-        , commands(reader, &RondelCommandParser::receivedCommand)
+    void rejectedPayloads_data()
     {
+        QTest::addColumn<QString>("cmd");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<int>("error");
+        QTest::newRow("basic info without acronym") << "BasicInfo" << QByteArray("NamePU:Other\n") << 49;
+        QTest::newRow("call state out of range") << "CallChange" << QByteArray("NV2:3\n") << 64;
+        QTest::newRow("call state missing") << "CallChange" << QByteArray("NV2:\n") << 64;
+        QTest::newRow("channel count not a number") << "Config" << QByteArray("RadioChannels:two\n") << 64;
+        QTest::newRow("channel without port") << "Config" << QByteArray("CH1:239.254.1.1\n") << 64;
+        QTest::newRow("channel address with port") << "Config" << QByteArray("CH1:239.254.1.1:5004 1\n") << 64;
+        QTest::newRow("volume not a number") << "Config" << QByteArray("VolumeCH2:loud\n") << 64;
+        QTest::newRow("unknown inputs") << "Config" << QByteArray("Inputs:FM2\n") << 64;
+        QTest::newRow("connection without colon") << "ConnectionStatus" << QByteArray("NV3 Connect\n") << 64;
+        QTest::newRow("dial without number") << "DialCall" << QByteArray("Destination:Base\n") << 49;
+        QTest::newRow("dial to nowhere") << "DialCall" << QByteArray("Dial:12\nDestination:Moon\n") << 64;
+        QTest::newRow("tuner input unknown") << "FM2Status" << QByteArray("Input:AM\n") << 64;
+        QTest::newRow("pairing without slot") << "PMBConfigBT" << QByteArray("BT0:0123456789AB\n") << 64;
+        QTest::newRow("pairing without colon") << "PMBConfigBT" << QByteArray("BT0 0123456789AB 1\n") << 64;
     }
-    QList<int> ack(int i) const { return {acks.at(i).at(0).toInt(), acks.at(i).at(1).toInt()}; }
-    Command command(int i) const { return commands.at(i).at(0).value<Command>(); }
 
-    QSignalSpy acks;
-    QSignalSpy oks;
-    QSignalSpy receivedOKs;
-    QSignalSpy receivedAcks;
-    QSignalSpy commands;
+    // A payload the unit should not have sent is refused with the error it is told.
+    void rejectedPayloads()
+    {
+        QFETCH(QString, cmd);
+        QFETCH(QByteArray, payload);
+        RondelCommandParser reader;
+        CommandParser* parser = reader.parser(cmd);
+        QVERIFY(parser);
+        QTEST(parser->parse(datagram(cmd.toLatin1(), payload)), "error");
+    }
+
+    void basicInfoAndDevices()
+    {
+        BasicInfoParser parser;
+        QCOMPARE(parser.parse(datagram("BasicInfo", "MAC Address:00:1A:2B:3C:4D:5E\nNamePU: Room unit \n"
+                                                    "AcronymPU:PJ\nProductCodePU:PC-17\nTypePU:3\n"
+                                                    "FWVersionPU:2.4.1\nTypeGT:7\nFWVersionGT:1.0\n")),
+                 0);
+        const BasicInfo info = parser.command().record<BasicInfo>();
+        QCOMPARE(parser.command().name, QStringLiteral("BasicInfo"));
+        QCOMPARE(QStringList({info.macAddress, info.namePU, info.acronymPU, info.productCodePU, info.typePU,
+                              info.fwVersionPU, info.typeGT, info.fwVersionGT}),
+                 QStringList({"001A2B3C4D5E", "Room unit", "PJ", "PC-17", "3", "2.4.1", "7", "1.0"}));
+        QCOMPARE(parser.parse(datagram("BasicInfo", "NamePU:Other\n")), 49);
+        QCOMPARE(parser.command().record<BasicInfo>().namePU, QStringLiteral("Room unit"));
+
+        // A button's id is upper case with its prefix; a board's is as sent.
+        BTParser bt;
+        QCOMPARE(bt.parse(datagram("BT", "ID:00a1b2c3\nType:Pendant\nFWVersion:1.2\nVBat:3.1V\n")), 0);
+        const BT device = bt.command().record<BT>();
+        QCOMPARE(QStringList({device.id, device.type, device.fwVersion, device.vBat}),
+                 QStringList({"00A1B2C3", "Pendant", "1.2", "3.1V"}));
+        PMBInfoParser pmb;
+        QCOMPARE(pmb.parse(datagram("PMBInfo", "ID:00a1b2c3\nType:PMB2\nFWVersion:3.0\nErr:none\n")), 0);
+        const PMBInfo board = pmb.command().record<PMBInfo>();
+        QCOMPARE(QStringList({board.id, board.type, board.fwVersion, board.err}),
+                 QStringList({"00a1b2c3", "PMB2", "3.0", "none"}));
+    }
+
+    void callStatus()
+    {
+        // The remark and the blank before it dropped; a later line replaces an
+        // earlier one; a line without colon is skipped.
+        CallChangeParser change;
+        QCOMPARE(change.parse(datagram("CallChange", "NV1 (bed by the window):1\nAL:0\nVS : 2\nNoColonHere\nAL:1\n")), 0);
+        QCOMPARE(change.command().record<CallChange>(), (CallChange{{"NV1", 1}, {"AL", 1}, {"VS", 2}}));
+
+        // Reading stops at the checksum line.
+        CallStatusParser status;
+        QCOMPARE(status.parse("MsgNo:3\nCmd:CallStatus\nVK:1\nCRC:1234\nVS:9\n"), 0);
+        QCOMPARE(status.command().record<CallChange>(), (CallChange{{"VK", 1}}));
+    }
+
+    void config()
+    {
+        ConfigParser parser;
+        QCOMPARE(parser.parse(datagram("Config", "RadioChannels:2\nCH1:239.254.1.1 5004\nCH2: 239.254.1.2  x\n"
+                                                 "VolumeCH1:7\nVolumeCH2:3\nSwitchOnCH1:1\nSwitchOnCH2:0\n"
+                                                 "Inputs:fm1_ext1\n")),
+                 0);
+        const Config config = parser.command().record<Config>();
+        QCOMPARE(config.radioChannels, 2);
+        QCOMPARE(config.channelAddresses,
+                 (QVector<QHostAddress>{QHostAddress("239.254.1.1"), QHostAddress("239.254.1.2")}));
+        QCOMPARE(config.channelPorts, (QVector<int>{5004, 0}));
+        QCOMPARE(QList<int>({config.volumeCH1, config.volumeCH2, config.switchOnCH1, config.switchOnCH2, config.inputs}),
+                 QList<int>({7, 3, 1, 0, 2}));
+        QVERIFY(config.isComplete());
+
+        QCOMPARE(parser.parse(datagram("Config", "RadioChannels:3\nCH1:239.254.1.1 5004\n")), 0);
+        QVERIFY(!parser.command().record<Config>().isComplete());
+        QCOMPARE(parser.command().record<Config>().inputs, 1); // default FM1_FM2
+    }
+
+    void connectionStatus()
+    {
+        ConnectionStatusParser parser;
+        QCOMPARE(parser.parse(datagram("ConnectionStatus", "OEZ:connect\nNV2:Connect VS:Disconnect\n"
+                                                           "NV5:Disconnect\nNV6:Unplugged\nMTF:80A1 (Nurse 3)\n")),
+                 0);
+        ConnectionStatus status = parser.command().record<ConnectionStatus>();
+        QCOMPARE(status.sv, 0); // no "SV:" line
+        QCOMPARE(status.oez, 1);
+        QCOMPARE(status.nv.size(), 8);
+        QCOMPARE(QList<int>({status.nv.value("NV1"), status.nv.value("NV2"), status.nv.value("NV5"), status.nv.value("NV6")}),
+                 QList<int>({0, 1, 0, -1}));
+        QCOMPARE(status.vs, (QHash<QString, int>{{QStringLiteral("NV2"), 0}}));
+        QCOMPARE(status.mtf, 0x80A1);
+
+        QCOMPARE(parser.parse(datagram("ConnectionStatus", "SV:Connect VS:Connect\nMTF:zz\n")), 0);
+        status = parser.command().record<ConnectionStatus>();
+        QCOMPARE(status.sv, 1);
+        QCOMPARE(status.mtf, 0);
+        QVERIFY(status.vs.isEmpty());
+        QCOMPARE(parser.parse(datagram("ConnectionStatus", "SV:Disconnect\n")), 0);
+        QCOMPARE(parser.command().record<ConnectionStatus>().mtf, -1);
+
+        // What a change does not mention is not set, so that it can be told
+        // from a reported disconnection.
+        ConnectionChangeParser change;
+        QCOMPARE(change.parse(datagram("ConnectionChange", "NV8:Connect\n")), 0);
+        status = change.command().record<ConnectionStatus>();
+        QCOMPARE(QList<int>({status.nv.value("NV8"), status.nv.value("NV1"), status.sv, status.oez, status.mtf}),
+                 QList<int>({1, -1, -1, -1, -1}));
+    }
+
+    void dialCall()
+    {
+        DialCallParser parser;
+        QCOMPARE(parser.parse(datagram("DialCall", "Dial:1234\nDestination:mtf\n")), 0);
+        DialCall dial = parser.command().record<DialCall>();
+        QCOMPARE(dial.number, QStringLiteral("1234"));
+        QVERIFY(!dial.cancelled);
+        QCOMPARE(dial.destination, 2);
+
+        QCOMPARE(parser.parse(datagram("DialCall", "Cancelled\n")), 0);
+        dial = parser.command().record<DialCall>();
+        QVERIFY(dial.cancelled && dial.number.isEmpty());
+        QCOMPARE(dial.destination, 0);
+    }
+
+    void fmStatus()
+    {
+        FM2StatusParser parser;
+        QCOMPARE(parser.parse(datagram("FM2Status",
+                                       "Input:ext1\nFreq:98.5\nFreqOffs:-2\nPI:2204\nPS:RADIO 1\n"
+                                       "Tuning:0\nNotFound:0\nValid:1\nPoor:0\nStereo:1\nRail:0\n"
+                                       "RDS:1\nErrors:3\nRSSI:40\nSNR:25\nMP:4\nCap:12\n")),
+                 0);
+        const FMStatus status = parser.command().record<FMStatus>();
+        QCOMPARE(status.tuner, 2);
+        QCOMPARE(status.input, 2);
+        const QStringList fields{status.freq, status.freqOffs, status.pi,       status.ps,
+                                 status.tuning, status.notFound, status.valid, status.poor,
+                                 status.stereo, status.rail,     status.rds,   status.errors,
+                                 status.rssi,   status.snr,      status.mp,    status.cap};
+        QCOMPARE(fields, (QStringList{"98.5", "-2", "2204", "RADIO 1", "0", "0", "1", "0", "1", "0",
+                                      "1", "3", "40", "25", "4", "12"}));
+        FM1StatusParser first;
+        QCOMPARE(first.parse(datagram("FM1Status", "Input:FM\n")), 0);
+        QCOMPARE(first.command().record<FMStatus>().tuner, 1);
+        QCOMPARE(first.command().record<FMStatus>().input, 1);
+    }
+
+    void notificationsAndPresence()
+    {
+        NotificationsParser notifications;
+        QList<int> states;
+        for (const char* line : {"CallStatus connected\n", "CallStatus   RECEIVING_PA\n", "CallStatus:connected\n"}) {
+            QCOMPARE(notifications.parse(datagram("Notifications", line)), 0);
+            states << notifications.command().record<Notifications>().voipState;
+        }
+        QCOMPARE(states, QList<int>({2, 5, 0}));
+
+        PresenceStatusParser presence;
+        QCOMPARE(presence.parse(datagram("PresenceStatus", "PS:1\nPP:0\n")), 0);
+        QVERIFY(presence.command().record<PresenceStatus>().ps && !presence.command().record<PresenceStatus>().pp);
+        QCOMPARE(presence.parse(datagram("PresenceStatus", "PS:2\nPP:1\n")), 0);
+        QVERIFY(!presence.command().record<PresenceStatus>().ps && presence.command().record<PresenceStatus>().pp);
+    }
+
+    void pmbConfigBT()
+    {
+        PMBConfigBTParser parser;
+        QCOMPARE(parser.parse(datagram("PMBConfigBT", "BT0:0123456789AB 1\nBT1: A1B2C3  0 \n")), 0);
+        QCOMPARE(parser.command().record<PMBConfigBT>(),
+                 (PMBConfigBT{{QStringLiteral("BT0123456789AB"), QStringLiteral("1")},
+                              {QStringLiteral("BTA1B2C3"), QStringLiteral("0")}}));
+    }
+
+    void requests()
+    {
+        RequestsParser parser;
+        QCOMPARE(parser.parse(datagram("Requests", "startpa\nSomething else\nConnectWard 3\n"
+                                                   "DisconnectWard2\ntalkcancelrqst\n")),
+                 0);
+        QStringList read;
+        for (const Request& request : parser.command().record<Requests>())
+            read << QString::number(request.type) + ' ' + request.text;
+        QCOMPARE(read, QStringList({"5 startpa", "9 ConnectWard 3", "10 DisconnectWard2", "1 talkcancelrqst"}));
+    }
+
+    void everyParseStartsAfresh()
+    {
+        BTParser parser;
+        QCOMPARE(parser.parse(datagram("BT", "ID:1\nType:Pendant\n")), 0);
+        QCOMPARE(parser.parse(datagram("BT", "VBat:2.9V\n")), 0);
+        QVERIFY(parser.command().record<BT>().id.isEmpty());
+        QVERIFY(parser.command().record<BT>().type.isEmpty());
+    }
+
+    void reader_data()
+    {
+        // Each datagram is checksummed, but for those marked "!" which go as
+        // they are.
+        QTest::addColumn<QStringList>("datagrams");
+        QTest::addColumn<QStringList>("journal");
+        const QString presence = QStringLiteral("MsgNo:9\nCmd:PresenceStatus\nPS:1\n");
+        // Well-formed answers are never acknowledged; a broken one is.
+        QTest::newRow("probe, answers") << QStringList{"!Ping", "!OK", "AckNo:12\nError:5\n", "AckNo:x\nError:0\n"}
+                                        << QStringList{"OK", "got OK", "got ack 12", "ack -1 65528"};
+        QTest::newRow("command") << QStringList{"MsgNo:4\r\nCmd:Requests\r\nOpenEZ\r\n"}
+                                 << QStringList{"ack 4 0", "Requests 4: OpenEZ"};
+        // Refused with the parser's error; an unknown command is accepted and dropped.
+        QTest::newRow("refused and unknown")
+            << QStringList{"MsgNo:5\nCmd:BasicInfo\nNamePU:x\n", "MsgNo:6\nCmd:Weather\nSunny\n",
+                           "!MsgNo:7\nCmd:Requests\nOpenEZ\nCRC:0000", "!MsgNo:8"}
+            << QStringList{"ack 5 49", "ack 6 0", "ack 7 97", "ack 8 99"};
+        // A repeat is acknowledged, not delivered again. Same number and name
+        // with new content (a restarted unit counting afresh), or another name,
+        // is another command; only the last delivered one is compared with.
+        QTest::newRow("repeats")
+            << QStringList{presence, presence, "MsgNo:9\nCmd:PresenceStatus\nPS:0\n", presence,
+                           "MsgNo:9\nCmd:Requests\nOpenEZ\n", presence}
+            << QStringList{"ack 9 0", "PresenceStatus 9: PS=1", "ack 9 0", "ack 9 0", "PresenceStatus 9: PS=0",
+                           "ack 9 0", "PresenceStatus 9: PS=1", "ack 9 0", "Requests 9: OpenEZ", "ack 9 0",
+                           "PresenceStatus 9: PS=1"};
+        // Our acknowledgement of the second part was lost: not gathered twice.
+        const QString second = QStringLiteral("MsgNo:2\nCmd:Requests\nContinue\nStopPA\nNotFinished\n");
+        QTest::newRow("series") << QStringList{"MsgNo:1\nCmd:Requests\nStartPA\nNotFinished\n", second, second,
+                                               "MsgNo:3\nCmd:Requests\nContinue\nModeDay\n"}
+                                << QStringList{"ack 1 0", "ack 2 0", "ack 2 0", "ack 3 0",
+                                               "Requests 3: StartPA,StopPA,ModeDay"};
+        // A later report of a source replaces the earlier one.
+        QTest::newRow("call status in parts")
+            << QStringList{"MsgNo:4\nCmd:CallStatus\nNV1:1\nAL:1\nNotFinished\n",
+                           "MsgNo:5\nCmd:CallStatus\nContinue\nNV2:2\nAL:0\n"}
+            << QStringList{"ack 4 0", "ack 5 0", "CallStatus 5: AL=0,NV1=1,NV2=2"};
+        // A series that starts afresh (no "Continue") drops an abandoned one.
+        QTest::newRow("abandoned series")
+            << QStringList{"MsgNo:6\nCmd:PMBConfigBT\nBT0:AAAAAA 1\nNotFinished\n",
+                           "MsgNo:7\nCmd:PMBConfigBT\nBT0:BBBBBB 1\nNotFinished\n",
+                           "MsgNo:8\nCmd:PMBConfigBT\nContinue\nBT1:CCCCCC 0\n"}
+            << QStringList{"ack 6 0", "ack 7 0", "ack 8 0", "PMBConfigBT 8: BTBBBBBB 1,BTCCCCCC 0"};
+    }
+
+    void reader()
+    {
+        QFETCH(QStringList, datagrams);
+        RondelCommandParser reader;
+        ReaderJournal journal(&reader);
+        for (const QString& datagram : datagrams) {
+            reader.parseDatagram(datagram.startsWith('!') ? datagram.mid(1).toUtf8()
+                                                          : FakeUnit::checksummed(datagram.toUtf8()));
+        }
+        QTEST(journal.lines, "journal");
+        QCOMPARE(reader.pendingParser(), nullptr);
+    }
+
+    void boundsTheElementsOfASeries_data()
+    {
+        QTest::addColumn<int>("datagrams");
+        QTest::addColumn<int>("linesEach");
+        QTest::addColumn<int>("delivered"); // requests of the series delivered; 0: dropped
+        QTest::newRow("at the limit") << 256 << 1 << 256;
+        QTest::newRow("one datagram more") << 257 << 1 << 0;
+        QTest::newRow("rest of a long series ignored") << 300 << 1 << 0;
+        QTest::newRow("too many entries in few datagrams") << 3 << 100 << 0;
+        QTest::newRow("single datagram, many entries") << 1 << 300 << 300;
+    }
+
+    void boundsTheElementsOfASeries()
+    {
+        QFETCH(int, datagrams);
+        QFETCH(int, linesEach);
+        QFETCH(int, delivered);
+        LogCapture log;
+        RondelCommandParser reader(QHostAddress(QStringLiteral("127.0.0.9")));
+        ReaderJournal journal(&reader);
+
+        for (int i = 0; i < datagrams; ++i) {
+            QByteArray text = "MsgNo:" + QByteArray::number(i % 256) + "\nCmd:Requests\n";
+            if (i > 0)
+                text += "Continue\n";
+            for (int line = 0; line < linesEach; ++line)
+                text += "ConnectWard " + QByteArray::number(i) + "\n";
+            if (i < datagrams - 1)
+                text += "NotFinished\n";
+            reader.parseDatagram(FakeUnit::checksummed(text));
+        }
+        QCOMPARE(journal.lines.filter(QRegularExpression("^ack ")).size(), datagrams); // all still acknowledged
+        QCOMPARE(journal.commands.size(), delivered ? 1 : 0);
+        if (delivered)
+            QCOMPARE(journal.commands.at(0).record<Requests>().size(), delivered);
+        QCOMPARE(log.linesStartingWith(QStringLiteral("Warning")),
+                 delivered ? QStringList()
+                           : QStringList{QStringLiteral("Warning \"Rondel - series of NotFinished datagrams "
+                                                        "from 127.0.0.9 dropped: more than 256 elements\"")});
+
+        // The next command is read as usual.
+        reader.parseDatagram(FakeUnit::checksummed("MsgNo:77\nCmd:Requests\nOpenEZ\n"));
+        QCOMPARE(journal.commands.last().record<Requests>().size(), 1);
+    }
 };
-
-void TestRondelParsers::answersPingOkAndAcks()
-{
-    RondelCommandParser reader;
-    ReaderSpies spies(&reader);
-
-    reader.parseDatagram("Ping");
-    reader.parseDatagram("OK");
-    reader.parseDatagram(FakeUnit::checksummed("AckNo:12\nError:5\n"));
-    QCOMPARE(spies.oks.size(), 1);
-    QCOMPARE(spies.receivedOKs.size(), 1);
-    QCOMPARE(spies.receivedAcks.size(), 1);
-    QCOMPARE(spies.receivedAcks.at(0).at(0).toInt(), 12);
-    QCOMPARE(spies.acks.size(), 0); // well-formed answers are never acknowledged
-
-    // A broken acknowledgement is itself answered.
-    reader.parseDatagram(FakeUnit::checksummed("AckNo:x\nError:0\n"));
-    QCOMPARE(spies.acks.size(), 1);
-    QCOMPARE(spies.ack(0), (QList<int>{-1, 65528}));
-    QCOMPARE(spies.receivedAcks.size(), 1);
-}
-
-void TestRondelParsers::acknowledgesAndDeliversCommands()
-{
-    RondelCommandParser reader;
-    ReaderSpies spies(&reader);
-
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:4\r\nCmd:Requests\r\nOpenEZ\r\n"));
-    QCOMPARE(spies.acks.size(), 1);
-    QCOMPARE(spies.ack(0), (QList<int>{4, 0}));
-    QCOMPARE(spies.commands.size(), 1);
-    const Command command = spies.command(0);
-    QCOMPARE(command.msgNo, 4);
-    QCOMPARE(command.name, QStringLiteral("Requests"));
-    QCOMPARE(command.record<Requests>().size(), 1);
-    QCOMPARE(command.record<Requests>().at(0).text, QStringLiteral("OpenEZ"));
-
-    // Rejected payload: acknowledged with the parser's error, not delivered.
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:5\nCmd:BasicInfo\nNamePU:x\n"));
-    QCOMPARE(spies.ack(1), (QList<int>{5, 49}));
-    // Unknown command: accepted and dropped.
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:6\nCmd:Weather\nSunny\n"));
-    QCOMPARE(spies.ack(2), (QList<int>{6, 0}));
-    // Malformed header.
-    reader.parseDatagram("MsgNo:7\nCmd:Requests\nOpenEZ\nCRC:0000");
-    QCOMPARE(spies.ack(3), (QList<int>{7, 97}));
-    reader.parseDatagram("MsgNo:8");
-    QCOMPARE(spies.ack(4), (QList<int>{8, 99}));
-    QCOMPARE(spies.commands.size(), 1);
-}
-
-void TestRondelParsers::filtersRepeatedDatagrams()
-{
-    RondelCommandParser reader;
-    ReaderSpies spies(&reader);
-
-    const QByteArray presence = FakeUnit::checksummed("MsgNo:9\nCmd:PresenceStatus\nPS:1\n");
-    reader.parseDatagram(presence);
-    reader.parseDatagram(presence);
-    QCOMPARE(spies.acks.size(), 2);
-    QCOMPARE(spies.ack(1), (QList<int>{9, 0}));
-    QCOMPARE(spies.commands.size(), 1);
-
-    // Same number and name but new content (a unit that restarted and
-    // counts from the beginning again): delivered.
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:9\nCmd:PresenceStatus\nPS:0\n"));
-    QCOMPARE(spies.commands.size(), 2);
-    QVERIFY(!spies.command(1).record<PresenceStatus>().ps);
-    reader.parseDatagram(presence);
-    QCOMPARE(spies.commands.size(), 3);
-
-    // Same number, other name: a different command.
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:9\nCmd:Requests\nOpenEZ\n"));
-    QCOMPARE(spies.commands.size(), 4);
-    // The filter compares with the last delivered command only.
-    reader.parseDatagram(presence);
-    QCOMPARE(spies.commands.size(), 5);
-}
-
-void TestRondelParsers::deliversFragmentedCommandOnce()
-{
-    RondelCommandParser reader;
-    ReaderSpies spies(&reader);
-
-    const QByteArray second =
-        FakeUnit::checksummed("MsgNo:2\nCmd:Requests\nContinue\nStopPA\nNotFinished\n");
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:1\nCmd:Requests\nStartPA\nNotFinished\n"));
-    QCOMPARE(spies.commands.size(), 0);
-    QCOMPARE(reader.pendingParser(), reader.parser(QStringLiteral("Requests")));
-    reader.parseDatagram(second);
-    reader.parseDatagram(second); // our acknowledgement was lost: not gathered twice
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:3\nCmd:Requests\nContinue\nModeDay\n"));
-    QCOMPARE(spies.acks.size(), 4);
-    QCOMPARE(spies.ack(2), (QList<int>{2, 0}));
-    QCOMPARE(spies.commands.size(), 1);
-    QCOMPARE(reader.pendingParser(), nullptr);
-    const Command command = spies.command(0);
-    QCOMPARE(command.msgNo, 3);
-    const Requests requests = command.record<Requests>();
-    QCOMPARE(requests.size(), 3);
-    QCOMPARE(requests.at(0).text, QStringLiteral("StartPA"));
-    QCOMPARE(requests.at(1).text, QStringLiteral("StopPA"));
-    QCOMPARE(requests.at(2).text, QStringLiteral("ModeDay"));
-
-    // A call status in two parts: every source arrives, a later report of a
-    // source replaces the earlier one.
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:4\nCmd:CallStatus\nNV1:1\nAL:1\nNotFinished\n"));
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:5\nCmd:CallStatus\nContinue\nNV2:2\nAL:0\n"));
-    QCOMPARE(spies.commands.size(), 2);
-    QCOMPARE(spies.command(1).record<CallChange>(),
-             (CallChange{{QStringLiteral("NV1"), 1}, {QStringLiteral("AL"), 0}, {QStringLiteral("NV2"), 2}}));
-
-    // A series that starts afresh (no "Continue") drops an abandoned one.
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:6\nCmd:PMBConfigBT\nBT0:AAAAAA 1\nNotFinished\n"));
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:7\nCmd:PMBConfigBT\nBT0:BBBBBB 1\nNotFinished\n"));
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:8\nCmd:PMBConfigBT\nContinue\nBT1:CCCCCC 0\n"));
-    QCOMPARE(spies.commands.size(), 3);
-    QCOMPARE(spies.command(2).record<PMBConfigBT>(),
-             (PMBConfigBT{{QStringLiteral("BTBBBBBB"), QStringLiteral("1")},
-                          {QStringLiteral("BTCCCCCC"), QStringLiteral("0")}}));
-}
-
-void TestRondelParsers::boundsTheElementsOfASeries_data()
-{
-    QTest::addColumn<int>("datagrams");
-    QTest::addColumn<int>("linesEach");
-    QTest::addColumn<int>("delivered"); // requests of the series delivered; 0: dropped
-    QTest::newRow("at the limit") << 256 << 1 << 256;
-    QTest::newRow("one datagram more") << 257 << 1 << 0;
-    QTest::newRow("rest of a long series ignored") << 300 << 1 << 0;
-    QTest::newRow("too many entries in few datagrams") << 3 << 100 << 0;
-    QTest::newRow("single datagram, many entries") << 1 << 300 << 300;
-}
-
-void TestRondelParsers::boundsTheElementsOfASeries()
-{
-    QFETCH(int, datagrams);
-    QFETCH(int, linesEach);
-    QFETCH(int, delivered);
-    LogCapture log;
-    RondelCommandParser reader(QHostAddress(QStringLiteral("127.0.0.9")));
-    ReaderSpies spies(&reader);
-
-    for (int i = 0; i < datagrams; ++i) {
-        QByteArray text = "MsgNo:" + QByteArray::number(i % 256) + "\nCmd:Requests\n";
-        if (i > 0)
-            text += "Continue\n";
-        for (int line = 0; line < linesEach; ++line)
-            text += "ConnectWard " + QByteArray::number(i) + "\n";
-        if (i < datagrams - 1)
-            text += "NotFinished\n";
-        reader.parseDatagram(FakeUnit::checksummed(text));
-    }
-    QCOMPARE(spies.acks.size(), datagrams); // every datagram is still acknowledged
-    QCOMPARE(spies.commands.size(), delivered ? 1 : 0);
-    if (delivered)
-        QCOMPARE(spies.command(0).record<Requests>().size(), delivered);
-    QCOMPARE(log.linesStartingWith(QStringLiteral("Warning")),
-             delivered ? QStringList()
-                       : QStringList{QStringLiteral("Warning \"Rondel - series of NotFinished datagrams "
-                                                    "from 127.0.0.9 dropped: more than 256 elements\"")});
-
-    // The next command is read as usual.
-    reader.parseDatagram(FakeUnit::checksummed("MsgNo:77\nCmd:Requests\nOpenEZ\n"));
-    QCOMPARE(spies.commands.last().at(0).value<Command>().record<Requests>().size(), 1);
-}
 
 QTEST_GUILESS_MAIN(TestRondelParsers)
 #include "tst_rondelparsers.moc"

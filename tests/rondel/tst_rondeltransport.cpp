@@ -65,21 +65,352 @@ class TestRondelTransport : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        // The fake unit takes its port first, the core binds the same port on
+        // 127.0.0.1, as on the field network where all share one port.
+        for (int tries = 0; tries < 5 && !m_unit; ++tries) {
+            m_port = FakeUnit::freePort();
+            auto unit = std::make_unique<FakeUnit>(UnitIp, m_port);
+            m_socket = std::make_unique<QUdpSocket>();
+            if (unit->isBound() && m_socket->bind(FakeUnit::CoreAddress, m_port))
+                m_unit = std::move(unit);
+        }
+        QVERIFY(m_unit);
 
-    void acknowledgesAndDeliversOnce();
-    void sendsQueuedCommandsInTurn();
-    void answersMalformedDatagramsAndPing();
-    void givesUpOnSilentUnitAndProbes();
-    void ignoresForeignAcknowledgements();
-    void probesAfterQueueDrains();
-    void deliversFragmentedCommandOnce();
-    void unregisteredAddressReachesPublicListener();
-    void numbersWrapAfter255();
-    void readsEveryDatagramOfABurst();
-    void keepsAWholeInstallationsBurst();
-    void dropsQuietUnlistenedAddresses();
+        m_logger = std::make_unique<RecordingLogger>();
+        m_public = std::make_unique<PublicRondelListener>();
+        m_udp = std::make_unique<UdpSocket>(m_socket.get());
+        m_server = std::make_unique<RondelServer>(m_logger.get(), m_public.get(), m_udp.get());
+        RondelTimings timings;
+        timings.retryInterval = Retry;
+        timings.keepAliveInterval = 60000;
+        timings.keepAliveStartSpread = 0;
+        m_server->setTimings(timings);
+        m_listener = TestUnit();
+        m_server->addCommandListener(&m_listener, UnitIp);
+        m_server->addStatusListener(&m_listener, UnitIp);
+    }
+
+    void cleanup()
+    {
+        m_server.reset();
+        m_udp.reset();
+        m_public.reset();
+        m_logger.reset();
+        m_unit.reset();
+        m_socket.reset();
+    }
+
+    void acknowledgesAndDeliversOnce()
+    {
+        m_unit->sendCommand(3, QStringLiteral("PresenceStatus"), QStringLiteral("PS:1\nPP:0"));
+        m_unit->sendCommand(3, QStringLiteral("PresenceStatus"), QStringLiteral("PS:1\nPP:0"));
+        QVERIFY(m_unit->waitForDatagrams(2));
+        QTest::qWait(50);
+
+        QCOMPARE(m_unit->received().size(), 2);
+        QCOMPARE(m_unit->received().at(0).bytes, QByteArray("AckNo:3\nError:0\nCRC:881b"));
+        QCOMPARE(m_unit->received().at(1).bytes, QByteArray("AckNo:3\nError:0\nCRC:881b"));
+        QCOMPARE(m_listener.commands.size(), 1);
+        QCOMPARE(m_listener.commands.at(0).msgNo, 3);
+        QCOMPARE(m_listener.commands.at(0).name, QStringLiteral("PresenceStatus"));
+        QVERIFY(m_listener.commands.at(0).record<PresenceStatus>().ps);
+
+        // The acknowledgement is logged before the datagram that caused it.
+        QCOMPARE(m_logger->entries.size(), 4);
+        QCOMPARE(m_logger->entries.at(0), QStringLiteral("out 127.0.0.2 AckNo:3\nError:0\nCRC:881b"));
+        QVERIFY(m_logger->entries.at(1).startsWith(QStringLiteral("in 127.0.0.2 MsgNo:3\nCmd:PresenceStatus\n")));
+
+        // The same number with another name is another command; a probe is
+        // answered, and is no command.
+        m_unit->sendCommand(3, QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
+        m_unit->sendPing();
+        QVERIFY(m_unit->waitForDatagrams(4));
+        QCOMPARE(m_unit->received().at(3).bytes, QByteArray("OK"));
+        QCOMPARE(m_listener.commands.size(), 2);
+        QVERIFY(m_listener.events.isEmpty());
+    }
+
+    void sendsQueuedCommandsInTurn()
+    {
+        Rondel rondel(m_server.get(), UnitIp);
+        m_unit->setAutoAcknowledge(false);
+        rondel.requestBasicInfo();
+        CallDisplayInfo first;
+        first.icon = QLatin1Char('A');
+        first.ward = QStringLiteral("Interna");
+        CallDisplayInfo second;
+        second.icon = QLatin1Char('N');
+        second.roomNo = QStringLiteral("14");
+        rondel.displayCalls({first, second});
+
+        // One command in flight at a time.
+        QVERIFY(m_unit->waitForCommands(QString(), 1));
+        QTest::qWait(Retry / 2);
+        QCOMPARE(m_unit->commands().size(), 1);
+        QCOMPARE(m_unit->commands().at(0).bytes, QByteArray("MsgNo:0\nCmd:GetStatus\nBasicInfo\nCRC:c86d"));
+
+        m_unit->setAutoAcknowledge(true);
+        m_unit->sendAck(0);
+        QVERIFY(m_unit->waitForCommands(QString(), 3));
+        QCOMPARE(m_unit->commands().at(1).bytes,
+                 QByteArray("MsgNo:1\nCmd:DisplayCalls\nIcon:A\nWard:Interna\nNotFinished\nCRC:1a8e"));
+        QCOMPARE(m_unit->commands().at(2).bytes,
+                 QByteArray("MsgNo:2\nCmd:DisplayCalls\nContinue\nIcon:N\nRoomNo:14\nCRC:20f5"));
+        QTest::qWait(Retry + 50);
+        QCOMPARE(m_unit->commands().size(), 3); // nothing retransmitted once acknowledged
+        QCOMPARE(protocol()->sender()->state(), int(RondelSender::Idle));
+        QCOMPARE(protocol()->sender()->msgNo(), 3);
+
+        // A command sent late in the wait for an earlier one is repeated a whole
+        // interval after its own transmission, not when the earlier was due.
+        m_unit->setAutoAcknowledge(false);
+        m_unit->clearReceived();
+        rondel.requestBasicInfo();
+        rondel.requestBasicInfo();
+        QVERIFY(m_unit->waitForCommands(QString(), 1));
+        QTest::qWait(Retry * 6 / 10);
+        m_unit->sendAck(3);
+        QVERIFY(m_unit->waitForCommands(QString(), 3, 3 * Retry));
+        const QList<FakeUnit::Datagram> sent = m_unit->commands();
+        QCOMPARE(sent.at(1).number, 4);
+        QCOMPARE(sent.at(2).number, 4);
+        QVERIFY2(sent.at(2).atMs - sent.at(1).atMs >= Retry * 8 / 10,
+                 qPrintable(QString::number(sent.at(2).atMs - sent.at(1).atMs)));
+    }
+
+    void givesUpOnSilentUnitAndProbes()
+    {
+        Rondel rondel(m_server.get(), UnitIp);
+        m_unit->setSilent(true);
+        rondel.voipEndCall();
+        rondel.requestCallStatus(); // queued behind, discarded on giving up
+
+        // Five transmissions of the head, one retry interval apart.
+        QVERIFY(m_unit->waitForCommands(QString(), 5, 10 * Retry));
+        QVERIFY(QTest::qWaitFor([&] { return !m_listener.events.isEmpty(); }, 4 * Retry));
+        const QList<FakeUnit::Datagram> sent = m_unit->commands();
+        QCOMPARE(sent.size(), 5);
+        for (const FakeUnit::Datagram& d : sent)
+            QCOMPARE(d.bytes, QByteArray("MsgNo:0\nCmd:VoIP\nEndCall\nCRC:fd42"));
+        const QList<qint64> at = times(sent);
+        for (int i = 1; i < at.size(); ++i)
+            QVERIFY2(at.at(i) - at.at(i - 1) >= Retry * 8 / 10, qPrintable(QString::number(at.at(i) - at.at(i - 1))));
+        QCOMPARE(m_listener.events, QStringList{QStringLiteral("notResponding")});
+        QVERIFY(protocol()->sender()->isNotResponding());
+
+        // Probed every retry interval; a command given meanwhile never leaves.
+        rondel.requestAll();
+        QVERIFY(m_unit->waitForPings(3, 10 * Retry));
+        QCOMPARE(m_unit->commands().size(), 5);
+        QList<FakeUnit::Datagram> pings;
+        for (const FakeUnit::Datagram& d : m_unit->received()) {
+            if (d.kind == FakeUnit::Datagram::Ping)
+                pings.append(d);
+        }
+        QVERIFY(pings.at(0).atMs - at.last() >= Retry * 8 / 10);
+        QVERIFY(pings.at(2).atMs - pings.at(1).atMs >= Retry * 8 / 10);
+        QCOMPARE(pings.at(0).bytes, QByteArray("Ping"));
+
+        // The unit answers: restored once, nothing from before the failure sent.
+        m_unit->setAnswerPing(true);
+        m_unit->setAutoAcknowledge(true);
+        QVERIFY(QTest::qWaitFor([&] { return m_listener.events.size() == 2; }, 10 * Retry));
+        QTest::qWait(3 * Retry);
+        QCOMPARE(m_listener.events,
+                 (QStringList{QStringLiteral("notResponding"), QStringLiteral("startResponding")}));
+        QCOMPARE(m_unit->commands().size(), 5);
+        QVERIFY(!protocol()->sender()->isNotResponding());
+
+        // The abandoned command used its number.
+        m_unit->clearReceived();
+        rondel.requestCallStatus();
+        QVERIFY(m_unit->waitForCommand(QStringLiteral("GetStatus")));
+        QCOMPARE(m_unit->commands().at(0).bytes, QByteArray("MsgNo:1\nCmd:GetStatus\nCall\nCRC:38c3"));
+    }
+
+    void ignoresForeignAcknowledgements()
+    {
+        m_unit->setAutoAcknowledge(false);
+        m_server->send(command(QStringLiteral("VoIP"), QStringLiteral("EndCall")), UnitIp);
+        QVERIFY(m_unit->waitForCommands(QString(), 1));
+
+        // An acknowledgement of another number (a late one) changes nothing.
+        m_unit->sendAck(7);
+        QVERIFY(m_unit->waitForCommands(QString(), 2, 3 * Retry));
+        QCOMPARE(protocol()->sender()->state(), int(RondelSender::WaitingForAck));
+
+        // An "OK" outside a probe is ignored too.
+        m_unit->sendOK();
+        m_unit->sendAck(0);
+        QVERIFY(QTest::qWaitFor([&] { return protocol()->sender()->state() == RondelSender::Idle; }, 500));
+        QTest::qWait(Retry + 50);
+        QCOMPARE(m_unit->commands().size(), 2);
+        QCOMPARE(m_unit->pingCount(), 0);
+        QVERIFY(m_listener.events.isEmpty());
+    }
+
+    void probesAfterQueueDrains()
+    {
+        RondelTimings timings = m_server->timings();
+        timings.retryInterval = 1000;
+        timings.keepAliveInterval = 60;
+        m_server->setTimings(timings);
+
+        // Idle: a probe every keep-alive interval, answered without any report.
+        m_server->protocolFor(UnitIp);
+        QVERIFY(m_unit->waitForPings(2, 1000));
+        QVERIFY(m_listener.events.isEmpty());
+
+        // A probe falling due while a command waits for its acknowledgement
+        // follows the acknowledgement at once.
+        m_unit->setAutoAcknowledge(false);
+        m_unit->setAnswerPing(true);
+        QTest::qWait(20);
+        m_unit->clearReceived();
+        m_server->send(command(QStringLiteral("Lights"), QStringLiteral("PS:1")), UnitIp);
+        QVERIFY(m_unit->waitForCommands(QString(), 1));
+        QTest::qWait(3 * timings.keepAliveInterval);
+        QCOMPARE(m_unit->pingCount(), 0);
+        m_unit->sendAck(0);
+        QVERIFY(m_unit->waitForPings(1, 500));
+        QCOMPARE(m_unit->received().at(0).kind, FakeUnit::Datagram::Command);
+        QCOMPARE(m_unit->received().at(1).kind, FakeUnit::Datagram::Ping);
+    }
+
+    void unregisteredAddressReachesPublicListener()
+    {
+        FakeUnit other(OtherIp, m_port);
+        QVERIFY(other.isBound());
+        QList<QPair<Command, QHostAddress>> heard;
+        connect(m_public.get(), &PublicRondelListener::receivedCommand, this,
+                [&](const Command& c, const QHostAddress& ip) { heard.append({c, ip}); });
+        other.sendCommand(9, QStringLiteral("BasicInfo"), QStringLiteral("AcronymPU:PJ"));
+        QVERIFY(other.waitForAck(9));
+        QCOMPARE(other.received().at(0).bytes, QByteArray("AckNo:9\nError:0\nCRC:1967"));
+        QCOMPARE(heard.size(), 1);
+        QCOMPARE(heard.at(0).first.name, QStringLiteral("BasicInfo"));
+        QCOMPARE(heard.at(0).first.msgNo, 9);
+        QCOMPARE(heard.at(0).first.record<BasicInfo>().acronymPU, QStringLiteral("PJ"));
+        QCOMPARE(heard.at(0).second, OtherIp);
+        QVERIFY(m_listener.commands.isEmpty());
+
+        // A replaced unit going away must not unhook its successor.
+        TestUnit successor;
+        m_server->addCommandListener(&successor, UnitIp);
+        m_server->removeCommandListener(&m_listener, UnitIp);
+        m_server->removeStatusListener(&successor, UnitIp); // not registered: no effect
+        m_unit->sendCommand(8, QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
+        QVERIFY(m_unit->waitForAck(8));
+        QCOMPARE(successor.commands.size(), 1);
+        QCOMPARE(heard.size(), 1);
+        QVERIFY(m_server->statusListener(UnitIp) == &m_listener);
+        m_unit->clearReceived();
+
+        // A unit that detaches leaves its address to the public listener.
+        m_server->removeCommandListener(&successor, UnitIp);
+        m_unit->sendCommand(10, QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
+        QVERIFY(m_unit->waitForAck(10));
+        QCOMPARE(heard.size(), 2);
+        QCOMPARE(heard.at(1).second, UnitIp);
+        QCOMPARE(m_unit->received().at(0).bytes, QByteArray("AckNo:10\nError:0\nCRC:96b9"));
+        QVERIFY(m_listener.commands.isEmpty());
+    }
+
+    void numbersWrapAfter255()
+    {
+        RondelSender sender;
+        QList<QByteArray> sent;
+        connect(&sender, &RondelSender::datagramToSend, this,
+                [&](const QByteArray& datagram) { sent.append(datagram); });
+        for (int i = 0; i < 257; ++i) {
+            sender.send(command(QStringLiteral("GetStatus"), QStringLiteral("All")));
+            sender.receivedAck(sender.msgNo());
+        }
+        QCOMPARE(sent.size(), 257);
+        QVERIFY(sent.at(255).startsWith("MsgNo:255\n"));
+        QVERIFY(sent.at(256).startsWith("MsgNo:0\n"));
+        QCOMPARE(sender.state(), int(RondelSender::Idle));
+        QCOMPARE(sender.queueSize(), 0);
+    }
+
+    void readsEveryDatagramOfABurst()
+    {
+        // Several read batches per burst, and a second burst after the socket
+        // ran dry: every datagram is read, answered and delivered in order.
+        for (int burst = 0; burst < 2; ++burst) {
+            m_unit->clearReceived();
+            for (int n = 0; n < 100; ++n)
+                m_unit->sendCommand(burst * 100 + n, QStringLiteral("PresenceStatus"), QStringLiteral("PS:0\nPP:0"));
+            QVERIFY(m_unit->waitForDatagrams(100));
+            for (int n = 0; n < 100; ++n)
+                QCOMPARE(m_unit->received().at(n).number, burst * 100 + n);
+        }
+        QCOMPARE(m_listener.commands.size(), 200);
+        QCOMPARE(m_listener.commands.last().msgNo, 199);
+    }
+
+    void keepsAWholeInstallationsBurst()
+    {
+        // Far more than a default socket buffer holds arrives before the core
+        // reads anything, as when every unit answers at once after a power cut.
+        std::vector<std::unique_ptr<FakeUnit>> units;
+        for (int i = 0; i < 20; ++i) {
+            units.push_back(std::make_unique<FakeUnit>(QHostAddress(QStringLiteral("127.0.0.%1").arg(10 + i)), m_port));
+            QVERIFY(units.back()->isBound());
+        }
+        for (int n = 0; n < 60; ++n) {
+            for (const auto& unit : units)
+                unit->sendCommand(n, QStringLiteral("PresenceStatus"), QStringLiteral("PS:0\nPP:0"));
+        }
+        for (const auto& unit : units) {
+            QVERIFY(unit->waitForDatagrams(60, 5000));
+            QCOMPARE(unit->acks().size(), 60);
+        }
+    }
+
+    void dropsQuietUnlistenedAddresses()
+    {
+        constexpr int Lifetime = 400;
+        RondelTimings timings = m_server->timings();
+        timings.keepAliveInterval = 50;
+        timings.unlistenedLifetime = Lifetime;
+        m_server->setTimings(timings);
+        FakeUnit stray(OtherIp, m_port);
+        QVERIFY(stray.isBound());
+        stray.setSilent(true); // never answers a probe: the core pings it every retry
+
+        // Traffic keeps the state of an address nobody listens to ...
+        for (int i = 0; i < 6; ++i) {
+            stray.sendCommand(i, QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
+            QTest::qWait(Lifetime / 3);
+        }
+        QVERIFY(m_server->protocol(OtherIp));
+        QVERIFY(stray.pingCount() > 0);
+        // ... until it has been quiet for the lifetime; then its probes stop.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_server->protocol(OtherIp), 3 * Lifetime);
+        QTest::qWait(50);
+        const int pings = stray.pingCount();
+        QTest::qWait(3 * Retry);
+        QCOMPARE(stray.pingCount(), pings);
+
+        // A returning source starts afresh and is acknowledged as before.
+        stray.clearReceived();
+        stray.sendCommand(3, QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
+        QVERIFY(stray.waitForAck(3));
+        QVERIFY(m_server->protocol(OtherIp));
+
+        // An address with a unit object is kept however quiet it is; its
+        // answers to our probes do not count as activity once it has none.
+        m_server->protocolFor(UnitIp);
+        m_server->removeCommandListener(UnitIp);
+        QTest::qWait(2 * Lifetime);
+        QVERIFY(m_server->protocol(UnitIp));
+        QVERIFY(m_unit->pingCount() > 0);
+        m_server->removeStatusListener(UnitIp);
+        QTRY_VERIFY_WITH_TIMEOUT(!m_server->protocol(UnitIp), 3 * Lifetime);
+    }
 
 private:
     RondelProtocol* protocol() { return m_server->protocolFor(UnitIp); }
@@ -93,384 +424,6 @@ private:
     std::unique_ptr<FakeUnit> m_unit;
     TestUnit m_listener;
 };
-
-void TestRondelTransport::init()
-{
-    // The fake unit takes its port first, the core binds the same port on
-    // 127.0.0.1, as on the field network where all share one port.
-    for (int tries = 0; tries < 5 && !m_unit; ++tries) {
-        m_port = FakeUnit::freePort();
-        auto unit = std::make_unique<FakeUnit>(UnitIp, m_port);
-        m_socket = std::make_unique<QUdpSocket>();
-        if (unit->isBound() && m_socket->bind(FakeUnit::CoreAddress, m_port))
-            m_unit = std::move(unit);
-    }
-    QVERIFY(m_unit);
-
-    m_logger = std::make_unique<RecordingLogger>();
-    m_public = std::make_unique<PublicRondelListener>();
-    m_udp = std::make_unique<UdpSocket>(m_socket.get());
-    m_server = std::make_unique<RondelServer>(m_logger.get(), m_public.get(), m_udp.get());
-    RondelTimings timings;
-    timings.retryInterval = Retry;
-    timings.keepAliveInterval = 60000;
-    timings.keepAliveStartSpread = 0;
-    m_server->setTimings(timings);
-    m_listener = TestUnit();
-    m_server->addCommandListener(&m_listener, UnitIp);
-    m_server->addStatusListener(&m_listener, UnitIp);
-}
-
-void TestRondelTransport::cleanup()
-{
-    m_server.reset();
-    m_udp.reset();
-    m_public.reset();
-    m_logger.reset();
-    m_unit.reset();
-    m_socket.reset();
-}
-
-void TestRondelTransport::acknowledgesAndDeliversOnce()
-{
-    m_unit->sendCommand(3, QStringLiteral("PresenceStatus"), QStringLiteral("PS:1\nPP:0"));
-    m_unit->sendCommand(3, QStringLiteral("PresenceStatus"), QStringLiteral("PS:1\nPP:0"));
-    QVERIFY(m_unit->waitForDatagrams(2));
-    QTest::qWait(50);
-
-    QCOMPARE(m_unit->received().size(), 2);
-    QCOMPARE(m_unit->received().at(0).bytes, QByteArray("AckNo:3\nError:0\nCRC:881b"));
-    QCOMPARE(m_unit->received().at(1).bytes, QByteArray("AckNo:3\nError:0\nCRC:881b"));
-    QCOMPARE(m_listener.commands.size(), 1);
-    QCOMPARE(m_listener.commands.at(0).msgNo, 3);
-    QCOMPARE(m_listener.commands.at(0).name, QStringLiteral("PresenceStatus"));
-    QVERIFY(m_listener.commands.at(0).record<PresenceStatus>().ps);
-
-    // The acknowledgement is logged before the datagram that caused it.
-    QCOMPARE(m_logger->entries.size(), 4);
-    QCOMPARE(m_logger->entries.at(0), QStringLiteral("out 127.0.0.2 AckNo:3\nError:0\nCRC:881b"));
-    QVERIFY(m_logger->entries.at(1).startsWith(QStringLiteral("in 127.0.0.2 MsgNo:3\nCmd:PresenceStatus\n")));
-
-    // The same number with another name is another command.
-    m_unit->sendCommand(3, QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
-    QVERIFY(QTest::qWaitFor([&] { return m_listener.commands.size() == 2; }, 2000));
-}
-
-void TestRondelTransport::sendsQueuedCommandsInTurn()
-{
-    Rondel rondel(m_server.get(), UnitIp);
-    m_unit->setAutoAcknowledge(false);
-    rondel.requestBasicInfo();
-    CallDisplayInfo first;
-    first.icon = QLatin1Char('A');
-    first.ward = QStringLiteral("Interna");
-    CallDisplayInfo second;
-    second.icon = QLatin1Char('N');
-    second.roomNo = QStringLiteral("14");
-    rondel.displayCalls({first, second});
-
-    // One command in flight at a time.
-    QVERIFY(m_unit->waitForCommands(QString(), 1));
-    QTest::qWait(Retry / 2);
-    QCOMPARE(m_unit->commands().size(), 1);
-    QCOMPARE(m_unit->commands().at(0).bytes, QByteArray("MsgNo:0\nCmd:GetStatus\nBasicInfo\nCRC:c86d"));
-
-    m_unit->setAutoAcknowledge(true);
-    m_unit->sendAck(0);
-    QVERIFY(m_unit->waitForCommands(QString(), 3));
-    QCOMPARE(m_unit->commands().at(1).bytes,
-             QByteArray("MsgNo:1\nCmd:DisplayCalls\nIcon:A\nWard:Interna\nNotFinished\nCRC:1a8e"));
-    QCOMPARE(m_unit->commands().at(2).bytes,
-             QByteArray("MsgNo:2\nCmd:DisplayCalls\nContinue\nIcon:N\nRoomNo:14\nCRC:20f5"));
-    QTest::qWait(Retry + 50);
-    QCOMPARE(m_unit->commands().size(), 3); // nothing retransmitted once acknowledged
-    QCOMPARE(protocol()->sender()->state(), int(RondelSender::Idle));
-    QCOMPARE(protocol()->sender()->msgNo(), 3);
-
-    // A command sent late in the wait for an earlier one is repeated a whole
-    // interval after its own transmission, not when the earlier was due.
-    m_unit->setAutoAcknowledge(false);
-    m_unit->clearReceived();
-    rondel.requestBasicInfo();
-    rondel.requestBasicInfo();
-    QVERIFY(m_unit->waitForCommands(QString(), 1));
-    QTest::qWait(Retry * 6 / 10);
-    m_unit->sendAck(3);
-    QVERIFY(m_unit->waitForCommands(QString(), 3, 3 * Retry));
-    const QList<FakeUnit::Datagram> sent = m_unit->commands();
-    QCOMPARE(sent.at(1).number, 4);
-    QCOMPARE(sent.at(2).number, 4);
-    QVERIFY2(sent.at(2).atMs - sent.at(1).atMs >= Retry * 8 / 10,
-             qPrintable(QString::number(sent.at(2).atMs - sent.at(1).atMs)));
-}
-
-void TestRondelTransport::answersMalformedDatagramsAndPing()
-{
-    m_unit->sendRaw("MsgNo:4\nCmd:Requests\nOpenEZ\nCRC:0000");
-    QVERIFY(m_unit->waitForDatagrams(1));
-    QCOMPARE(m_unit->received().at(0).bytes, QByteArray("AckNo:4\nError:97\nCRC:1608"));
-
-    m_unit->sendPing();
-    QVERIFY(m_unit->waitForDatagrams(2));
-    QCOMPARE(m_unit->received().at(1).bytes, QByteArray("OK"));
-
-    // Unknown commands are acknowledged and dropped.
-    m_unit->sendCommand(8, QStringLiteral("Weather"), QStringLiteral("Sunny"));
-    QVERIFY(m_unit->waitForAck(8));
-    QCOMPARE(m_unit->received().at(2).bytes, QByteArray("AckNo:8\nError:0\nCRC:5eb4"));
-    QVERIFY(m_listener.commands.isEmpty());
-    QVERIFY(m_listener.events.isEmpty());
-}
-
-void TestRondelTransport::givesUpOnSilentUnitAndProbes()
-{
-    Rondel rondel(m_server.get(), UnitIp);
-    m_unit->setSilent(true);
-    rondel.voipEndCall();
-    rondel.requestCallStatus(); // queued behind, discarded on giving up
-
-    // Five transmissions of the head, one retry interval apart.
-    QVERIFY(m_unit->waitForCommands(QString(), 5, 10 * Retry));
-    QVERIFY(QTest::qWaitFor([&] { return !m_listener.events.isEmpty(); }, 4 * Retry));
-    const QList<FakeUnit::Datagram> sent = m_unit->commands();
-    QCOMPARE(sent.size(), 5);
-    for (const FakeUnit::Datagram& d : sent)
-        QCOMPARE(d.bytes, QByteArray("MsgNo:0\nCmd:VoIP\nEndCall\nCRC:fd42"));
-    const QList<qint64> at = times(sent);
-    for (int i = 1; i < at.size(); ++i)
-        QVERIFY2(at.at(i) - at.at(i - 1) >= Retry * 8 / 10, qPrintable(QString::number(at.at(i) - at.at(i - 1))));
-    QCOMPARE(m_listener.events, QStringList{QStringLiteral("notResponding")});
-    QVERIFY(protocol()->sender()->isNotResponding());
-
-    // Probed every retry interval; a command given meanwhile never leaves.
-    rondel.requestAll();
-    QVERIFY(m_unit->waitForPings(3, 10 * Retry));
-    QCOMPARE(m_unit->commands().size(), 5);
-    QList<FakeUnit::Datagram> pings;
-    for (const FakeUnit::Datagram& d : m_unit->received()) {
-        if (d.kind == FakeUnit::Datagram::Ping)
-            pings.append(d);
-    }
-    QVERIFY(pings.at(0).atMs - at.last() >= Retry * 8 / 10);
-    QVERIFY(pings.at(2).atMs - pings.at(1).atMs >= Retry * 8 / 10);
-    QCOMPARE(pings.at(0).bytes, QByteArray("Ping"));
-
-    // The unit answers: restored once, nothing from before the failure sent.
-    m_unit->setAnswerPing(true);
-    m_unit->setAutoAcknowledge(true);
-    QVERIFY(QTest::qWaitFor([&] { return m_listener.events.size() == 2; }, 10 * Retry));
-    QTest::qWait(3 * Retry);
-    QCOMPARE(m_listener.events,
-             (QStringList{QStringLiteral("notResponding"), QStringLiteral("startResponding")}));
-    QCOMPARE(m_unit->commands().size(), 5);
-    QVERIFY(!protocol()->sender()->isNotResponding());
-
-    // The abandoned command used its number.
-    m_unit->clearReceived();
-    rondel.requestCallStatus();
-    QVERIFY(m_unit->waitForCommand(QStringLiteral("GetStatus")));
-    QCOMPARE(m_unit->commands().at(0).bytes, QByteArray("MsgNo:1\nCmd:GetStatus\nCall\nCRC:38c3"));
-}
-
-void TestRondelTransport::ignoresForeignAcknowledgements()
-{
-    m_unit->setAutoAcknowledge(false);
-    m_server->send(command(QStringLiteral("VoIP"), QStringLiteral("EndCall")), UnitIp);
-    QVERIFY(m_unit->waitForCommands(QString(), 1));
-
-    // An acknowledgement of another number (a late one) changes nothing.
-    m_unit->sendAck(7);
-    QVERIFY(m_unit->waitForCommands(QString(), 2, 3 * Retry));
-    QCOMPARE(protocol()->sender()->state(), int(RondelSender::WaitingForAck));
-
-    // An "OK" outside a probe is ignored too.
-    m_unit->sendOK();
-    m_unit->sendAck(0);
-    QVERIFY(QTest::qWaitFor([&] { return protocol()->sender()->state() == RondelSender::Idle; }, 500));
-    QTest::qWait(Retry + 50);
-    QCOMPARE(m_unit->commands().size(), 2);
-    QCOMPARE(m_unit->pingCount(), 0);
-    QVERIFY(m_listener.events.isEmpty());
-}
-
-void TestRondelTransport::probesAfterQueueDrains()
-{
-    RondelTimings timings = m_server->timings();
-    timings.retryInterval = 1000;
-    timings.keepAliveInterval = 60;
-    m_server->setTimings(timings);
-
-    // Idle: a probe every keep-alive interval, answered without any report.
-    m_server->protocolFor(UnitIp);
-    QVERIFY(m_unit->waitForPings(2, 1000));
-    QVERIFY(m_listener.events.isEmpty());
-
-    // A probe falling due while a command waits for its acknowledgement
-    // follows the acknowledgement at once.
-    m_unit->setAutoAcknowledge(false);
-    m_unit->setAnswerPing(true);
-    QTest::qWait(20);
-    m_unit->clearReceived();
-    m_server->send(command(QStringLiteral("Lights"), QStringLiteral("PS:1")), UnitIp);
-    QVERIFY(m_unit->waitForCommands(QString(), 1));
-    QTest::qWait(3 * timings.keepAliveInterval);
-    QCOMPARE(m_unit->pingCount(), 0);
-    m_unit->sendAck(0);
-    QVERIFY(m_unit->waitForPings(1, 500));
-    QCOMPARE(m_unit->received().at(0).kind, FakeUnit::Datagram::Command);
-    QCOMPARE(m_unit->received().at(1).kind, FakeUnit::Datagram::Ping);
-}
-
-void TestRondelTransport::deliversFragmentedCommandOnce()
-{
-    m_unit->sendCommand(QStringLiteral("Requests"), QStringLiteral("StartPA\nNotFinished"));
-    m_unit->sendCommand(QStringLiteral("Requests"), QStringLiteral("Continue\nModeDay\nNotFinished"));
-    m_unit->sendCommand(QStringLiteral("Requests"), QStringLiteral("Continue\nModeNight"));
-    QVERIFY(m_unit->waitForAck(2));
-    QTest::qWait(30);
-    QCOMPARE(m_unit->acks().size(), 3);
-    QCOMPARE(m_unit->received().at(1).bytes, QByteArray("AckNo:1\nError:0\nCRC:07bd"));
-    QCOMPARE(m_listener.commands.size(), 1);
-    QCOMPARE(m_listener.commands.at(0).msgNo, 2);
-    const Requests requests = m_listener.commands.at(0).record<Requests>();
-    QCOMPARE(requests.size(), 3);
-    QCOMPARE(requests.at(0).type, int(Request::StartPA));
-    QCOMPARE(requests.at(1).type, int(Request::ModeDay));
-    QCOMPARE(requests.at(2).type, int(Request::ModeNight));
-}
-
-void TestRondelTransport::unregisteredAddressReachesPublicListener()
-{
-    FakeUnit other(OtherIp, m_port);
-    QVERIFY(other.isBound());
-    QList<QPair<Command, QHostAddress>> heard;
-    connect(m_public.get(), &PublicRondelListener::receivedCommand, this,
-            [&](const Command& c, const QHostAddress& ip) { heard.append({c, ip}); });
-    other.sendCommand(9, QStringLiteral("BasicInfo"), QStringLiteral("AcronymPU:PJ"));
-    QVERIFY(other.waitForAck(9));
-    QCOMPARE(other.received().at(0).bytes, QByteArray("AckNo:9\nError:0\nCRC:1967"));
-    QCOMPARE(heard.size(), 1);
-    QCOMPARE(heard.at(0).first.name, QStringLiteral("BasicInfo"));
-    QCOMPARE(heard.at(0).first.msgNo, 9);
-    QCOMPARE(heard.at(0).first.record<BasicInfo>().acronymPU, QStringLiteral("PJ"));
-    QCOMPARE(heard.at(0).second, OtherIp);
-    QVERIFY(m_listener.commands.isEmpty());
-
-    // A replaced unit going away must not unhook its successor.
-    TestUnit successor;
-    m_server->addCommandListener(&successor, UnitIp);
-    m_server->removeCommandListener(&m_listener, UnitIp);
-    m_server->removeStatusListener(&successor, UnitIp); // not registered: no effect
-    m_unit->sendCommand(8, QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
-    QVERIFY(m_unit->waitForAck(8));
-    QCOMPARE(successor.commands.size(), 1);
-    QCOMPARE(heard.size(), 1);
-    QVERIFY(m_server->statusListener(UnitIp) == &m_listener);
-    m_unit->clearReceived();
-
-    // A unit that detaches leaves its address to the public listener.
-    m_server->removeCommandListener(&successor, UnitIp);
-    m_unit->sendCommand(10, QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
-    QVERIFY(m_unit->waitForAck(10));
-    QCOMPARE(heard.size(), 2);
-    QCOMPARE(heard.at(1).second, UnitIp);
-    QCOMPARE(m_unit->received().at(0).bytes, QByteArray("AckNo:10\nError:0\nCRC:96b9"));
-    QVERIFY(m_listener.commands.isEmpty());
-}
-
-void TestRondelTransport::numbersWrapAfter255()
-{
-    RondelSender sender;
-    QList<QByteArray> sent;
-    connect(&sender, &RondelSender::datagramToSend, this,
-            [&](const QByteArray& datagram) { sent.append(datagram); });
-    for (int i = 0; i < 257; ++i) {
-        sender.send(command(QStringLiteral("GetStatus"), QStringLiteral("All")));
-        sender.receivedAck(sender.msgNo());
-    }
-    QCOMPARE(sent.size(), 257);
-    QVERIFY(sent.at(255).startsWith("MsgNo:255\n"));
-    QVERIFY(sent.at(256).startsWith("MsgNo:0\n"));
-    QCOMPARE(sender.state(), int(RondelSender::Idle));
-    QCOMPARE(sender.queueSize(), 0);
-}
-
-void TestRondelTransport::readsEveryDatagramOfABurst()
-{
-    // Several read batches per burst, and a second burst after the socket
-    // ran dry: every datagram is read, answered and delivered in order.
-    for (int burst = 0; burst < 2; ++burst) {
-        m_unit->clearReceived();
-        for (int n = 0; n < 100; ++n)
-            m_unit->sendCommand(burst * 100 + n, QStringLiteral("PresenceStatus"), QStringLiteral("PS:0\nPP:0"));
-        QVERIFY(m_unit->waitForDatagrams(100));
-        for (int n = 0; n < 100; ++n)
-            QCOMPARE(m_unit->received().at(n).number, burst * 100 + n);
-    }
-    QCOMPARE(m_listener.commands.size(), 200);
-    QCOMPARE(m_listener.commands.last().msgNo, 199);
-}
-
-void TestRondelTransport::keepsAWholeInstallationsBurst()
-{
-    // Far more than a default socket buffer holds arrives before the core
-    // reads anything, as when every unit answers at once after a power cut.
-    std::vector<std::unique_ptr<FakeUnit>> units;
-    for (int i = 0; i < 20; ++i) {
-        units.push_back(std::make_unique<FakeUnit>(QHostAddress(QStringLiteral("127.0.0.%1").arg(10 + i)), m_port));
-        QVERIFY(units.back()->isBound());
-    }
-    for (int n = 0; n < 60; ++n) {
-        for (const auto& unit : units)
-            unit->sendCommand(n, QStringLiteral("PresenceStatus"), QStringLiteral("PS:0\nPP:0"));
-    }
-    for (const auto& unit : units) {
-        QVERIFY(unit->waitForDatagrams(60, 5000));
-        QCOMPARE(unit->acks().size(), 60);
-    }
-}
-
-void TestRondelTransport::dropsQuietUnlistenedAddresses()
-{
-    constexpr int Lifetime = 400;
-    RondelTimings timings = m_server->timings();
-    timings.keepAliveInterval = 50;
-    timings.unlistenedLifetime = Lifetime;
-    m_server->setTimings(timings);
-    FakeUnit stray(OtherIp, m_port);
-    QVERIFY(stray.isBound());
-    stray.setSilent(true); // never answers a probe: the core pings it every retry
-
-    // Traffic keeps the state of an address nobody listens to ...
-    for (int i = 0; i < 6; ++i) {
-        stray.sendCommand(i, QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
-        QTest::qWait(Lifetime / 3);
-    }
-    QVERIFY(m_server->protocol(OtherIp));
-    QVERIFY(stray.pingCount() > 0);
-    // ... until it has been quiet for the lifetime; then its probes stop.
-    QTRY_VERIFY_WITH_TIMEOUT(!m_server->protocol(OtherIp), 3 * Lifetime);
-    QTest::qWait(50);
-    const int pings = stray.pingCount();
-    QTest::qWait(3 * Retry);
-    QCOMPARE(stray.pingCount(), pings);
-
-    // A returning source starts afresh and is acknowledged as before.
-    stray.clearReceived();
-    stray.sendCommand(3, QStringLiteral("Requests"), QStringLiteral("OpenEZ"));
-    QVERIFY(stray.waitForAck(3));
-    QVERIFY(m_server->protocol(OtherIp));
-
-    // An address with a unit object is kept however quiet it is; its
-    // answers to our probes do not count as activity once it has none.
-    m_server->protocolFor(UnitIp);
-    m_server->removeCommandListener(UnitIp);
-    QTest::qWait(2 * Lifetime);
-    QVERIFY(m_server->protocol(UnitIp));
-    QVERIFY(m_unit->pingCount() > 0);
-    m_server->removeStatusListener(UnitIp);
-    QTRY_VERIFY_WITH_TIMEOUT(!m_server->protocol(UnitIp), 3 * Lifetime);
-}
 
 QTEST_GUILESS_MAIN(TestRondelTransport)
 #include "tst_rondeltransport.moc"

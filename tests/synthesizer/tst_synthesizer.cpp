@@ -8,52 +8,43 @@ class TestSynthesizer : public QObject
     Q_OBJECT
 
 private slots:
-    void typeFromSettings_data()
+    void type_data()
     {
-        QTest::addColumn<QVariant>("section");
+        // The settings sections given in turn, then, when a language is
+        // given, the message assembly's offer checked for it.
+        QTest::addColumn<QVariantList>("sections");
+        QTest::addColumn<QVariant>("offer");
+        QTest::addColumn<QString>("language");
         QTest::addColumn<int>("type");
-        QTest::newRow("Fragments") << QVariant(QVariantMap{{"type", "Fragments"}}) << 2;
-        QTest::newRow("Fixed") << QVariant(QVariantMap{{"type", "Fixed"}}) << 1;
-        QTest::newRow("output word") << QVariant(QVariantMap{{"type", "Fragmented"}}) << 1;
-        QTest::newRow("letter case") << QVariant(QVariantMap{{"type", "fragments"}}) << 1;
-        QTest::newRow("none") << QVariant(QVariantMap{{"type", "none"}}) << 1;
+        const QVariant fragments = QVariantMap{{"type", "Fragments"}};
+        const auto offering = [](const QVariantList& languages) {
+            return QVariant(QVariantMap{{"languages", languages}});
+        };
+        QTest::newRow("Fragments") << QVariantList{fragments} << QVariant() << "" << 2;
+        QTest::newRow("Fixed") << QVariantList{QVariantMap{{"type", "Fixed"}}} << QVariant() << "" << 1;
+        QTest::newRow("output word") << QVariantList{QVariantMap{{"type", "Fragmented"}}} << QVariant() << "" << 1;
+        QTest::newRow("letter case") << QVariantList{QVariantMap{{"type", "fragments"}}} << QVariant() << "" << 1;
+        QTest::newRow("none") << QVariantList{QVariantMap{{"type", "none"}}} << QVariant() << "" << 1;
+        QTest::newRow("no type keeps the mode")
+            << QVariantList{fragments, QVariantMap{{"mode", "Fixed"}}, QVariant()} << QVariant() << "" << 2;
+        QTest::newRow("language offered") << QVariantList{fragments} << offering({"cs-CZ", "en-US"}) << "en-US" << 2;
+        QTest::newRow("language not offered") << QVariantList{fragments} << offering({"cs-CZ"}) << "en-US" << 1;
+        QTest::newRow("nothing offered") << QVariantList{fragments} << offering({}) << "cs-CZ" << 1;
+        QTest::newRow("no offer") << QVariantList{fragments} << QVariant(QVariantMap()) << "cs-CZ" << 1;
     }
-    void typeFromSettings()
+
+    void type()
     {
-        QFETCH(QVariant, section);
+        QFETCH(QVariantList, sections);
+        QFETCH(QVariant, offer);
+        QFETCH(QString, language);
         Synthesizer synthesizer;
-        synthesizer.loadSettings(section);
+        for (const QVariant& section : sections)
+            synthesizer.loadSettings(section);
+        if (!language.isEmpty())
+            synthesizer.checkLanguages(offer, language);
         QTEST(synthesizer.type(), "type");
-    }
-
-    void sectionWithoutTypeKeepsTheMode()
-    {
-        Synthesizer synthesizer;
-        synthesizer.loadSettings(QVariantMap{{"type", "Fragments"}});
-        synthesizer.loadSettings(QVariantMap{{"mode", "Fixed"}});
-        QVERIFY(synthesizer.isFragmented());
-        synthesizer.loadSettings(QVariant());
-        QVERIFY(synthesizer.isFragmented());
-    }
-
-    void fragmentsOnlyInAnOfferedLanguage()
-    {
-        const QVariantMap offers{{"languages", QVariantList{"cs-CZ", "en-US"}}};
-        Synthesizer synthesizer;
-        synthesizer.loadSettings(QVariantMap{{"type", "Fragments"}});
-        synthesizer.checkLanguages(offers, "en-US");
-        QVERIFY(synthesizer.isFragmented());
-
-        synthesizer.checkLanguages(QVariantMap{{"languages", QVariantList{"cs-CZ"}}}, "en-US");
-        QCOMPARE(synthesizer.type(), 1);
-
-        synthesizer.loadSettings(QVariantMap{{"type", "Fragments"}});
-        synthesizer.checkLanguages(QVariantMap{{"languages", QVariantList{}}}, "cs-CZ");
-        QCOMPARE(synthesizer.type(), 1);
-
-        synthesizer.loadSettings(QVariantMap{{"type", "Fragments"}});
-        synthesizer.checkLanguages(QVariantMap{}, "cs-CZ");
-        QCOMPARE(synthesizer.type(), 1);
+        QCOMPARE(synthesizer.isFragmented(), synthesizer.type() == 2);
     }
 
     void portsAndMessages()

@@ -57,21 +57,249 @@ class TestDisplays : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        m_root = std::make_unique<TempRoot>();
+        const QDate today = Clock::now().date();
+        m_root->write(QStringLiteral("/opt/core/etc/cs-CZ_nameday.conf"),
+                      today.addDays(-1).toString(QStringLiteral("d. M.")).toUtf8() + ";Jan\n"
+                          + today.toString(QStringLiteral("d. M.")).toUtf8() + ";@Karel\n");
+        m_namedays = std::make_unique<NamedaysSettings>();
+        m_namedays->load(QStringLiteral("cs-CZ"));
+        QCOMPARE(m_namedays->count(), 2);
+        m_station.clientName = QStringLiteral("Station");
+        m_station.doorLock = true;
+    }
 
-    void waitingDeviceCallOrDialCallHideReceivedCalls();
-    void talkIsShownAsTheOtherEndSeesIt();
-    void rastoBacklightAndRefreshOnlyOnDateTime();
-    void rastoSwitchesBetweenCallsTalkAndDateTime();
-    void rastoShowsMutedCallsBesidePresences();
-    void lumoShowsActiveCallsAtFullBrightness();
-    void fennoSendsEachAreaOnItsOwn();
+    void init()
+    {
+        m_bus = std::make_unique<LoopbackBus>();
+        QVERIFY(m_bus->isReady());
+        m_unit = m_bus->addUnit(UnitIp);
+        QVERIFY(m_unit);
+        m_sender = std::make_unique<Rondel>(m_bus->server(), UnitIp);
+        m_calls = std::make_unique<Calls>();
+        m_language.setLanguage(LanguageSettings::Czech);
+    }
+
+    void cleanup()
+    {
+        m_calls.reset();
+        m_sender.reset();
+        m_bus.reset();
+    }
+
+    void waitingDeviceCallOrDialCallHideReceivedCalls()
+    {
+        Calls other;
+        RecordingDisplay display;
+        display.setCalls(&other);
+        display.setCalls(m_calls.get());
+        other.addReceivedCall(received(CallType::AL, "AL", "Elsewhere"));
+        QVERIFY(display.log.isEmpty());
+
+        m_calls->addReceivedCall(received(CallType::VK, "VK", "Hall", true));
+        m_calls->addReceivedCall(received(CallType::VS, "VS", "Duty"));
+        QCOMPARE(display.log.mid(3), QStringList({"active P/Duty", "muted t/Hall", "all P/Duty t/Hall"}));
+
+        // A device call that still waits for an answer hides them, until muted.
+        Call device(CallType::NV, "NV1", &m_self);
+        display.log.clear();
+        m_calls->setNVCall(device);
+        QCOMPARE(display.log, QStringList({"active", "muted", "all"}));
+        device.mute();
+        m_calls->setNVCall(device);
+        QCOMPARE(display.log.at(3), QString("active P/Duty"));
+        m_calls->cancelNVCall("NV1");
+
+        // While dialling, the screen shows whom the unit calls and the muted calls.
+        Call dial(CallType::DC, "DC", &m_self);
+        display.log.clear();
+        m_calls->setCall(dial);
+        QCOMPARE(display.log, QStringList({"active", "muted t/Hall", "all t/Hall"}));
+        dial.setTarget(&m_station, 1);
+        display.log.clear();
+        m_calls->updateOwnCall(dial);
+        QCOMPARE(display.log, QStringList({"active V/Station", "muted t/Hall", "all V/Station t/Hall"}));
+    }
+
+    void talkIsShownAsTheOtherEndSeesIt()
+    {
+        RecordingDisplay display;
+        display.setCalls(m_calls.get());
+        m_calls->setTalk(received(CallType::VS, "VS", "Hall"));
+        m_calls->clearTalk();
+        QCOMPARE(display.log, QStringList({"talk P/Hall", "talk  /"}));
+
+        // The unit's own call without anyone at the other end yet: nothing.
+        Call own(CallType::VS, "VS", &m_self);
+        m_calls->setCall(own);
+        display.log.clear();
+        m_calls->setTalk(own);
+        QVERIFY(display.log.isEmpty());
+
+        own.setTarget(&m_station, 1);
+        m_calls->updateOwnCall(own);
+        display.log.clear();
+        m_calls->setTalk(own);
+        QCOMPARE(display.log, QStringList({"talk V/Station"}));
+    }
+
+    void rastoBacklightAndRefreshOnlyOnDateTime()
+    {
+        DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
+        display.setCalls(m_calls.get());
+        m_language.setLanguage(LanguageSettings::English);
+        display.start();
+        QCOMPARE(sent(2), QStringList({"DisplayLanguage|Language:ENG", dateTime(100, "Karel")}));
+
+        display.setRefreshInterval(100);
+        QVERIFY(m_unit->waitForCommand("DisplayDateTime", 1000));
+        display.setRefreshInterval(DisplayRasto::RefreshInterval);
+        QCOMPARE(sent(1), QStringList({dateTime(100, "Karel")}));
+
+        display.setBacklight(20);
+        QCOMPARE(sent(1), QStringList({dateTime(20, "Karel")}));
+
+        // Away from date and time the level is kept for later, and the refresh is quiet.
+        const Call call = received(CallType::VS, "VS", "Novak");
+        m_calls->addReceivedCall(call);
+        sent(3);
+        display.setBacklight(60);
+        display.setRefreshInterval(50);
+        QTest::qWait(150);
+        display.setRefreshInterval(DisplayRasto::RefreshInterval);
+        QCOMPARE(sent(0), QStringList());
+
+        m_calls->removeReceivedCall(call);
+        QCOMPARE(sent(3).last(), dateTime(60, "Karel"));
+    }
+
+    void rastoSwitchesBetweenCallsTalkAndDateTime()
+    {
+        DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
+        display.setCalls(m_calls.get());
+        display.start();
+        sent(2);
+
+        const Call call = received(CallType::AL, "AL", "Novak");
+        m_calls->addReceivedCall(call);
+        // The empty muted list that follows the active one re-chooses the screen.
+        QCOMPARE(sent(3), QStringList({"DisplayCalls|Icon:A\nClient:Novak", "DisplayCalls|Clear",
+                                       "DisplayCalls|Icon:A\nClient:Novak"}));
+
+        m_calls->setTalk(call);
+        QCOMPARE(display.screen(), DisplayRasto::TalkScreen);
+        QCOMPARE(sent(2), QStringList({"DisplayCalls|Clear", "DisplayTalk|Icon:A\nClient:Novak"}));
+
+        m_calls->clearTalk();
+        QCOMPARE(sent(2), QStringList({"DisplayTalk|Clear", "DisplayCalls|Icon:A\nClient:Novak"}));
+
+        display.refresh();
+        QCOMPARE(sent(2), QStringList({"DisplayLanguage|Language:CZE",
+                                       "DisplayCalls|Icon:A\nClient:Novak"}));
+
+        // The unit's own call, not a dial call: no received call stays visible.
+        m_calls->setCall(Call(CallType::VK, "VK", &m_self));
+        QCOMPARE(display.screen(), DisplayRasto::DateTimeScreen);
+        QCOMPARE(sent(3), QStringList({"DisplayCalls|Clear", dateTime(100, "Karel"),
+                                       dateTime(100, "Karel")}));
+    }
+
+    void rastoShowsMutedCallsBesidePresences()
+    {
+        DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
+        display.setCalls(m_calls.get());
+        display.start();
+        sent(2);
+
+        m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
+        QCOMPARE(display.screen(), DisplayRasto::PresencesScreen);
+        // No presences: nothing goes for them before the muted calls.
+        QCOMPARE(sent(2), QStringList({dateTime(100, "Karel"), "DisplayCalls|Icon:p\nClient:Novak"}));
+
+        display.showPresences({sisterEva()});
+        QCOMPARE(sent(2), QStringList({SisterEva, "DisplayCalls|Icon:p\nClient:Novak"}));
+
+        // An active call takes the screen; the muted one is not shown with it.
+        m_calls->addReceivedCall(received(CallType::VK, "VK", "Svoboda"));
+        QCOMPARE(sent(5), QStringList({"DisplayCalls|Clear", "DisplayPresences|Clear",
+                                       "DisplayCalls|Icon:T\nClient:Svoboda", "DisplayCalls|Clear",
+                                       "DisplayCalls|Icon:T\nClient:Svoboda"}));
+    }
+
+    void lumoShowsActiveCallsAtFullBrightness()
+    {
+        DisplayLumo display(m_sender.get(), &m_language);
+        display.setCalls(m_calls.get());
+        display.start();
+        QCOMPARE(sent(3), QStringList({"DisplayLanguage|Language:CZE", dateTime(100),
+                                       "DisplayCalls|Clear"}));
+
+        display.setRefreshInterval(100);
+        QVERIFY(m_unit->waitForCommand("DisplayDateTime", 1000));
+        display.setRefreshInterval(DisplayLumo::RefreshInterval);
+        display.setBacklight(20);
+        QCOMPARE(sent(2), QStringList({dateTime(100), dateTime(100)}));
+
+        m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
+        m_calls->addReceivedCall(received(CallType::NV, "NV2", "Svoboda"));
+        display.showPresences({sisterEva()});
+        QCOMPARE(sent(2), QStringList({"DisplayCalls|Clear", "DisplayCalls|Icon:N\nClient:Svoboda"}));
+    }
+
+    void fennoSendsEachAreaOnItsOwn()
+    {
+        DisplayFenno display(m_sender.get(), &m_language, m_namedays.get());
+        display.setCalls(m_calls.get());
+        display.start();
+        QCOMPARE(sent(6), QStringList({"DisplayLanguage|Language:CZE", dateTime(100, "@Karel"),
+                                       "DisplayCalls|Clear", "DisplayPresences|Clear",
+                                       "DisplayTalk|Clear", "DisplayWards|Clear"}));
+
+        display.setBacklight(20);
+        QCOMPARE(sent(1), QStringList({dateTime(20, "@Karel")}));
+
+        m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
+        const Call active = received(CallType::VK, "VK", "Svoboda");
+        m_calls->addReceivedCall(active);
+        m_calls->setTalk(active);
+        display.showWards({WardDisplayInfo{"W1", "Interna", true}});
+        display.showPresences({sisterEva()});
+        const QStringList calls{"DisplayCalls|Icon:T\nClient:Svoboda\nNotFinished",
+                                "DisplayCalls|Continue\nIcon:p\nClient:Novak"};
+        const QString talk = QStringLiteral("DisplayTalk|Icon:T\nClient:Svoboda");
+        const QString ward = QStringLiteral("DisplayWards|ID:W1\nName:Interna\nConnected:1");
+        QCOMPARE(sent(6), QStringList({"DisplayCalls|Icon:p\nClient:Novak"}) + calls
+                              + QStringList({talk, ward, SisterEva}));
+
+        display.refresh();
+        QCOMPARE(sent(7), QStringList({"DisplayLanguage|Language:CZE", dateTime(20, "@Karel")}) + calls
+                              + QStringList({SisterEva, talk, ward}));
+    }
 
 private:
-    QStringList sent(int count);
-    Call received(CallType type, const QString& code, const QString& client, bool muted = false);
+    // The commands the fake unit received since the last call, once count have
+    // arrived and nothing more follows.
+    QStringList sent(int count)
+    {
+        if (count > 0)
+            m_unit->waitFor([&] { return m_unit->commands().size() >= count; });
+        QTest::qWait(40);
+        const QStringList result = commandTexts(m_unit->commands());
+        m_unit->clearReceived();
+        return result;
+    }
+
+    Call received(CallType type, const QString& code, const QString& client, bool muted = false)
+    {
+        m_source.clientName = client;
+        Call call(type, code, &m_source);
+        call.setRinging();
+        if (muted)
+            call.mute();
+        return call;
+    }
 
     std::unique_ptr<TempRoot> m_root;
     std::unique_ptr<NamedaysSettings> m_namedays;
@@ -84,249 +312,6 @@ private:
     FakeCallCapable m_self{QStringLiteral("127.0.0.2")};
     FakeCallCapable m_station{QStringLiteral("127.0.0.4")};
 };
-
-void TestDisplays::initTestCase()
-{
-    m_root = std::make_unique<TempRoot>();
-    const QDate today = Clock::now().date();
-    m_root->write(QStringLiteral("/opt/core/etc/cs-CZ_nameday.conf"),
-                  today.addDays(-1).toString(QStringLiteral("d. M.")).toUtf8() + ";Jan\n"
-                      + today.toString(QStringLiteral("d. M.")).toUtf8() + ";@Karel\n");
-    m_namedays = std::make_unique<NamedaysSettings>();
-    m_namedays->load(QStringLiteral("cs-CZ"));
-    QCOMPARE(m_namedays->count(), 2);
-    m_station.clientName = QStringLiteral("Station");
-    m_station.doorLock = true;
-}
-
-void TestDisplays::init()
-{
-    m_bus = std::make_unique<LoopbackBus>();
-    QVERIFY(m_bus->isReady());
-    m_unit = m_bus->addUnit(UnitIp);
-    QVERIFY(m_unit);
-    m_sender = std::make_unique<Rondel>(m_bus->server(), UnitIp);
-    m_calls = std::make_unique<Calls>();
-    m_language.setLanguage(LanguageSettings::Czech);
-}
-
-void TestDisplays::cleanup()
-{
-    m_calls.reset();
-    m_sender.reset();
-    m_bus.reset();
-}
-
-// The commands the fake unit received since the last call, once count have
-// arrived and nothing more follows.
-QStringList TestDisplays::sent(int count)
-{
-    if (count > 0)
-        m_unit->waitFor([&] { return m_unit->commands().size() >= count; });
-    QTest::qWait(40);
-    const QStringList result = commandTexts(m_unit->commands());
-    m_unit->clearReceived();
-    return result;
-}
-
-Call TestDisplays::received(CallType type, const QString& code, const QString& client, bool muted)
-{
-    m_source.clientName = client;
-    Call call(type, code, &m_source);
-    call.setRinging();
-    if (muted)
-        call.mute();
-    return call;
-}
-
-void TestDisplays::waitingDeviceCallOrDialCallHideReceivedCalls()
-{
-    Calls other;
-    RecordingDisplay display;
-    display.setCalls(&other);
-    display.setCalls(m_calls.get());
-    other.addReceivedCall(received(CallType::AL, "AL", "Elsewhere"));
-    QVERIFY(display.log.isEmpty());
-
-    m_calls->addReceivedCall(received(CallType::VK, "VK", "Hall", true));
-    m_calls->addReceivedCall(received(CallType::VS, "VS", "Duty"));
-    QCOMPARE(display.log.mid(3), QStringList({"active P/Duty", "muted t/Hall", "all P/Duty t/Hall"}));
-
-    // A device call that still waits for an answer hides them, until muted.
-    Call device(CallType::NV, "NV1", &m_self);
-    display.log.clear();
-    m_calls->setNVCall(device);
-    QCOMPARE(display.log, QStringList({"active", "muted", "all"}));
-    device.mute();
-    m_calls->setNVCall(device);
-    QCOMPARE(display.log.at(3), QString("active P/Duty"));
-    m_calls->cancelNVCall("NV1");
-
-    // While dialling, the screen shows whom the unit calls and the muted calls.
-    Call dial(CallType::DC, "DC", &m_self);
-    display.log.clear();
-    m_calls->setCall(dial);
-    QCOMPARE(display.log, QStringList({"active", "muted t/Hall", "all t/Hall"}));
-    dial.setTarget(&m_station, 1);
-    display.log.clear();
-    m_calls->updateOwnCall(dial);
-    QCOMPARE(display.log, QStringList({"active V/Station", "muted t/Hall", "all V/Station t/Hall"}));
-}
-
-void TestDisplays::talkIsShownAsTheOtherEndSeesIt()
-{
-    RecordingDisplay display;
-    display.setCalls(m_calls.get());
-    m_calls->setTalk(received(CallType::VS, "VS", "Hall"));
-    m_calls->clearTalk();
-    QCOMPARE(display.log, QStringList({"talk P/Hall", "talk  /"}));
-
-    // The unit's own call without anyone at the other end yet: nothing.
-    Call own(CallType::VS, "VS", &m_self);
-    m_calls->setCall(own);
-    display.log.clear();
-    m_calls->setTalk(own);
-    QVERIFY(display.log.isEmpty());
-
-    own.setTarget(&m_station, 1);
-    m_calls->updateOwnCall(own);
-    display.log.clear();
-    m_calls->setTalk(own);
-    QCOMPARE(display.log, QStringList({"talk V/Station"}));
-}
-
-void TestDisplays::rastoBacklightAndRefreshOnlyOnDateTime()
-{
-    DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
-    display.setCalls(m_calls.get());
-    m_language.setLanguage(LanguageSettings::English);
-    display.start();
-    QCOMPARE(sent(2), QStringList({"DisplayLanguage|Language:ENG", dateTime(100, "Karel")}));
-
-    display.setRefreshInterval(100);
-    QVERIFY(m_unit->waitForCommand("DisplayDateTime", 1000));
-    display.setRefreshInterval(DisplayRasto::RefreshInterval);
-    QCOMPARE(sent(1), QStringList({dateTime(100, "Karel")}));
-
-    display.setBacklight(20);
-    QCOMPARE(sent(1), QStringList({dateTime(20, "Karel")}));
-
-    // Away from date and time the level is kept for later, and the refresh is quiet.
-    const Call call = received(CallType::VS, "VS", "Novak");
-    m_calls->addReceivedCall(call);
-    sent(3);
-    display.setBacklight(60);
-    display.setRefreshInterval(50);
-    QTest::qWait(150);
-    display.setRefreshInterval(DisplayRasto::RefreshInterval);
-    QCOMPARE(sent(0), QStringList());
-
-    m_calls->removeReceivedCall(call);
-    QCOMPARE(sent(3).last(), dateTime(60, "Karel"));
-}
-
-void TestDisplays::rastoSwitchesBetweenCallsTalkAndDateTime()
-{
-    DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
-    display.setCalls(m_calls.get());
-    display.start();
-    sent(2);
-
-    const Call call = received(CallType::AL, "AL", "Novak");
-    m_calls->addReceivedCall(call);
-    // The empty muted list that follows the active one re-chooses the screen.
-    QCOMPARE(sent(3), QStringList({"DisplayCalls|Icon:A\nClient:Novak", "DisplayCalls|Clear",
-                                   "DisplayCalls|Icon:A\nClient:Novak"}));
-
-    m_calls->setTalk(call);
-    QCOMPARE(display.screen(), DisplayRasto::TalkScreen);
-    QCOMPARE(sent(2), QStringList({"DisplayCalls|Clear", "DisplayTalk|Icon:A\nClient:Novak"}));
-
-    m_calls->clearTalk();
-    QCOMPARE(sent(2), QStringList({"DisplayTalk|Clear", "DisplayCalls|Icon:A\nClient:Novak"}));
-
-    display.refresh();
-    QCOMPARE(sent(2), QStringList({"DisplayLanguage|Language:CZE",
-                                   "DisplayCalls|Icon:A\nClient:Novak"}));
-
-    // The unit's own call, not a dial call: no received call stays visible.
-    m_calls->setCall(Call(CallType::VK, "VK", &m_self));
-    QCOMPARE(display.screen(), DisplayRasto::DateTimeScreen);
-    QCOMPARE(sent(3), QStringList({"DisplayCalls|Clear", dateTime(100, "Karel"),
-                                   dateTime(100, "Karel")}));
-}
-
-void TestDisplays::rastoShowsMutedCallsBesidePresences()
-{
-    DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
-    display.setCalls(m_calls.get());
-    display.start();
-    sent(2);
-
-    m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
-    QCOMPARE(display.screen(), DisplayRasto::PresencesScreen);
-    // No presences: nothing goes for them before the muted calls.
-    QCOMPARE(sent(2), QStringList({dateTime(100, "Karel"), "DisplayCalls|Icon:p\nClient:Novak"}));
-
-    display.showPresences({sisterEva()});
-    QCOMPARE(sent(2), QStringList({SisterEva, "DisplayCalls|Icon:p\nClient:Novak"}));
-
-    // An active call takes the screen; the muted one is not shown with it.
-    m_calls->addReceivedCall(received(CallType::VK, "VK", "Svoboda"));
-    QCOMPARE(sent(5), QStringList({"DisplayCalls|Clear", "DisplayPresences|Clear",
-                                   "DisplayCalls|Icon:T\nClient:Svoboda", "DisplayCalls|Clear",
-                                   "DisplayCalls|Icon:T\nClient:Svoboda"}));
-}
-
-void TestDisplays::lumoShowsActiveCallsAtFullBrightness()
-{
-    DisplayLumo display(m_sender.get(), &m_language);
-    display.setCalls(m_calls.get());
-    display.start();
-    QCOMPARE(sent(3), QStringList({"DisplayLanguage|Language:CZE", dateTime(100),
-                                   "DisplayCalls|Clear"}));
-
-    display.setRefreshInterval(100);
-    QVERIFY(m_unit->waitForCommand("DisplayDateTime", 1000));
-    display.setRefreshInterval(DisplayLumo::RefreshInterval);
-    display.setBacklight(20);
-    QCOMPARE(sent(2), QStringList({dateTime(100), dateTime(100)}));
-
-    m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
-    m_calls->addReceivedCall(received(CallType::NV, "NV2", "Svoboda"));
-    display.showPresences({sisterEva()});
-    QCOMPARE(sent(2), QStringList({"DisplayCalls|Clear", "DisplayCalls|Icon:N\nClient:Svoboda"}));
-}
-
-void TestDisplays::fennoSendsEachAreaOnItsOwn()
-{
-    DisplayFenno display(m_sender.get(), &m_language, m_namedays.get());
-    display.setCalls(m_calls.get());
-    display.start();
-    QCOMPARE(sent(6), QStringList({"DisplayLanguage|Language:CZE", dateTime(100, "@Karel"),
-                                   "DisplayCalls|Clear", "DisplayPresences|Clear",
-                                   "DisplayTalk|Clear", "DisplayWards|Clear"}));
-
-    display.setBacklight(20);
-    QCOMPARE(sent(1), QStringList({dateTime(20, "@Karel")}));
-
-    m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
-    const Call active = received(CallType::VK, "VK", "Svoboda");
-    m_calls->addReceivedCall(active);
-    m_calls->setTalk(active);
-    display.showWards({WardDisplayInfo{"W1", "Interna", true}});
-    display.showPresences({sisterEva()});
-    const QStringList calls{"DisplayCalls|Icon:T\nClient:Svoboda\nNotFinished",
-                            "DisplayCalls|Continue\nIcon:p\nClient:Novak"};
-    const QString talk = QStringLiteral("DisplayTalk|Icon:T\nClient:Svoboda");
-    const QString ward = QStringLiteral("DisplayWards|ID:W1\nName:Interna\nConnected:1");
-    QCOMPARE(sent(6), QStringList({"DisplayCalls|Icon:p\nClient:Novak"}) + calls
-                          + QStringList({talk, ward, SisterEva}));
-
-    display.refresh();
-    QCOMPARE(sent(7), QStringList({"DisplayLanguage|Language:CZE", dateTime(20, "@Karel")}) + calls
-                          + QStringList({SisterEva, talk, ward}));
-}
 
 QTEST_GUILESS_MAIN(TestDisplays)
 #include "tst_displays.moc"

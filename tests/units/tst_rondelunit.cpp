@@ -33,218 +33,212 @@ std::unique_ptr<RondelUnit> makeModel(const QString& type, const QHostAddress& i
 } // namespace
 
 // A unit attached to the bus, talking to a fake unit over loopback UDP.
+
 class TestRondelUnit : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_bus = std::make_unique<LoopbackBus>();
+        QVERIFY(m_bus->isReady());
+        m_fake = m_bus->addUnit(UnitIp);
+        QVERIFY(m_fake);
+        m_neighbour = std::make_unique<Brisa>(QHostAddress(QStringLiteral("127.0.0.9")));
+    }
 
-    void lumoAsksForEverythingAndRepeats();
-    void everyModelOverLoopback_data();
-    void everyModelOverLoopback();
+    void cleanup()
+    {
+        m_neighbour.reset();
+        m_bus.reset();
+    }
+
+    void lumoAsksForEverythingAndRepeats()
+    {
+        Lumo lumo(UnitIp);
+        lumo.setRequestRepeatInterval(Repeat);
+        lumo.statusRetrieval()->setStartSpread(1);
+        lumo.attach(m_bus->server());
+        QSignalSpy done(&lumo, &RondelUnit::retrievalDone);
+
+        lumo.startStatusRetrieval();
+        QVERIFY(m_fake->waitForCommands("GetStatus", 2, 2000));
+        const QList<FakeUnit::Datagram> asked = m_fake->commands("GetStatus");
+        QCOMPARE(commandTexts(asked), QStringList({"GetStatus|All", "GetStatus|All"}));
+        QVERIFY(asked.at(1).atMs - asked.at(0).atMs >= Repeat - 50);
+
+        // It reports nothing beyond its identity: done at once, and no more asking.
+        m_fake->sendCommand("BasicInfo", "AcronymPU:Lumo\nTypeGT:Lumo");
+        QVERIFY(done.wait(2000));
+        QTest::qWait(Repeat + 100);
+        QCOMPARE(done.count(), 1);
+        QCOMPARE(m_fake->commands("GetStatus").size(), 2);
+    }
+
+    void everyModelOverLoopback_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QStringList>("retrieval");
+        QTest::addColumn<QStringList>("applied");
+        QTest::addColumn<QStringList>("ringing");
+        QTest::addColumn<QStringList>("ownCall");
+        QTest::addColumn<int>("sourceMode");
+
+        const QString language = QStringLiteral("DisplayLanguage|Language:CZE");
+        const QString clock =
+            QStringLiteral("DisplayDateTime|Date:D\nTime:T\nBright1:20:00,100\nBright2:7:00,100");
+        const QString setMode = QStringLiteral("SetMode|PS:Permanent\nPP:Permanent");
+        const QString endCall = QStringLiteral("VoIP|EndCall");
+        const QString connection = QStringLiteral("GetStatus|Connection");
+        const QString config = QStringLiteral("GetStatus|Config");
+        const QString pmb = QStringLiteral("PMBGetStatus|Info");
+        const QString callsClear = QStringLiteral("DisplayCalls|Clear");
+        const QString call = QStringLiteral(
+            "DisplayCalls|Icon:V\nWard:Unknown ward\nRoom:Unknown room\nClient:Novak");
+        const QString ringBase = QStringLiteral("Buzz|Target:Base\nToneType:PV\nVolume:Day\nInvite:BlinkVS");
+        const QString alBase = QStringLiteral("Buzz|Target:Base\nToneType:AL\nVolume:Day");
+        const QString alMtf = QStringLiteral("Buzz|Target:Mtf\nToneType:AL\nVolume:Day");
+        const QStringList fennoScreen{language, clock, callsClear, "DisplayPresences|Clear",
+                                      "DisplayTalk|Clear", "DisplayWards|Clear"};
+        const QStringList lumoScreen{language, clock, callsClear};
+        const QStringList fullRetrieval{"BasicInfo", "Presence", "Call", "Notifications"};
+        // The one-line screen shows the call, clears it when the (empty) muted
+        // list re-chooses the screen, and shows it again; the own call then
+        // clears it for date and time, chosen again for the muted list.
+        const QStringList rastoRinging{ringBase, call, callsClear, call};
+
+        QTest::newRow("Fenno") << "Fenno" << fullRetrieval
+                               << fennoScreen + QStringList{setMode, endCall} + fennoScreen
+                                      + QStringList{pmb}
+                               << QStringList{ringBase, call} << QStringList{alMtf, callsClear} << 2;
+        QTest::newRow("Tolva") << "Tolva" << fullRetrieval
+                               << QStringList{language, clock, setMode, endCall, language, clock,
+                                              connection, config, pmb}
+                               << rastoRinging << QStringList{alBase, callsClear, clock, clock} << 1;
+        QTest::newRow("Brisa") << "Brisa" << fullRetrieval
+                               << QStringList{language, clock, endCall, language, clock, connection,
+                                              config, pmb}
+                               << rastoRinging << QStringList{alBase, callsClear, clock, clock} << 1;
+        QTest::newRow("Melde") << "Melde" << fullRetrieval
+                               << QStringList{language, clock, endCall, language, clock, connection,
+                                              config, pmb}
+                               << rastoRinging << QStringList{alBase, callsClear, clock, clock} << 1;
+        QTest::newRow("Pardo")
+            << "Pardo" << fullRetrieval
+            << QStringList{language, clock, endCall, language, clock, connection, config, pmb}
+            << QStringList{"Buzz|Target:Mtf\nToneType:PV\nVolume:Day\nInvite:BlinkVSM", call,
+                           callsClear, call}
+            << QStringList{alMtf, callsClear, clock, clock} << 2;
+        QTest::newRow("Deska") << "Deska" << QStringList{"BasicInfo", "Presence", "Call"}
+                               << QStringList{language, clock, setMode, endCall, language, clock,
+                                              connection, config, pmb}
+                               << rastoRinging << QStringList{alBase, callsClear, clock, clock} << 3;
+        QTest::newRow("Lumo") << "Lumo" << QStringList{"All"}
+                              << lumoScreen + QStringList{setMode, endCall} + lumoScreen
+                                     + QStringList{connection, pmb}
+                              << QStringList{ringBase, call} << QStringList{alBase, callsClear} << 1;
+        // No buzzer; the tuners are asked instead of the call status.
+        QTest::newRow("Corvi") << "Corvi" << QStringList{"BasicInfo", "Notifications"}
+                               << QStringList{language, clock, "GetStatus|FM1Status",
+                                              "GetStatus|FM2Status", language, clock, config, pmb}
+                               << QStringList{call, callsClear, call}
+                               << QStringList{callsClear, clock, clock} << 1;
+    }
+
+    // A configured unit of each model on the bus: it is read by its status
+    // retrieval, starts its screen, turns the unit's reports and requests into
+    // calls and requests, and drives its lights, buzzer and screen.
+    void everyModelOverLoopback()
+    {
+        QFETCH(QString, model);
+        QFETCH(QStringList, retrieval);
+        QFETCH(QStringList, applied);
+        QFETCH(QStringList, ringing);
+        QFETCH(QStringList, ownCall);
+        QFETCH(int, sourceMode);
+
+        FakeUnit* fake = m_fake;
+        const QString basicInfo = "AcronymPU:" + model + "\nFWVersionPU:02.04\nTypeGT:Rasto 3";
+        connect(fake, &FakeUnit::datagramReceived, fake, [fake, basicInfo](const FakeUnit::Datagram& d) {
+            if (d.kind != FakeUnit::Datagram::Command || d.cmd != QLatin1String("GetStatus"))
+                return;
+            const QString asked = d.payload.trimmed();
+            if (asked == QLatin1String("BasicInfo") || asked == QLatin1String("All"))
+                fake->sendCommand("BasicInfo", basicInfo);
+            else if (asked == QLatin1String("Presence"))
+                fake->sendCommand("PresenceStatus", "PS:0\nPP:0");
+            else if (asked == QLatin1String("Call"))
+                fake->sendCommand("CallStatus", "VS:0");
+            else if (asked == QLatin1String("Notifications"))
+                fake->sendCommand("Notifications", "CallStatus NOT_CONNECTED");
+        });
+
+        std::unique_ptr<RondelUnit> unit = makeModel(model, UnitIp);
+        QVERIFY(unit);
+        QCOMPARE(unit->type(), Unit::typeFromText(model));
+        unit->loadSettings({{"clientName", "Bed 4"},
+                            {"presences", QVariantMap{{"pp", true}, {"ps", true}}}});
+        // The designed 10 s repeats: every request here is answered at once,
+        // and the configuration and tuner requests stay unanswered.
+        unit->statusRetrieval()->setStartSpread(1);
+        unit->attach(m_bus->server());
+
+        QSignalSpy done(unit.get(), &RondelUnit::retrievalDone);
+        unit->startStatusRetrieval();
+        QVERIFY(done.wait(2000));
+        QStringList asked;
+        for (const FakeUnit::Datagram& d : fake->commands("GetStatus"))
+            asked.append(d.payload.trimmed());
+        QCOMPARE(asked, retrieval);
+
+        const auto settle = [&](int count) {
+            QVERIFY(fake->waitForCommands(QString(), count));
+            QTest::qWait(100);
+        };
+        fake->clearReceived();
+        unit->initialiseFromBasicInfo();
+        unit->applyRetrievedState();
+        settle(applied.size());
+        QCOMPARE(commandTexts(fake->commands()), applied);
+
+        // Lights burn only once the light module is reported; older firmware
+        // shows the presence light "VP" as "VS".
+        fake->clearReceived();
+        fake->sendCommand("ConnectionStatus", "SV:Connect");
+        QVERIFY(fake->waitForCommand("Lights"));
+        LightState lights;
+        lights.al = true;
+        lights.vp = true;
+        unit->light()->setLights(lights);
+        settle(2);
+        QCOMPARE(commandTexts(fake->commands()), QStringList({"Lights|", "Lights|AL:1\nVS:1"}));
+
+        fake->clearReceived();
+        m_neighbour->setClientName(QStringLiteral("Novak"));
+        Call received(CallType::VS, QStringLiteral("VS"), m_neighbour.get());
+        received.setRinging();
+        unit->calls()->addReceivedCall(received);
+        settle(ringing.size());
+        QCOMPARE(commandTexts(fake->commands()), ringing);
+
+        // The unit's own alarm and a ward request, sent by the unit.
+        fake->clearReceived();
+        QSignalSpy night(unit.get(), &Unit::requestModeNight);
+        fake->sendCommand("CallChange", "AL:1");
+        fake->sendCommand("Requests", "ModeNight");
+        QVERIFY(night.wait(2000));
+        const Call own = unit->calls()->ownCall();
+        QVERIFY(own.isAL());
+        QCOMPARE(own.sourceMode(), sourceMode);
+        settle(ownCall.size());
+        QCOMPARE(commandTexts(fake->commands()), ownCall);
+    }
 
 private:
     std::unique_ptr<LoopbackBus> m_bus;
     FakeUnit* m_fake = nullptr;
     std::unique_ptr<Brisa> m_neighbour;
 };
-
-void TestRondelUnit::init()
-{
-    m_bus = std::make_unique<LoopbackBus>();
-    QVERIFY(m_bus->isReady());
-    m_fake = m_bus->addUnit(UnitIp);
-    QVERIFY(m_fake);
-    m_neighbour = std::make_unique<Brisa>(QHostAddress(QStringLiteral("127.0.0.9")));
-}
-
-void TestRondelUnit::cleanup()
-{
-    m_neighbour.reset();
-    m_bus.reset();
-}
-
-void TestRondelUnit::lumoAsksForEverythingAndRepeats()
-{
-    Lumo lumo(UnitIp);
-    lumo.setRequestRepeatInterval(Repeat);
-    lumo.statusRetrieval()->setStartSpread(1);
-    lumo.attach(m_bus->server());
-    QSignalSpy done(&lumo, &RondelUnit::retrievalDone);
-
-    lumo.startStatusRetrieval();
-    QVERIFY(m_fake->waitForCommands("GetStatus", 2, 2000));
-    const QList<FakeUnit::Datagram> asked = m_fake->commands("GetStatus");
-    QCOMPARE(commandTexts(asked), QStringList({"GetStatus|All", "GetStatus|All"}));
-    QVERIFY(asked.at(1).atMs - asked.at(0).atMs >= Repeat - 50);
-
-    // It reports nothing beyond its identity: done at once, and no more asking.
-    m_fake->sendCommand("BasicInfo", "AcronymPU:Lumo\nTypeGT:Lumo");
-    QVERIFY(done.wait(2000));
-    QTest::qWait(Repeat + 100);
-    QCOMPARE(done.count(), 1);
-    QCOMPARE(m_fake->commands("GetStatus").size(), 2);
-}
-
-void TestRondelUnit::everyModelOverLoopback_data()
-{
-    QTest::addColumn<QString>("model");
-    QTest::addColumn<QStringList>("retrieval");
-    QTest::addColumn<QStringList>("applied");
-    QTest::addColumn<QStringList>("ringing");
-    QTest::addColumn<QStringList>("ownCall");
-    QTest::addColumn<int>("sourceMode");
-
-    const QString language = QStringLiteral("DisplayLanguage|Language:CZE");
-    const QString clock =
-        QStringLiteral("DisplayDateTime|Date:D\nTime:T\nBright1:20:00,100\nBright2:7:00,100");
-    const QString setMode = QStringLiteral("SetMode|PS:Permanent\nPP:Permanent");
-    const QString endCall = QStringLiteral("VoIP|EndCall");
-    const QString connection = QStringLiteral("GetStatus|Connection");
-    const QString config = QStringLiteral("GetStatus|Config");
-    const QString pmb = QStringLiteral("PMBGetStatus|Info");
-    const QString callsClear = QStringLiteral("DisplayCalls|Clear");
-    const QString call = QStringLiteral(
-        "DisplayCalls|Icon:V\nWard:Unknown ward\nRoom:Unknown room\nClient:Novak");
-    const QString ringBase = QStringLiteral("Buzz|Target:Base\nToneType:PV\nVolume:Day\nInvite:BlinkVS");
-    const QString alBase = QStringLiteral("Buzz|Target:Base\nToneType:AL\nVolume:Day");
-    const QString alMtf = QStringLiteral("Buzz|Target:Mtf\nToneType:AL\nVolume:Day");
-    const QStringList fennoScreen{language, clock, callsClear, "DisplayPresences|Clear",
-                                  "DisplayTalk|Clear", "DisplayWards|Clear"};
-    const QStringList lumoScreen{language, clock, callsClear};
-    const QStringList fullRetrieval{"BasicInfo", "Presence", "Call", "Notifications"};
-    // The one-line screen shows the call, clears it when the (empty) muted
-    // list re-chooses the screen, and shows it again; the own call then
-    // clears it for date and time, chosen again for the muted list.
-    const QStringList rastoRinging{ringBase, call, callsClear, call};
-
-    QTest::newRow("Fenno") << "Fenno" << fullRetrieval
-                           << fennoScreen + QStringList{setMode, endCall} + fennoScreen
-                                  + QStringList{pmb}
-                           << QStringList{ringBase, call} << QStringList{alMtf, callsClear} << 2;
-    QTest::newRow("Tolva") << "Tolva" << fullRetrieval
-                           << QStringList{language, clock, setMode, endCall, language, clock,
-                                          connection, config, pmb}
-                           << rastoRinging << QStringList{alBase, callsClear, clock, clock} << 1;
-    QTest::newRow("Brisa") << "Brisa" << fullRetrieval
-                           << QStringList{language, clock, endCall, language, clock, connection,
-                                          config, pmb}
-                           << rastoRinging << QStringList{alBase, callsClear, clock, clock} << 1;
-    QTest::newRow("Melde") << "Melde" << fullRetrieval
-                           << QStringList{language, clock, endCall, language, clock, connection,
-                                          config, pmb}
-                           << rastoRinging << QStringList{alBase, callsClear, clock, clock} << 1;
-    QTest::newRow("Pardo")
-        << "Pardo" << fullRetrieval
-        << QStringList{language, clock, endCall, language, clock, connection, config, pmb}
-        << QStringList{"Buzz|Target:Mtf\nToneType:PV\nVolume:Day\nInvite:BlinkVSM", call,
-                       callsClear, call}
-        << QStringList{alMtf, callsClear, clock, clock} << 2;
-    QTest::newRow("Deska") << "Deska" << QStringList{"BasicInfo", "Presence", "Call"}
-                           << QStringList{language, clock, setMode, endCall, language, clock,
-                                          connection, config, pmb}
-                           << rastoRinging << QStringList{alBase, callsClear, clock, clock} << 3;
-    QTest::newRow("Lumo") << "Lumo" << QStringList{"All"}
-                          << lumoScreen + QStringList{setMode, endCall} + lumoScreen
-                                 + QStringList{connection, pmb}
-                          << QStringList{ringBase, call} << QStringList{alBase, callsClear} << 1;
-    // No buzzer; the tuners are asked instead of the call status.
-    QTest::newRow("Corvi") << "Corvi" << QStringList{"BasicInfo", "Notifications"}
-                           << QStringList{language, clock, "GetStatus|FM1Status",
-                                          "GetStatus|FM2Status", language, clock, config, pmb}
-                           << QStringList{call, callsClear, call}
-                           << QStringList{callsClear, clock, clock} << 1;
-}
-
-// A configured unit of each model on the bus: it is read by its status
-// retrieval, starts its screen, turns the unit's reports and requests into
-// calls and requests, and drives its lights, buzzer and screen.
-void TestRondelUnit::everyModelOverLoopback()
-{
-    QFETCH(QString, model);
-    QFETCH(QStringList, retrieval);
-    QFETCH(QStringList, applied);
-    QFETCH(QStringList, ringing);
-    QFETCH(QStringList, ownCall);
-    QFETCH(int, sourceMode);
-
-    FakeUnit* fake = m_fake;
-    const QString basicInfo = "AcronymPU:" + model + "\nFWVersionPU:02.04\nTypeGT:Rasto 3";
-    connect(fake, &FakeUnit::datagramReceived, fake, [fake, basicInfo](const FakeUnit::Datagram& d) {
-        if (d.kind != FakeUnit::Datagram::Command || d.cmd != QLatin1String("GetStatus"))
-            return;
-        const QString asked = d.payload.trimmed();
-        if (asked == QLatin1String("BasicInfo") || asked == QLatin1String("All"))
-            fake->sendCommand("BasicInfo", basicInfo);
-        else if (asked == QLatin1String("Presence"))
-            fake->sendCommand("PresenceStatus", "PS:0\nPP:0");
-        else if (asked == QLatin1String("Call"))
-            fake->sendCommand("CallStatus", "VS:0");
-        else if (asked == QLatin1String("Notifications"))
-            fake->sendCommand("Notifications", "CallStatus NOT_CONNECTED");
-    });
-
-    std::unique_ptr<RondelUnit> unit = makeModel(model, UnitIp);
-    QVERIFY(unit);
-    QCOMPARE(unit->type(), Unit::typeFromText(model));
-    unit->loadSettings({{"clientName", "Bed 4"},
-                        {"presences", QVariantMap{{"pp", true}, {"ps", true}}}});
-    // The designed 10 s repeats: every request here is answered at once,
-    // and the configuration and tuner requests stay unanswered.
-    unit->statusRetrieval()->setStartSpread(1);
-    unit->attach(m_bus->server());
-
-    QSignalSpy done(unit.get(), &RondelUnit::retrievalDone);
-    unit->startStatusRetrieval();
-    QVERIFY(done.wait(2000));
-    QStringList asked;
-    for (const FakeUnit::Datagram& d : fake->commands("GetStatus"))
-        asked.append(d.payload.trimmed());
-    QCOMPARE(asked, retrieval);
-
-    const auto settle = [&](int count) {
-        QVERIFY(fake->waitForCommands(QString(), count));
-        QTest::qWait(100);
-    };
-    fake->clearReceived();
-    unit->initialiseFromBasicInfo();
-    unit->applyRetrievedState();
-    settle(applied.size());
-    QCOMPARE(commandTexts(fake->commands()), applied);
-
-    // Lights burn only once the light module is reported; older firmware
-    // shows the presence light "VP" as "VS".
-    fake->clearReceived();
-    fake->sendCommand("ConnectionStatus", "SV:Connect");
-    QVERIFY(fake->waitForCommand("Lights"));
-    LightState lights;
-    lights.al = true;
-    lights.vp = true;
-    unit->light()->setLights(lights);
-    settle(2);
-    QCOMPARE(commandTexts(fake->commands()), QStringList({"Lights|", "Lights|AL:1\nVS:1"}));
-
-    fake->clearReceived();
-    m_neighbour->setClientName(QStringLiteral("Novak"));
-    Call received(CallType::VS, QStringLiteral("VS"), m_neighbour.get());
-    received.setRinging();
-    unit->calls()->addReceivedCall(received);
-    settle(ringing.size());
-    QCOMPARE(commandTexts(fake->commands()), ringing);
-
-    // The unit's own alarm and a ward request, sent by the unit.
-    fake->clearReceived();
-    QSignalSpy night(unit.get(), &Unit::requestModeNight);
-    fake->sendCommand("CallChange", "AL:1");
-    fake->sendCommand("Requests", "ModeNight");
-    QVERIFY(night.wait(2000));
-    const Call own = unit->calls()->ownCall();
-    QVERIFY(own.isAL());
-    QCOMPARE(own.sourceMode(), sourceMode);
-    settle(ownCall.size());
-    QCOMPARE(commandTexts(fake->commands()), ownCall);
-}
 
 QTEST_GUILESS_MAIN(TestRondelUnit)
 #include "tst_rondelunit.moc"

@@ -44,6 +44,20 @@ QByteArray config(const QString& synthesizerType = "Fixed", const QString& langu
                               {"radios", QVariantList{}}});
 }
 
+// Writes the configuration, the message assembly's offer and, unless null,
+// the stored state, then starts the application on them.
+Orvanta* started(TempRoot& root, const QByteArray& configuration, const QByteArray& state = QByteArray(),
+                 const QByteArray& offer = "{\"languages\": [\"cs-CZ\"]}")
+{
+    root.write(ConfigFile, configuration);
+    root.write(AssemblemsgFile, offer);
+    if (!state.isNull())
+        root.write(SettingsFile, state);
+    auto* orvanta = new Orvanta;
+    orvanta->initialize();
+    return orvanta;
+}
+
 } // namespace
 
 // Runs the application object against files in a temporary root. The
@@ -66,12 +80,8 @@ private slots:
     void stateSurvivesARestart()
     {
         TempRoot root;
-        root.write(ConfigFile, config());
-        root.write(AssemblemsgFile, "{\"languages\": [\"cs-CZ\"]}");
-
         LogCapture log;
-        auto* first = new Orvanta;
-        first->initialize();
+        Orvanta* first = started(root, config());
         QVERIFY(log.contains("Warning PersistentSettings file doesn't exist."));
         Wards* wards = first->wards();
         QVERIFY(!wards->ward("A")->isConnected());
@@ -88,8 +98,7 @@ private slots:
                             "{\"connected\":false,\"id\":\"B\",\"mode\":\"Night\"}]}"));
 
         log.clear();
-        auto* second = new Orvanta;
-        second->initialize();
+        Orvanta* second = started(root, config());
         QVERIFY(log.linesStartingWith("Warning ").isEmpty());
         QVERIFY(second->wards()->ward("A")->isConnected());
         QCOMPARE(second->wards()->ward("B")->mode(), int(Ward::Night));
@@ -111,13 +120,8 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, warning);
         TempRoot root;
-        root.write(ConfigFile, config());
-        root.write(AssemblemsgFile, "{\"languages\": [\"cs-CZ\"]}");
-        root.write(SettingsFile, content);
-
         LogCapture log;
-        auto* orvanta = new Orvanta;
-        orvanta->initialize();
+        Orvanta* orvanta = started(root, config(), content);
         QCOMPARE(log.linesStartingWith("Warning "), QStringList{warning});
         QCOMPARE(orvanta->wards()->ward("B")->mode(), int(Ward::Day));
         QVERIFY(!orvanta->wards()->ward("B")->isConnected());
@@ -126,17 +130,12 @@ private slots:
     void synthesizerFollowsTheMessageAssembly()
     {
         TempRoot root;
-        root.write(ConfigFile, config("Fragments", "en-US"));
-        root.write(SettingsFile, "{\"wards\":[]}");
-        root.write(AssemblemsgFile, "{\"languages\": [\"cs-CZ\", \"en-US\"]}");
         LogCapture log;
-        auto* offered = new Orvanta;
-        offered->initialize();
+        Orvanta* offered = started(root, config("Fragments", "en-US"), "{\"wards\":[]}",
+                                   "{\"languages\": [\"cs-CZ\", \"en-US\"]}");
         QVERIFY(offered->synthesizer()->isFragmented());
 
-        root.write(AssemblemsgFile, "not json");
-        auto* broken = new Orvanta;
-        broken->initialize();
+        Orvanta* broken = started(root, config("Fragments", "en-US"), QByteArray(), "not json");
         QVERIFY(log.contains("Warning Assemblemsg config file is not valid."));
         QCOMPARE(broken->synthesizer()->type(), int(Synthesizer::Fixed));
 
@@ -154,11 +153,8 @@ private slots:
     void reloadKeepsWardStateAndReportsChanges()
     {
         TempRoot root;
-        root.write(ConfigFile, config());
-        root.write(SettingsFile, "{\"wards\":[{\"id\":\"A\",\"connected\":true,\"mode\":\"night\"}]}");
-        root.write(AssemblemsgFile, "{\"languages\": []}");
-        auto* orvanta = new Orvanta;
-        orvanta->initialize();
+        Orvanta* orvanta = started(root, config(), "{\"wards\":[{\"id\":\"A\",\"connected\":true,\"mode\":\"night\"}]}",
+                                   "{\"languages\": []}");
         Ward* a = orvanta->wards()->ward("A");
         QVERIFY(a->isConnected());
         QCOMPARE(a->mode(), int(Ward::Night));
