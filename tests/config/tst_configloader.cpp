@@ -38,104 +38,76 @@ const QByteArray CompleteConfig = R"({
 
 } // namespace
 
+// The loader with the settings it hands sections to, on a fresh root.
+struct Rig
+{
+    Rig()
+    {
+        loader.setBacklight(&backlight);
+        loader.setCallLimits(&callLimits);
+        loader.setLanguage(&language);
+    }
+    QStringList warnings() const { return log.linesStartingWith("Warning "); }
+    void write(const QByteArray& bytes) { root.write(Constants::ConfigFile, bytes); }
+
+    TempRoot root;
+    LogCapture log;
+    BacklightSettings backlight;
+    CallLimitsSettings callLimits;
+    LanguageSettings language;
+    ConfigLoader loader;
+};
+
 class TestConfigLoader : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
-    void missingFileWarnsTwiceThenEverySection();
-    void emptyFileIsInvalidAndMissesEverySection();
-    void arrayFileMissesEverySectionWithoutBeingInvalid();
+    void unusableFileMissesEverySection_data();
+    void unusableFileMissesEverySection();
     void eachMissingSectionAlone_data();
     void eachMissingSectionAlone();
-    void loadLogsItsBannerAndHandsSections();
     void numbersConvertLikeVariants_data();
     void numbersConvertLikeVariants();
     void languageMatching_data();
     void languageMatching();
     void reloadChangeFlags();
-
-private:
-    QStringList warnings() const { return m_log->linesStartingWith("Warning "); }
-    void writeConfig(const QByteArray& bytes) { m_root->write(Constants::ConfigFile, bytes); }
-
-    TempRoot* m_root = nullptr;
-    LogCapture* m_log = nullptr;
-    BacklightSettings* m_backlight = nullptr;
-    CallLimitsSettings* m_callLimits = nullptr;
-    LanguageSettings* m_language = nullptr;
-    ConfigLoader* m_loader = nullptr;
 };
 
-void TestConfigLoader::init()
+// A JSON array or number is valid, just not an object.
+void TestConfigLoader::unusableFileMissesEverySection_data()
 {
-    m_root = new TempRoot;
-    m_log = new LogCapture;
-    m_backlight = new BacklightSettings;
-    m_callLimits = new CallLimitsSettings;
-    m_language = new LanguageSettings;
-    m_loader = new ConfigLoader;
-    m_loader->setBacklight(m_backlight);
-    m_loader->setCallLimits(m_callLimits);
-    m_loader->setLanguage(m_language);
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("first");
+    QTest::newRow("missing") << QByteArray("no file")
+                             << QStringList{"Warning Config file doesn't exist.", "Warning Config file is not valid."};
+    QTest::newRow("empty") << QByteArray() << QStringList{"Warning Config file is not valid."};
+    QTest::newRow("array") << QByteArray(R"([{"settings": {}}])") << QStringList{};
+    QTest::newRow("number") << QByteArray("7") << QStringList{};
 }
 
-void TestConfigLoader::cleanup()
+void TestConfigLoader::unusableFileMissesEverySection()
 {
-    delete m_loader;
-    delete m_language;
-    delete m_callLimits;
-    delete m_backlight;
-    delete m_log;
-    delete m_root;
-}
-
-void TestConfigLoader::missingFileWarnsTwiceThenEverySection()
-{
-    m_loader->load();
-    QStringList expected = {"Warning Config file doesn't exist.", "Warning Config file is not valid."};
-    expected += AllMissingLines;
-    QCOMPARE(warnings(), expected);
-}
-
-void TestConfigLoader::emptyFileIsInvalidAndMissesEverySection()
-{
-    writeConfig("");
-    m_loader->load();
-    QCOMPARE(warnings(), QStringList{"Warning Config file is not valid."} + AllMissingLines);
-}
-
-void TestConfigLoader::arrayFileMissesEverySectionWithoutBeingInvalid()
-{
-    writeConfig(R"([{"settings": {}}])");
-    m_loader->load();
-    QCOMPARE(warnings(), AllMissingLines);
-
-    // A lone number is valid JSON as well, just not an object.
-    m_log->clear();
-    writeConfig("7");
-    m_loader->load();
-    QCOMPARE(warnings(), AllMissingLines);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, first);
+    Rig rig;
+    if (file != "no file")
+        rig.write(file);
+    rig.loader.load();
+    QCOMPARE(rig.warnings(), first + AllMissingLines);
 }
 
 void TestConfigLoader::eachMissingSectionAlone_data()
 {
     QTest::addColumn<QByteArray>("config");
     QTest::addColumn<QStringList>("expected");
-    const QStringList settingsKeys = {"language", "synthesizer", "volumes", "callQueue", "backlight"};
-    for (int i = 0; i < settingsKeys.size(); ++i) {
+    // In the order of the warnings, after the one of "settings".
+    const QStringList keys = {"language", "synthesizer", "volumes", "callQueue", "backlight",
+                              "wards", "rooms", "units", "buttons", "radios"};
+    for (int i = 0; i < keys.size(); ++i) {
         QByteArray config = CompleteConfig;
-        config.replace(QByteArray("\"") + settingsKeys[i].toUtf8() + "\":", "\"x" + settingsKeys[i].toUtf8() + "\":");
-        QTest::newRow(qPrintable(settingsKeys[i])) << config << QStringList{AllMissingLines[1 + i]};
-    }
-    const QStringList topKeys = {"wards", "rooms", "units", "buttons", "radios"};
-    for (int i = 0; i < topKeys.size(); ++i) {
-        QByteArray config = CompleteConfig;
-        config.replace(QByteArray("\"") + topKeys[i].toUtf8() + "\":", "\"x" + topKeys[i].toUtf8() + "\":");
-        QTest::newRow(qPrintable(topKeys[i])) << config << QStringList{AllMissingLines[6 + i]};
+        config.replace('"' + keys[i].toUtf8() + "\":", "\"x" + keys[i].toUtf8() + "\":");
+        QTest::newRow(qPrintable(keys[i])) << config << QStringList{AllMissingLines[1 + i]};
     }
     QByteArray noSettings = CompleteConfig;
     noSettings.replace("\"settings\":", "\"xsettings\":");
@@ -146,23 +118,10 @@ void TestConfigLoader::eachMissingSectionAlone()
 {
     QFETCH(QByteArray, config);
     QFETCH(QStringList, expected);
-    writeConfig(config);
-    m_loader->load();
-    QCOMPARE(warnings(), expected);
-}
-
-void TestConfigLoader::loadLogsItsBannerAndHandsSections()
-{
-    writeConfig(CompleteConfig);
-    m_loader->load();
-    QCOMPARE(m_log->lines().mid(0, 2),
-             (QStringList{"Debug ==========================================",
-                          "Debug == Loading configuration ..."}));
-    QVERIFY(warnings().isEmpty());
-    QCOMPARE(m_backlight->day(), 90);
-    QCOMPARE(m_callLimits->maxCallDuration(), qint64(600));
-    QCOMPARE(m_callLimits->maxTalkDuration(), qint64(120));
-    QCOMPARE(m_callLimits->maxMuteDuration(), qint64(60));
+    Rig rig;
+    rig.write(config);
+    rig.loader.load();
+    QCOMPARE(rig.warnings(), expected);
 }
 
 void TestConfigLoader::numbersConvertLikeVariants_data()
@@ -193,22 +152,23 @@ void TestConfigLoader::numbersConvertLikeVariants()
 {
     QFETCH(QByteArray, backlight);
     QFETCH(QByteArray, callQueue);
+    Rig rig;
     // Start from other values: a missing or bad value must give the default,
     // not keep what was there before.
-    writeConfig(CompleteConfig);
-    m_loader->load();
+    rig.write(CompleteConfig);
+    rig.loader.load();
     QByteArray config = CompleteConfig;
     config.replace(R"({"day": 90, "night": 20})", backlight);
     config.replace(R"({"maxCallDuration": 600, "maxTalkDuration": 120, "maxMuteDuration": 60})",
                    callQueue);
-    writeConfig(config);
-    m_loader->reload();
-    QTEST(m_backlight->day(), "day");
-    QTEST(m_backlight->night(), "night");
-    QTEST(m_callLimits->maxCallDuration(), "maxCall");
-    QTEST(m_callLimits->maxTalkDuration(), "maxTalk");
-    QTEST(m_callLimits->maxMuteDuration(), "maxMute");
-    QCOMPARE(m_callLimits->isMaxCallDurationSet(), m_callLimits->maxCallDuration() != 0);
+    rig.write(config);
+    rig.loader.reload();
+    QTEST(rig.backlight.day(), "day");
+    QTEST(rig.backlight.night(), "night");
+    QTEST(rig.callLimits.maxCallDuration(), "maxCall");
+    QTEST(rig.callLimits.maxTalkDuration(), "maxTalk");
+    QTEST(rig.callLimits.maxMuteDuration(), "maxMute");
+    QCOMPARE(rig.callLimits.isMaxCallDurationSet(), rig.callLimits.maxCallDuration() != 0);
 }
 
 void TestConfigLoader::languageMatching_data()
@@ -234,60 +194,68 @@ void TestConfigLoader::languageMatching()
     QFETCH(QByteArray, language);
     QFETCH(int, before);
     QFETCH(int, after);
-    m_language->setLanguage(before);
+    Rig rig;
+    rig.language.setLanguage(before);
     QByteArray config = CompleteConfig;
     config.replace(R"({"core": "cs-CZ"})", language);
-    writeConfig(config);
-    m_loader->load();
-    QTEST(warnings(), "warnings");
-    QCOMPARE(m_language->language(), after);
-    QCOMPARE(m_language->languageString(), after == 2 ? QString("en-US") : QString("cs-CZ"));
+    rig.write(config);
+    rig.loader.load();
+    QTEST(rig.warnings(), "warnings");
+    QCOMPARE(rig.language.language(), after);
+    QCOMPARE(rig.language.languageString(), after == 2 ? QString("en-US") : QString("cs-CZ"));
 }
 
 void TestConfigLoader::reloadChangeFlags()
 {
-    QSignalSpy done(m_loader, &ConfigLoader::reloadDone);
-    writeConfig(CompleteConfig);
-    m_loader->load();
+    Rig rig;
+    QSignalSpy done(&rig.loader, &ConfigLoader::reloadDone);
+    rig.write(CompleteConfig);
+    rig.loader.load();
+    QCOMPARE(rig.log.lines().mid(0, 2),
+             (QStringList{"Debug ==========================================",
+                          "Debug == Loading configuration ..."}));
+    QVERIFY(rig.warnings().isEmpty());
+    QCOMPARE(rig.backlight.day(), 90);
+    QCOMPARE(rig.callLimits.maxTalkDuration(), qint64(120));
     QCOMPARE(done.count(), 0);
 
     // Only the call limits change: no flag.
     QByteArray config = CompleteConfig;
     config.replace("\"maxCallDuration\": 600", "\"maxCallDuration\": 700");
-    writeConfig(config);
-    m_log->clear();
-    m_loader->reload();
-    QCOMPARE(m_log->lines().mid(0, 2),
+    rig.write(config);
+    rig.log.clear();
+    rig.loader.reload();
+    QCOMPARE(rig.log.lines().mid(0, 2),
              (QStringList{"Debug ==========================================",
                           "Debug == Reloading configuration ..."}));
     QCOMPARE(done.count(), 1);
-    QVERIFY(!m_loader->languageChanged());
-    QVERIFY(!m_loader->synthesizerChanged());
-    QVERIFY(!m_loader->backlightChanged());
-    QCOMPARE(m_callLimits->maxCallDuration(), qint64(700));
+    QVERIFY(!rig.loader.languageChanged());
+    QVERIFY(!rig.loader.synthesizerChanged());
+    QVERIFY(!rig.loader.backlightChanged());
+    QCOMPARE(rig.callLimits.maxCallDuration(), qint64(700));
 
     // Night 20 -> 30: backlight only.
     config.replace("\"night\": 20", "\"night\": 30");
-    writeConfig(config);
-    m_loader->reload();
-    QVERIFY(m_loader->backlightChanged());
-    QVERIFY(!m_loader->languageChanged());
+    rig.write(config);
+    rig.loader.reload();
+    QVERIFY(rig.loader.backlightChanged());
+    QVERIFY(!rig.loader.languageChanged());
 
     // Language changes: the backlight flag of the previous reload is cleared.
     config.replace("cs-CZ", "en-US");
-    writeConfig(config);
-    m_loader->reload();
-    QVERIFY(m_loader->languageChanged());
-    QVERIFY(!m_loader->backlightChanged());
+    rig.write(config);
+    rig.loader.reload();
+    QVERIFY(rig.loader.languageChanged());
+    QVERIFY(!rig.loader.backlightChanged());
 
     // The file disappears: defaults come back, and that is a backlight change.
-    m_root->remove(Constants::ConfigFile);
-    m_loader->reload();
+    rig.root.remove(Constants::ConfigFile);
+    rig.loader.reload();
     QCOMPARE(done.count(), 4);
-    QVERIFY(m_loader->backlightChanged());
-    QVERIFY(!m_loader->languageChanged()); // no "core": language kept
-    QCOMPARE(m_backlight->day(), 100);
-    QCOMPARE(m_backlight->night(), 20);
+    QVERIFY(rig.loader.backlightChanged());
+    QVERIFY(!rig.loader.languageChanged()); // no "core": language kept
+    QCOMPARE(rig.backlight.day(), 100);
+    QCOMPARE(rig.backlight.night(), 20);
 }
 
 QTEST_GUILESS_MAIN(TestConfigLoader)
