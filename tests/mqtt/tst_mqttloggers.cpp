@@ -3,9 +3,12 @@
 #include "mqtt/mqttpublisher.h"
 #include "rondel/rondelmqttlogger.h"
 #include "support/brokerfixture.h"
+#include "support/fakeunit.h"
 #include "support/logcapture.h"
 #include "support/temproot.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QUdpSocket>
 #include <QtTest>
@@ -23,7 +26,7 @@ private slots:
     void criticalLinesGoToCoreError();
     void busTrafficIsMirroredPerUnitAndDirection();
     void busTrafficEntriesCarryTheLocalTime();
-    void daemonPublishesCriticalLinesQueuedBeforeTheBroker();
+    void daemonPublishesCriticalLinesAndMirrorsTheBus();
 
 private:
     std::unique_ptr<BrokerFixture> m_broker;
@@ -138,11 +141,13 @@ void TestMqttLoggers::busTrafficEntriesCarryTheLocalTime()
     }
 }
 
-void TestMqttLoggers::daemonPublishesCriticalLinesQueuedBeforeTheBroker()
+// The daemon as the run command starts it: its loggers are wired before the
+// broker is reached, and the bus mirror is on.
+void TestMqttLoggers::daemonPublishesCriticalLinesAndMirrorsTheBus()
 {
     BrokerClient watcher(*m_broker);
     QVERIFY(watcher.connectToBroker());
-    QVERIFY(watcher.subscribe(QStringLiteral("core/error")));
+    QVERIFY(watcher.subscribe(QStringLiteral("core/error")) && watcher.subscribe(QStringLiteral("rondel/#")));
 
     // The field-bus port is taken, so the daemon's first bind fails with a
     // critical line; it retries until the port is free again.
@@ -154,10 +159,8 @@ void TestMqttLoggers::daemonPublishesCriticalLinesQueuedBeforeTheBroker()
     QProcess daemon;
     daemon.setProcessChannelMode(QProcess::MergedChannels);
     daemon.start(QStringLiteral(ORVANTACORE_BINARY),
-                 {QStringLiteral("--root"), root.path(), QStringLiteral("--rondel-address"),
-                  QStringLiteral("127.0.0.1"), QStringLiteral("--rondel-port"), QString::number(rondelPort),
-                  QStringLiteral("--broker"),
-                  QStringLiteral("127.0.0.1:%1").arg(m_broker->port())});
+                 {"--root", root.path(), "--rondel-address", "127.0.0.1", "--rondel-port",
+                  QString::number(rondelPort), "--broker", QStringLiteral("127.0.0.1:%1").arg(m_broker->port())});
     QVERIFY(daemon.waitForStarted(5000));
 
     QVERIFY(watcher.waitForMessages(1, 10000));
@@ -168,13 +171,36 @@ void TestMqttLoggers::daemonPublishesCriticalLinesQueuedBeforeTheBroker()
     QByteArray output;
     QVERIFY(QTest::qWaitFor([&] {
         output += daemon.readAll();
-        return output.contains("Debug Rondel socket bind OK.");
+        return output.contains("Debug Units initialisation ...");
     }, 5000));
     QVERIFY(output.contains("Critical Rondel socket bind Failed!\n"));
-    QCOMPARE(watcher.messages().size(), 1);
+
+    FakeUnit unit(QHostAddress("127.0.0.5"), rondelPort);
+    QVERIFY(unit.isBound());
+    unit.sendPing();
+    QVERIFY(unit.waitFor([&] { return unit.received().size() >= 1; }));
+    unit.sendCommand(0, "BT", "Version:1.2\r");
+    QVERIFY(unit.waitForAck(0));
+    QVERIFY(watcher.waitForMessages(5, 5000));
+    QTest::qWait(300); // nothing else may follow: "Ping" and "OK" are not mirrored
+    // The acknowledgement and the question what the unknown address is go
+    // out while the command is being handled, so both are mirrored before
+    // the command itself; the unit's acknowledgement of the question last.
+    QStringList mirrored;
+    for (const BrokerMessage& message : watcher.messages().mid(1)) {
+        const QJsonObject object = QJsonDocument::fromJson(message.payload).object();
+        mirrored << message.topic + ' ' + object.value("cmd").toString() + ' ' + object.value("data").toString();
+        QCOMPARE(object.keys(), (QStringList{"cmd", "data", "timestamp"}));
+    }
+    QCOMPARE(mirrored, (QStringList{
+        "rondel/127.0.0.5/out Ack " + FakeUnit::checksummed("AckNo:0\nError:0\n").trimmed(),
+        "rondel/127.0.0.5/out GetStatus MsgNo:0\nCmd:GetStatus\nBasicInfo\nCRC:c86d",
+        "rondel/127.0.0.5/in BT " + FakeUnit::checksummed("MsgNo:0\nCmd:BT\nVersion:1.2\r\n"),
+        "rondel/127.0.0.5/in Ack " + FakeUnit::checksummed("AckNo:0\nError:0\n").trimmed()}));
 
     daemon.terminate();
     QVERIFY(daemon.waitForFinished(5000));
+    QCOMPARE(watcher.messages("core/error").size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestMqttLoggers)
