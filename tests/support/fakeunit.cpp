@@ -11,7 +11,6 @@ FakeUnit::FakeUnit(const QHostAddress& address, quint16 port, QObject* parent)
     : QObject(parent)
     , m_address(address)
     , m_port(port)
-    , m_core(CoreAddress)
 {
     m_clock.start();
     m_bound = m_socket.bind(m_address, m_port);
@@ -73,7 +72,7 @@ void FakeUnit::sendOK()
 
 void FakeUnit::sendRaw(const QByteArray& datagram)
 {
-    m_socket.writeDatagram(datagram, m_core, m_port);
+    m_socket.writeDatagram(datagram, CoreAddress, m_port);
 }
 
 QList<FakeUnit::Datagram> FakeUnit::commands(const QString& name) const

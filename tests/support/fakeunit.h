@@ -46,8 +46,6 @@ public:
     QHostAddress address() const { return m_address; }
     quint16 port() const { return m_port; }
 
-    // Where the unit sends to; 127.0.0.1 unless changed.
-    void setCoreAddress(const QHostAddress& core) { m_core = core; }
     // Acknowledge every received command with error 0 (on by default).
     void setAutoAcknowledge(bool on) { m_autoAck = on; }
     // Answer "Ping" with "OK" (on by default).
@@ -71,7 +69,6 @@ public:
     QList<Datagram> acks() const;
     int pingCount() const;
     void clearReceived() { m_received.clear(); }
-    qint64 elapsedMs() const { return m_clock.elapsed(); }
 
     // Each waits (running the event loop) until the condition holds for the
     // datagrams received since the last clearReceived(), and returns whether
@@ -92,7 +89,6 @@ private:
     QUdpSocket m_socket;
     QHostAddress m_address;
     quint16 m_port;
-    QHostAddress m_core;
     bool m_bound = false;
     bool m_autoAck = true;
     bool m_answerPing = true;
