@@ -63,200 +63,190 @@ class TestConfigLoader : public QObject
     Q_OBJECT
 
 private slots:
-    void unusableFileMissesEverySection_data();
-    void unusableFileMissesEverySection();
-    void eachMissingSectionAlone_data();
-    void eachMissingSectionAlone();
-    void numbersConvertLikeVariants_data();
-    void numbersConvertLikeVariants();
-    void languageMatching_data();
-    void languageMatching();
-    void reloadChangeFlags();
-};
-
-// A JSON array or number is valid, just not an object.
-void TestConfigLoader::unusableFileMissesEverySection_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<QStringList>("first");
-    QTest::newRow("missing") << QByteArray("no file")
-                             << QStringList{"Warning Config file doesn't exist.", "Warning Config file is not valid."};
-    QTest::newRow("empty") << QByteArray() << QStringList{"Warning Config file is not valid."};
-    QTest::newRow("array") << QByteArray(R"([{"settings": {}}])") << QStringList{};
-    QTest::newRow("number") << QByteArray("7") << QStringList{};
-}
-
-void TestConfigLoader::unusableFileMissesEverySection()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(QStringList, first);
-    Rig rig;
-    if (file != "no file")
-        rig.write(file);
-    rig.loader.load();
-    QCOMPARE(rig.warnings(), first + AllMissingLines);
-}
-
-void TestConfigLoader::eachMissingSectionAlone_data()
-{
-    QTest::addColumn<QByteArray>("config");
-    QTest::addColumn<QStringList>("expected");
-    // In the order of the warnings, after the one of "settings".
-    const QStringList keys = {"language", "synthesizer", "volumes", "callQueue", "backlight",
-                              "wards", "rooms", "units", "buttons", "radios"};
-    for (int i = 0; i < keys.size(); ++i) {
-        QByteArray config = CompleteConfig;
-        config.replace('"' + keys[i].toUtf8() + "\":", "\"x" + keys[i].toUtf8() + "\":");
-        QTest::newRow(qPrintable(keys[i])) << config << QStringList{AllMissingLines[1 + i]};
+    // A JSON array or number is valid, just not an object.
+    void unusableFileMissesEverySection_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QStringList>("first");
+        QTest::newRow("missing") << QByteArray("no file")
+                                 << QStringList{"Warning Config file doesn't exist.", "Warning Config file is not valid."};
+        QTest::newRow("empty") << QByteArray() << QStringList{"Warning Config file is not valid."};
+        QTest::newRow("array") << QByteArray(R"([{"settings": {}}])") << QStringList{};
+        QTest::newRow("number") << QByteArray("7") << QStringList{};
     }
-    QByteArray noSettings = CompleteConfig;
-    noSettings.replace("\"settings\":", "\"xsettings\":");
-    QTest::newRow("settings") << noSettings << QStringList(AllMissingLines.mid(0, 6));
-}
 
-void TestConfigLoader::eachMissingSectionAlone()
-{
-    QFETCH(QByteArray, config);
-    QFETCH(QStringList, expected);
-    Rig rig;
-    rig.write(config);
-    rig.loader.load();
-    QCOMPARE(rig.warnings(), expected);
-}
+    void unusableFileMissesEverySection()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QStringList, first);
+        Rig rig;
+        if (file != "no file")
+            rig.write(file);
+        rig.loader.load();
+        QCOMPARE(rig.warnings(), first + AllMissingLines);
+    }
 
-void TestConfigLoader::numbersConvertLikeVariants_data()
-{
-    QTest::addColumn<QByteArray>("backlight");
-    QTest::addColumn<QByteArray>("callQueue");
-    QTest::addColumn<int>("day");
-    QTest::addColumn<int>("night");
-    QTest::addColumn<qint64>("maxCall");
-    QTest::addColumn<qint64>("maxTalk");
-    QTest::addColumn<qint64>("maxMute");
+    void eachMissingSectionAlone_data()
+    {
+        QTest::addColumn<QByteArray>("config");
+        QTest::addColumn<QStringList>("expected");
+        // In the order of the warnings, after the one of "settings".
+        const QStringList keys = {"language", "synthesizer", "volumes", "callQueue", "backlight",
+                                  "wards", "rooms", "units", "buttons", "radios"};
+        for (int i = 0; i < keys.size(); ++i) {
+            QByteArray config = CompleteConfig;
+            config.replace('"' + keys[i].toUtf8() + "\":", "\"x" + keys[i].toUtf8() + "\":");
+            QTest::newRow(qPrintable(keys[i])) << config << QStringList{AllMissingLines[1 + i]};
+        }
+        QByteArray noSettings = CompleteConfig;
+        noSettings.replace("\"settings\":", "\"xsettings\":");
+        QTest::newRow("settings") << noSettings << QStringList(AllMissingLines.mid(0, 6));
+    }
 
-    QTest::newRow("strings convert, missing keys default")
-        << QByteArray(R"({"day": "70"})") << QByteArray(R"({"maxTalkDuration": "45"})")
-        << 70 << 20 << qint64(900) << qint64(45) << qint64(300);
-    QTest::newRow("unconvertible values default")
-        << QByteArray(R"({"day": "bright", "night": [1]})")
-        << QByteArray(R"({"maxCallDuration": "long", "maxMuteDuration": {}})")
-        << 100 << 20 << qint64(900) << qint64(180) << qint64(300);
-    QTest::newRow("section not an object") << QByteArray("[50, 10]") << QByteArray("\"x\"") << 100
-                                           << 20 << qint64(900) << qint64(180) << qint64(300);
-    QTest::newRow("zero switches a limit off")
-        << QByteArray(R"({"day": 0, "night": 5})") << QByteArray(R"({"maxCallDuration": 0})") << 0
-        << 5 << qint64(0) << qint64(180) << qint64(300);
-}
+    void eachMissingSectionAlone()
+    {
+        QFETCH(QByteArray, config);
+        QFETCH(QStringList, expected);
+        Rig rig;
+        rig.write(config);
+        rig.loader.load();
+        QCOMPARE(rig.warnings(), expected);
+    }
 
-void TestConfigLoader::numbersConvertLikeVariants()
-{
-    QFETCH(QByteArray, backlight);
-    QFETCH(QByteArray, callQueue);
-    Rig rig;
-    // Start from other values: a missing or bad value must give the default,
-    // not keep what was there before.
-    rig.write(CompleteConfig);
-    rig.loader.load();
-    QByteArray config = CompleteConfig;
-    config.replace(R"({"day": 90, "night": 20})", backlight);
-    config.replace(R"({"maxCallDuration": 600, "maxTalkDuration": 120, "maxMuteDuration": 60})",
-                   callQueue);
-    rig.write(config);
-    rig.loader.reload();
-    QTEST(rig.backlight.day(), "day");
-    QTEST(rig.backlight.night(), "night");
-    QTEST(rig.callLimits.maxCallDuration(), "maxCall");
-    QTEST(rig.callLimits.maxTalkDuration(), "maxTalk");
-    QTEST(rig.callLimits.maxMuteDuration(), "maxMute");
-    QCOMPARE(rig.callLimits.isMaxCallDurationSet(), rig.callLimits.maxCallDuration() != 0);
-}
+    void numbersConvertLikeVariants_data()
+    {
+        QTest::addColumn<QByteArray>("backlight");
+        QTest::addColumn<QByteArray>("callQueue");
+        QTest::addColumn<int>("day");
+        QTest::addColumn<int>("night");
+        QTest::addColumn<qint64>("maxCall");
+        QTest::addColumn<qint64>("maxTalk");
+        QTest::addColumn<qint64>("maxMute");
 
-void TestConfigLoader::languageMatching_data()
-{
-    QTest::addColumn<QByteArray>("language");
-    QTest::addColumn<int>("before");
-    QTest::addColumn<int>("after");
-    QTest::addColumn<QStringList>("warnings");
-    const QStringList none;
-    const QStringList notText{"Warning Config file - language core is not a text."};
-    QTest::newRow("en-US") << QByteArray(R"({"core": "en-US"})") << 1 << 2 << none;
-    QTest::newRow("other case") << QByteArray(R"({"core": "EN-us"})") << 1 << 2 << none;
-    QTest::newRow("unknown code is Czech") << QByteArray(R"({"core": "de-DE"})") << 2 << 1 << none;
-    QTest::newRow("cs-CZ") << QByteArray(R"({"core": "cs-cz"})") << 2 << 1 << none;
-    QTest::newRow("no core keeps English") << QByteArray(R"({"other": "cs-CZ"})") << 2 << 2 << none;
-    QTest::newRow("no core keeps Czech") << QByteArray("{}") << 1 << 1 << none;
-    QTest::newRow("number keeps English") << QByteArray(R"({"core": 2})") << 2 << 2 << notText;
-    QTest::newRow("null keeps English") << QByteArray(R"({"core": null})") << 2 << 2 << notText;
-}
+        QTest::newRow("strings convert, missing keys default")
+            << QByteArray(R"({"day": "70"})") << QByteArray(R"({"maxTalkDuration": "45"})")
+            << 70 << 20 << qint64(900) << qint64(45) << qint64(300);
+        QTest::newRow("unconvertible values default")
+            << QByteArray(R"({"day": "bright", "night": [1]})")
+            << QByteArray(R"({"maxCallDuration": "long", "maxMuteDuration": {}})")
+            << 100 << 20 << qint64(900) << qint64(180) << qint64(300);
+        QTest::newRow("section not an object") << QByteArray("[50, 10]") << QByteArray("\"x\"") << 100
+                                               << 20 << qint64(900) << qint64(180) << qint64(300);
+        QTest::newRow("zero switches a limit off")
+            << QByteArray(R"({"day": 0, "night": 5})") << QByteArray(R"({"maxCallDuration": 0})") << 0
+            << 5 << qint64(0) << qint64(180) << qint64(300);
+    }
 
-void TestConfigLoader::languageMatching()
-{
-    QFETCH(QByteArray, language);
-    QFETCH(int, before);
-    QFETCH(int, after);
-    Rig rig;
-    rig.language.setLanguage(before);
-    QByteArray config = CompleteConfig;
-    config.replace(R"({"core": "cs-CZ"})", language);
-    rig.write(config);
-    rig.loader.load();
-    QTEST(rig.warnings(), "warnings");
-    QCOMPARE(rig.language.language(), after);
-    QCOMPARE(rig.language.languageString(), after == 2 ? QString("en-US") : QString("cs-CZ"));
-}
+    void numbersConvertLikeVariants()
+    {
+        QFETCH(QByteArray, backlight);
+        QFETCH(QByteArray, callQueue);
+        Rig rig;
+        // Start from other values: a missing or bad value must give the default,
+        // not keep what was there before.
+        rig.write(CompleteConfig);
+        rig.loader.load();
+        QByteArray config = CompleteConfig;
+        config.replace(R"({"day": 90, "night": 20})", backlight);
+        config.replace(R"({"maxCallDuration": 600, "maxTalkDuration": 120, "maxMuteDuration": 60})",
+                       callQueue);
+        rig.write(config);
+        rig.loader.reload();
+        QTEST(rig.backlight.day(), "day");
+        QTEST(rig.backlight.night(), "night");
+        QTEST(rig.callLimits.maxCallDuration(), "maxCall");
+        QTEST(rig.callLimits.maxTalkDuration(), "maxTalk");
+        QTEST(rig.callLimits.maxMuteDuration(), "maxMute");
+        QCOMPARE(rig.callLimits.isMaxCallDurationSet(), rig.callLimits.maxCallDuration() != 0);
+    }
 
-void TestConfigLoader::reloadChangeFlags()
-{
-    Rig rig;
-    QSignalSpy done(&rig.loader, &ConfigLoader::reloadDone);
-    rig.write(CompleteConfig);
-    rig.loader.load();
-    QCOMPARE(rig.log.lines().mid(0, 2),
-             (QStringList{"Debug ==========================================",
-                          "Debug == Loading configuration ..."}));
-    QVERIFY(rig.warnings().isEmpty());
-    QCOMPARE(rig.backlight.day(), 90);
-    QCOMPARE(rig.callLimits.maxTalkDuration(), qint64(120));
-    QCOMPARE(done.count(), 0);
+    void languageMatching_data()
+    {
+        QTest::addColumn<QByteArray>("language");
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("after");
+        QTest::addColumn<QStringList>("warnings");
+        const QStringList none;
+        const QStringList notText{"Warning Config file - language core is not a text."};
+        QTest::newRow("en-US") << QByteArray(R"({"core": "en-US"})") << 1 << 2 << none;
+        QTest::newRow("other case") << QByteArray(R"({"core": "EN-us"})") << 1 << 2 << none;
+        QTest::newRow("unknown code is Czech") << QByteArray(R"({"core": "de-DE"})") << 2 << 1 << none;
+        QTest::newRow("cs-CZ") << QByteArray(R"({"core": "cs-cz"})") << 2 << 1 << none;
+        QTest::newRow("no core keeps English") << QByteArray(R"({"other": "cs-CZ"})") << 2 << 2 << none;
+        QTest::newRow("no core keeps Czech") << QByteArray("{}") << 1 << 1 << none;
+        QTest::newRow("number keeps English") << QByteArray(R"({"core": 2})") << 2 << 2 << notText;
+        QTest::newRow("null keeps English") << QByteArray(R"({"core": null})") << 2 << 2 << notText;
+    }
 
-    // Only the call limits change: no flag.
-    QByteArray config = CompleteConfig;
-    config.replace("\"maxCallDuration\": 600", "\"maxCallDuration\": 700");
-    rig.write(config);
-    rig.log.clear();
-    rig.loader.reload();
-    QCOMPARE(rig.log.lines().mid(0, 2),
-             (QStringList{"Debug ==========================================",
-                          "Debug == Reloading configuration ..."}));
-    QCOMPARE(done.count(), 1);
-    QVERIFY(!rig.loader.languageChanged());
-    QVERIFY(!rig.loader.synthesizerChanged());
-    QVERIFY(!rig.loader.backlightChanged());
-    QCOMPARE(rig.callLimits.maxCallDuration(), qint64(700));
+    void languageMatching()
+    {
+        QFETCH(QByteArray, language);
+        QFETCH(int, before);
+        QFETCH(int, after);
+        Rig rig;
+        rig.language.setLanguage(before);
+        QByteArray config = CompleteConfig;
+        config.replace(R"({"core": "cs-CZ"})", language);
+        rig.write(config);
+        rig.loader.load();
+        QTEST(rig.warnings(), "warnings");
+        QCOMPARE(rig.language.language(), after);
+        QCOMPARE(rig.language.languageString(), after == 2 ? QString("en-US") : QString("cs-CZ"));
+    }
 
-    // Night 20 -> 30: backlight only.
-    config.replace("\"night\": 20", "\"night\": 30");
-    rig.write(config);
-    rig.loader.reload();
-    QVERIFY(rig.loader.backlightChanged());
-    QVERIFY(!rig.loader.languageChanged());
+    void reloadChangeFlags()
+    {
+        Rig rig;
+        QSignalSpy done(&rig.loader, &ConfigLoader::reloadDone);
+        rig.write(CompleteConfig);
+        rig.loader.load();
+        QCOMPARE(rig.log.lines().mid(0, 2),
+                 (QStringList{"Debug ==========================================",
+                              "Debug == Loading configuration ..."}));
+        QVERIFY(rig.warnings().isEmpty());
+        QCOMPARE(rig.backlight.day(), 90);
+        QCOMPARE(rig.callLimits.maxTalkDuration(), qint64(120));
+        QCOMPARE(done.count(), 0);
 
-    // Language changes: the backlight flag of the previous reload is cleared.
-    config.replace("cs-CZ", "en-US");
-    rig.write(config);
-    rig.loader.reload();
-    QVERIFY(rig.loader.languageChanged());
-    QVERIFY(!rig.loader.backlightChanged());
+        // Only the call limits change: no flag.
+        QByteArray config = CompleteConfig;
+        config.replace("\"maxCallDuration\": 600", "\"maxCallDuration\": 700");
+        rig.write(config);
+        rig.log.clear();
+        rig.loader.reload();
+        QCOMPARE(rig.log.lines().mid(0, 2),
+                 (QStringList{"Debug ==========================================",
+                              "Debug == Reloading configuration ..."}));
+        QCOMPARE(done.count(), 1);
+        QVERIFY(!rig.loader.languageChanged());
+        QVERIFY(!rig.loader.synthesizerChanged());
+        QVERIFY(!rig.loader.backlightChanged());
+        QCOMPARE(rig.callLimits.maxCallDuration(), qint64(700));
 
-    // The file disappears: defaults come back, and that is a backlight change.
-    rig.root.remove(Constants::ConfigFile);
-    rig.loader.reload();
-    QCOMPARE(done.count(), 4);
-    QVERIFY(rig.loader.backlightChanged());
-    QVERIFY(!rig.loader.languageChanged()); // no "core": language kept
-    QCOMPARE(rig.backlight.day(), 100);
-    QCOMPARE(rig.backlight.night(), 20);
-}
+        // Night 20 -> 30: backlight only.
+        config.replace("\"night\": 20", "\"night\": 30");
+        rig.write(config);
+        rig.loader.reload();
+        QVERIFY(rig.loader.backlightChanged());
+        QVERIFY(!rig.loader.languageChanged());
+
+        // Language changes: the backlight flag of the previous reload is cleared.
+        config.replace("cs-CZ", "en-US");
+        rig.write(config);
+        rig.loader.reload();
+        QVERIFY(rig.loader.languageChanged());
+        QVERIFY(!rig.loader.backlightChanged());
+
+        // The file disappears: defaults come back, and that is a backlight change.
+        rig.root.remove(Constants::ConfigFile);
+        rig.loader.reload();
+        QCOMPARE(done.count(), 4);
+        QVERIFY(rig.loader.backlightChanged());
+        QVERIFY(!rig.loader.languageChanged()); // no "core": language kept
+        QCOMPARE(rig.backlight.day(), 100);
+        QCOMPARE(rig.backlight.night(), 20);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestConfigLoader)
 #include "tst_configloader.moc"

@@ -156,11 +156,97 @@ class TestMqttApiDoc : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void everyExampleIsChecked();
-    void examplesHaveThePublishedKeys_data();
-    void examplesHaveThePublishedKeys();
-    void commandLinesReachTheirListeners();
+    void initTestCase()
+    {
+        m_broker = std::make_unique<BrokerFixture>();
+        QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
+        m_publisher = std::make_unique<MqttPublisher>(m_broker->host(), m_broker->port());
+        m_publisher->connectToHost();
+        QTRY_VERIFY(m_publisher->isConnectedToHost());
+        m_watcher = std::make_unique<BrokerClient>(*m_broker);
+        QVERIFY(m_watcher->connectToBroker() && m_watcher->subscribe(QStringLiteral("#")));
+    }
+
+    void everyExampleIsChecked()
+    {
+        QStringList checked{QStringLiteral("scannerAnswers")};
+        for (const auto& row : drivers())
+            checked << row.first;
+        checked.sort();
+        QCOMPARE(m_doc.examples.keys(), checked);
+    }
+
+    void examplesHaveThePublishedKeys_data()
+    {
+        QTest::addColumn<int>("row");
+        for (int row = 0; row < drivers().size(); ++row)
+            QTest::newRow(qPrintable(drivers().at(row).first)) << row;
+    }
+
+    void examplesHaveThePublishedKeys()
+    {
+        QFETCH(int, row);
+        const QString topic = drivers().at(row).first;
+        const QStringList examples = m_doc.examples.value(topic);
+        m_watcher->clear();
+        Unit unit(RoomUnit);
+        drivers().at(row).second(m_publisher.get(), &unit);
+        // Sent last with the highest QoS, so it arrives after all the rest.
+        const QString end = QStringLiteral("test/end");
+        m_publisher->publishRetained(MqttMessage(0, end, QByteArray()));
+        QTRY_VERIFY(!m_watcher->messages(end).isEmpty());
+
+        QStringList published;
+        for (const BrokerMessage& message : m_watcher->messages()) {
+            if (message.topic == end || message.payload.isEmpty())
+                continue;
+            QVERIFY2(topicPattern(topic).match(message.topic).hasMatch(), qPrintable(message.topic));
+            published << QString::fromUtf8(message.payload);
+        }
+        QCOMPARE(published.size(), examples.size());
+        for (int i = 0; i < examples.size(); ++i) {
+            const QByteArray example = examples.at(i).toUtf8();
+            // Written as it arrives: compact, keys in sorted order.
+            QCOMPARE(QJsonDocument::fromJson(example).toJson(QJsonDocument::Compact), example);
+            QCOMPARE(shapeOf(example), shapeOf(published.at(i).toUtf8()));
+        }
+    }
+
+    void commandLinesReachTheirListeners()
+    {
+        FakeCallCapable source;
+        const Call queued(CallType::VK, QStringLiteral("VK"), &source);
+        QList<qint64> asked;
+        CallTerminateMqttListener terminate([&](qint64 id) { asked << id; return queued; }, nullptr);
+        ConfigChangedMqttListener reload(nullptr);
+        UnitScannerMqttListener scanner(nullptr);
+        QSignalSpy terminated(&terminate, &CallTerminateMqttListener::terminateCall);
+        QSignalSpy reloaded(&reload, &ConfigChangedMqttListener::configChanged);
+        QStringList adopted;
+        connect(&scanner, &UnitScannerMqttListener::discoveredUnit, this,
+                [&](const QHostAddress& ip) { adopted << ip.toString(); });
+
+        const QRegularExpression option(QStringLiteral(" -(t|m) '([^']*)'"));
+        QStringList reactions;
+        for (const QString& line : m_doc.commands) {
+            QMap<QString, QString> options;
+            for (auto it = option.globalMatch(line); it.hasNext();) {
+                const QRegularExpressionMatch match = it.next();
+                options[match.captured(1)] = match.captured(2);
+            }
+            const MqttMessage message(0, options.value("t"), options.value("m").toUtf8());
+            for (MqttListener* listener : std::initializer_list<MqttListener*>{&terminate, &reload, &scanner})
+                listener->onMessage(message);
+            reactions << QStringLiteral("%1 %2 %3").arg(terminated.count()).arg(reloaded.count()).arg(adopted.size());
+            if (message.topic == scanner.topic())
+                QCOMPARE(options.value("m"), m_doc.examples.value(scanner.topic()).value(0));
+        }
+        // Each line is heard by its own listener alone: the call named in the
+        // topic, and every address of the example answer.
+        QCOMPARE(reactions, (QStringList{"1 0 0", "1 1 0", "1 1 2"}));
+        QCOMPARE(asked, QList<qint64>{1709276709007});
+        QCOMPARE(adopted, (QStringList{"10.10.1.40", "10.10.1.41"}));
+    }
 
 private:
     ApiDocument m_doc = ApiDocument::read();
@@ -168,98 +254,6 @@ private:
     std::unique_ptr<MqttPublisher> m_publisher;
     std::unique_ptr<BrokerClient> m_watcher;
 };
-
-void TestMqttApiDoc::initTestCase()
-{
-    m_broker = std::make_unique<BrokerFixture>();
-    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
-    m_publisher = std::make_unique<MqttPublisher>(m_broker->host(), m_broker->port());
-    m_publisher->connectToHost();
-    QTRY_VERIFY(m_publisher->isConnectedToHost());
-    m_watcher = std::make_unique<BrokerClient>(*m_broker);
-    QVERIFY(m_watcher->connectToBroker() && m_watcher->subscribe(QStringLiteral("#")));
-}
-
-void TestMqttApiDoc::everyExampleIsChecked()
-{
-    QStringList checked{QStringLiteral("scannerAnswers")};
-    for (const auto& row : drivers())
-        checked << row.first;
-    checked.sort();
-    QCOMPARE(m_doc.examples.keys(), checked);
-}
-
-void TestMqttApiDoc::examplesHaveThePublishedKeys_data()
-{
-    QTest::addColumn<int>("row");
-    for (int row = 0; row < drivers().size(); ++row)
-        QTest::newRow(qPrintable(drivers().at(row).first)) << row;
-}
-
-void TestMqttApiDoc::examplesHaveThePublishedKeys()
-{
-    QFETCH(int, row);
-    const QString topic = drivers().at(row).first;
-    const QStringList examples = m_doc.examples.value(topic);
-    m_watcher->clear();
-    Unit unit(RoomUnit);
-    drivers().at(row).second(m_publisher.get(), &unit);
-    // Sent last with the highest QoS, so it arrives after all the rest.
-    const QString end = QStringLiteral("test/end");
-    m_publisher->publishRetained(MqttMessage(0, end, QByteArray()));
-    QTRY_VERIFY(!m_watcher->messages(end).isEmpty());
-
-    QStringList published;
-    for (const BrokerMessage& message : m_watcher->messages()) {
-        if (message.topic == end || message.payload.isEmpty())
-            continue;
-        QVERIFY2(topicPattern(topic).match(message.topic).hasMatch(), qPrintable(message.topic));
-        published << QString::fromUtf8(message.payload);
-    }
-    QCOMPARE(published.size(), examples.size());
-    for (int i = 0; i < examples.size(); ++i) {
-        const QByteArray example = examples.at(i).toUtf8();
-        // Written as it arrives: compact, keys in sorted order.
-        QCOMPARE(QJsonDocument::fromJson(example).toJson(QJsonDocument::Compact), example);
-        QCOMPARE(shapeOf(example), shapeOf(published.at(i).toUtf8()));
-    }
-}
-
-void TestMqttApiDoc::commandLinesReachTheirListeners()
-{
-    FakeCallCapable source;
-    const Call queued(CallType::VK, QStringLiteral("VK"), &source);
-    QList<qint64> asked;
-    CallTerminateMqttListener terminate([&](qint64 id) { asked << id; return queued; }, nullptr);
-    ConfigChangedMqttListener reload(nullptr);
-    UnitScannerMqttListener scanner(nullptr);
-    QSignalSpy terminated(&terminate, &CallTerminateMqttListener::terminateCall);
-    QSignalSpy reloaded(&reload, &ConfigChangedMqttListener::configChanged);
-    QStringList adopted;
-    connect(&scanner, &UnitScannerMqttListener::discoveredUnit, this,
-            [&](const QHostAddress& ip) { adopted << ip.toString(); });
-
-    const QRegularExpression option(QStringLiteral(" -(t|m) '([^']*)'"));
-    QStringList reactions;
-    for (const QString& line : m_doc.commands) {
-        QMap<QString, QString> options;
-        for (auto it = option.globalMatch(line); it.hasNext();) {
-            const QRegularExpressionMatch match = it.next();
-            options[match.captured(1)] = match.captured(2);
-        }
-        const MqttMessage message(0, options.value("t"), options.value("m").toUtf8());
-        for (MqttListener* listener : std::initializer_list<MqttListener*>{&terminate, &reload, &scanner})
-            listener->onMessage(message);
-        reactions << QStringLiteral("%1 %2 %3").arg(terminated.count()).arg(reloaded.count()).arg(adopted.size());
-        if (message.topic == scanner.topic())
-            QCOMPARE(options.value("m"), m_doc.examples.value(scanner.topic()).value(0));
-    }
-    // Each line is heard by its own listener alone: the call named in the
-    // topic, and every address of the example answer.
-    QCOMPARE(reactions, (QStringList{"1 0 0", "1 1 0", "1 1 2"}));
-    QCOMPARE(asked, QList<qint64>{1709276709007});
-    QCOMPARE(adopted, (QStringList{"10.10.1.40", "10.10.1.41"}));
-}
 
 QTEST_GUILESS_MAIN(TestMqttApiDoc)
 #include "tst_mqttapidoc.moc"
