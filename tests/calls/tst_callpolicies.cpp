@@ -199,7 +199,8 @@ private slots:
         QFETCH(bool, calleePresent);
         QFETCH(bool, answeredInTime);
         QFETCH(QString, state);
-        const int delay = 300;
+        // Long enough that the answer comes first even on a loaded machine.
+        const int delay = 1000;
         CoreFixture core;
         QVERIFY(core.bringUp({"127.0.0.2 Brisa r1 phone=101", "127.0.0.3 Fenno r2"}));
         core.core().autoConnectDialCall()->setDelay(delay);
