@@ -116,33 +116,6 @@ private slots:
         QCOMPARE(lastEnd(changes), EndType::HangUp);
     }
 
-    void dialCallThatCannotRing_data()
-    {
-        QTest::addColumn<QString>("number");
-        QTest::addColumn<bool>("calleeBusy");
-        QTest::addColumn<QString>("progress");
-        QTest::newRow("nobody has the number") << "999" << false << "State:Failed\n";
-        QTest::newRow("callee busy") << "101" << true << "State:Busy\n";
-    }
-    void dialCallThatCannotRing()
-    {
-        QFETCH(QString, number);
-        QFETCH(bool, calleeBusy);
-        QFETCH(QString, progress);
-        CoreFixture core;
-        QVERIFY(bringUp(core));
-        if (calleeBusy) {
-            core.fake(Nurse)->sendCommand("CallChange", "VS:1");
-            QVERIFY(core.fake(Colleague)->waitForCommand("Buzz"));
-        }
-        clearAll(core);
-        core.fake(Patient)->sendCommand("DialCall", "Dial:" + number + "\nDestination:Base");
-        QVERIFY(core.fake(Patient)->waitForCommand("DialProgress"));
-        QCOMPARE(got(core, Patient, "DialProgress"), QStringList{progress});
-        QCOMPARE(core.core().callQueue()->size(), calleeBusy ? 1 : 0);
-        QCOMPARE(got(core, Nurse, "Buzz"), QStringList{});
-    }
-
     void callsOfAUnitThatGoes_data()
     {
         QTest::addColumn<QString>("how");

@@ -267,6 +267,27 @@ private slots:
         QCOMPARE(b[2].received(), QStringList{"BT7:Ringing"});
     }
 
+    void dialCallThatCannotRing_data()
+    {
+        QTest::addColumn<bool>("calleeBusy");
+        QTest::addColumn<QString>("fate");
+        QTest::newRow("nobody has the number") << false << "Finished/NoValidTargets";
+        QTest::newRow("callee busy") << true << "Finished/TargetBusy";
+    }
+    void dialCallThatCannotRing()
+    {
+        QFETCH(bool, calleeBusy);
+        Bench b(2);
+        if (calleeBusy) {
+            b.willing({1});
+            b[1].calls.setCall(b.make(1, CallType::VS, "VS"));
+        }
+        const Call dc = b.raise(0, CallType::DC, "DC");
+        QTEST(b.fate(dc), "fate");
+        QVERIFY(!b[0].calls.hasOwnCall()); // the caller is told at once
+        QVERIFY(b[1].calls.receivedCalls().isEmpty());
+    }
+
     void synthesizerTalk()
     {
         Bench b(2);

@@ -3,54 +3,42 @@
 
 #include <QtTest>
 
+#include <utility>
+
 namespace {
 
-// Records every signal of a registry in emission order, with the ids of the
-// calls each carries.
+// Records the registry's signals in emission order as "name:labels", a call
+// labelled by its code, "(muted)" when muted, two calls as "old>new".
 class SignalLog : public QObject
 {
 public:
-    explicit SignalLog(Calls* calls)
+    explicit SignalLog(Calls* calls) : m_calls(calls)
     {
-        connect(calls, &Calls::callNew, this, [this](const Call& c) { add("callNew", c); });
-        connect(calls, &Calls::callReplaced, this, [this](const Call& o, const Call& n) {
-            add("callReplaced", o, n);
-        });
-        connect(calls, &Calls::callMuted, this, [this](const Call& c) { add("callMuted", c); });
-        connect(calls, &Calls::callCanceled, this,
-                [this](const Call& c) { add("callCanceled", c); });
-        connect(calls, &Calls::callsChanged, this, [this] { entries << "callsChanged"; });
-        connect(calls, &Calls::talkChanged, this, [this] { entries << "talkChanged"; });
+        on(&Calls::callNew, "callNew"), on(&Calls::callReplaced, "callReplaced"), on(&Calls::callMuted, "callMuted");
+        on(&Calls::callCanceled, "callCanceled"), on(&Calls::callsChanged, "callsChanged");
+        on(&Calls::talkChanged, "talkChanged"), on(&Calls::callUpdated, "callUpdated");
+        on(&Calls::talkTerminated, "talkTerminated");
         connect(calls, &Calls::callTerminated, this, [this](const Call& c, EndType e) {
-            add(QStringLiteral("callTerminated/%1").arg(endTypeName(e)), c);
+            entries << QStringLiteral("callTerminated/%1:%2").arg(endTypeName(e), label(c));
         });
-        connect(calls, &Calls::callUpdated, this, [this](const Call& o, const Call& n) {
-            add("callUpdated", o, n);
-        });
-        connect(calls, &Calls::talkTerminated, this, [this] { entries << "talkTerminated"; });
     }
-
-    QStringList take()
-    {
-        const QStringList result = entries;
-        entries.clear();
-        return result;
-    }
-
+    QStringList take() { return std::exchange(entries, {}); }
     QStringList entries;
 
 private:
-    void add(const QString& name, const Call& call) { entries << name + ":" + label(call); }
-    void add(const QString& name, const Call& a, const Call& b)
+    template<typename... Args>
+    void on(void (Calls::*signal)(Args...), const QString& name)
     {
-        entries << name + ":" + label(a) + ">" + label(b);
+        connect(m_calls, signal, this, [this, name](const std::decay_t<Args>&... calls) {
+            const QStringList labels{label(calls)...};
+            entries << (labels.isEmpty() ? name : name + ':' + labels.join('>'));
+        });
     }
     static QString label(const Call& call)
     {
-        if (!call.isValid())
-            return QStringLiteral("null");
-        return call.code() + (call.isMuted() ? QStringLiteral("(muted)") : QString());
+        return call.isValid() ? call.code() + (call.isMuted() ? "(muted)" : "") : QStringLiteral("null");
     }
+    Calls* m_calls;
 };
 
 } // namespace

@@ -3,9 +3,12 @@
 #include "mqtt/mqttpublisher.h"
 #include "rondel/rondelmqttlogger.h"
 #include "support/brokerfixture.h"
+#include "support/fakeunit.h"
 #include "support/logcapture.h"
 #include "support/temproot.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QUdpSocket>
 #include <QtTest>
@@ -18,164 +21,180 @@ class TestMqttLoggers : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void criticalLinesGoToCoreError();
-    void busTrafficIsMirroredPerUnitAndDirection();
-    void busTrafficEntriesCarryTheLocalTime();
-    void daemonPublishesCriticalLinesQueuedBeforeTheBroker();
+    void init()
+    {
+        m_broker = std::make_unique<BrokerFixture>();
+        QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
+        m_publisher = std::make_unique<MqttPublisher>(m_broker->host(), m_broker->port());
+        m_publisher->connectToHost();
+        QTRY_VERIFY(m_publisher->isConnectedToHost());
+    }
+
+    void cleanup()
+    {
+        m_publisher.reset();
+        m_broker.reset();
+    }
+
+    void criticalLinesGoToCoreError()
+    {
+        BrokerClient watcher(*m_broker);
+        QVERIFY(watcher.connectToBroker());
+        QVERIFY(watcher.subscribe(QStringLiteral("#")));
+
+        LogCapture capture; // installs the process message handler
+        {
+            MqttErrorLogger logger(m_publisher.get());
+            ErrorLog::instance()->addLogger(&logger, ErrorLog::Critical);
+            qDebug() << "Units initialisation ...";
+            qWarning() << "PersistentSettings file doesn't exist.";
+            qCritical() << "Rondel socket bind Failed!";
+            qCritical() << QStringLiteral("Config file - incorrect units type 127.0.0.9 \"x\"");
+            QVERIFY(watcher.waitForMessages(2));
+            QTest::qWait(100);
+        }
+        // The logger unregistered itself when it died.
+        qCritical() << "after";
+        QTest::qWait(100);
+
+        QCOMPARE(watcher.summaries(),
+                 QStringList({"core/error q0 {\"error\":\"Critical Rondel socket bind Failed!\"}",
+                              "core/error q0 {\"error\":\"Critical \\\"Config file - incorrect units type "
+                              "127.0.0.9 \\\\\\\"x\\\\\\\"\\\"\"}"}));
+    }
+
+    void busTrafficIsMirroredPerUnitAndDirection()
+    {
+        BrokerClient watcher(*m_broker);
+        QVERIFY(watcher.connectToBroker());
+        QVERIFY(watcher.subscribe(QStringLiteral("rondel/#")));
+
+        RondelMqttLogger logger(m_publisher.get());
+        logger.setClock([] { return QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9, 10)); });
+        const QHostAddress unit(QStringLiteral("127.0.0.2"));
+        const QHostAddress other(QStringLiteral("127.0.0.3"));
+
+        logger.logSent("Ping", unit);
+        logger.logReceived("OK", unit);
+        logger.logReceived("Ping", other);
+        logger.logSent("AckNo:12\nError:0\nCRC:1a2b", unit);
+        logger.logReceived("MsgNo:7\r\nCmd:CallChange\r\nButton:1\r\nCRC:00ff", other);
+        logger.logSent("MsgNo:200\nCmd:GetStatus\nCRC:4d2c", other);
+        logger.logReceived("MsgNo:8\nMode:1\nCRC:0000", unit);
+        logger.logSent("OK", other);
+
+        QVERIFY(watcher.waitForMessages(4));
+        QTest::qWait(100);
+        // Ping and OK are not mirrored; a command datagram without a command
+        // line still shows, with no name.
+        const QString at = QStringLiteral("\"timestamp\":\"2024-03-05T07:08:09.010\"}");
+        QCOMPARE(watcher.summaries(),
+                 QStringList({"rondel/127.0.0.2/out q0 {\"cmd\":\"Ack\",\"data\":\"AckNo:12\\nError:0\\nCRC:1a2b\"," + at,
+                              "rondel/127.0.0.3/in q0 {\"cmd\":\"CallChange\",\"data\":\"MsgNo:7\\r\\nCmd:CallChange"
+                              "\\r\\nButton:1\\r\\nCRC:00ff\"," + at,
+                              "rondel/127.0.0.3/out q0 {\"cmd\":\"GetStatus\",\"data\":\"MsgNo:200\\nCmd:GetStatus"
+                              "\\nCRC:4d2c\"," + at,
+                              "rondel/127.0.0.2/in q0 {\"cmd\":\"\",\"data\":\"MsgNo:8\\nMode:1\\nCRC:0000\"," + at}));
+    }
+
+    void busTrafficEntriesCarryTheLocalTime()
+    {
+        BrokerClient watcher(*m_broker);
+        QVERIFY(watcher.connectToBroker());
+        QVERIFY(watcher.subscribe(QStringLiteral("rondel/#")));
+
+        // Summer time in Prague; the clock is moved to 200 ms past a second,
+        // so that the entries below fall into the same second.
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", ":/usr/share/zoneinfo/Europe/Prague");
+        tzset();
+        const QDateTime target(QDate(2024, 7, 15), QTime(10, 0, 0, 200), Qt::UTC);
+        Clock::setOffset(target.toMSecsSinceEpoch() - QDateTime::currentMSecsSinceEpoch());
+        RondelMqttLogger logger(m_publisher.get());
+        const QList<QHostAddress> units = {QHostAddress(QStringLiteral("10.0.0.1")),
+                                           QHostAddress(QStringLiteral("192.168.100.255"))};
+        for (const QHostAddress& unit : units)
+            logger.logSent("AckNo:1\nError:0\nCRC:0000", unit);
+        Clock::setOffset(0);
+        qputenv("TZ", zone);
+        tzset();
+
+        QVERIFY(watcher.waitForMessages(2));
+        QCOMPARE(watcher.topics(), QStringList({QStringLiteral("rondel/10.0.0.1/out"),
+                                                QStringLiteral("rondel/192.168.100.255/out")}));
+        for (const BrokerMessage& message : watcher.messages()) {
+            const QByteArray stamp = message.payload.mid(message.payload.indexOf("\"timestamp\":"));
+            QVERIFY2(stamp.startsWith("\"timestamp\":\"2024-07-15T12:00:00.2") && stamp.size() == 38,
+                     stamp.constData());
+        }
+    }
+
+    // The daemon as the run command starts it: its loggers are wired before the
+    // broker is reached, and the bus mirror is on.
+    void daemonPublishesCriticalLinesAndMirrorsTheBus()
+    {
+        BrokerClient watcher(*m_broker);
+        QVERIFY(watcher.connectToBroker());
+        QVERIFY(watcher.subscribe(QStringLiteral("core/error")) && watcher.subscribe(QStringLiteral("rondel/#")));
+
+        // The field-bus port is taken, so the daemon's first bind fails with a
+        // critical line; it retries until the port is free again.
+        QUdpSocket blocker;
+        QVERIFY(blocker.bind(QHostAddress(QHostAddress::LocalHost), 0));
+        const quint16 rondelPort = blocker.localPort();
+
+        TempRoot root;
+        QProcess daemon;
+        daemon.setProcessChannelMode(QProcess::MergedChannels);
+        daemon.start(QStringLiteral(ORVANTACORE_BINARY),
+                     {"--root", root.path(), "--rondel-address", "127.0.0.1", "--rondel-port",
+                      QString::number(rondelPort), "--broker", QStringLiteral("127.0.0.1:%1").arg(m_broker->port())});
+        QVERIFY(daemon.waitForStarted(5000));
+
+        QVERIFY(watcher.waitForMessages(1, 10000));
+        QCOMPARE(watcher.messages().first().payload,
+                 QByteArray("{\"error\":\"Critical Rondel socket bind Failed!\"}"));
+
+        blocker.close();
+        QByteArray output;
+        QVERIFY(QTest::qWaitFor([&] {
+            output += daemon.readAll();
+            return output.contains("Debug Units initialisation ...");
+        }, 5000));
+        QVERIFY(output.contains("Critical Rondel socket bind Failed!\n"));
+
+        FakeUnit unit(QHostAddress("127.0.0.5"), rondelPort);
+        QVERIFY(unit.isBound());
+        unit.sendPing();
+        QVERIFY(unit.waitFor([&] { return unit.received().size() >= 1; }));
+        unit.sendCommand(0, "BT", "Version:1.2\r");
+        QVERIFY(unit.waitForAck(0));
+        QVERIFY(watcher.waitForMessages(5, 5000));
+        QTest::qWait(300); // nothing else may follow: "Ping" and "OK" are not mirrored
+        // The acknowledgement and the question what the unknown address is go
+        // out while the command is being handled, so both are mirrored before
+        // the command itself; the unit's acknowledgement of the question last.
+        QStringList mirrored;
+        for (const BrokerMessage& message : watcher.messages().mid(1)) {
+            const QJsonObject object = QJsonDocument::fromJson(message.payload).object();
+            mirrored << message.topic + ' ' + object.value("cmd").toString() + ' ' + object.value("data").toString();
+            QCOMPARE(object.keys(), (QStringList{"cmd", "data", "timestamp"}));
+        }
+        QCOMPARE(mirrored, (QStringList{
+            "rondel/127.0.0.5/out Ack " + FakeUnit::checksummed("AckNo:0\nError:0\n").trimmed(),
+            "rondel/127.0.0.5/out GetStatus MsgNo:0\nCmd:GetStatus\nBasicInfo\nCRC:c86d",
+            "rondel/127.0.0.5/in BT " + FakeUnit::checksummed("MsgNo:0\nCmd:BT\nVersion:1.2\r\n"),
+            "rondel/127.0.0.5/in Ack " + FakeUnit::checksummed("AckNo:0\nError:0\n").trimmed()}));
+
+        daemon.terminate();
+        QVERIFY(daemon.waitForFinished(5000));
+        QCOMPARE(watcher.messages("core/error").size(), 1);
+    }
 
 private:
     std::unique_ptr<BrokerFixture> m_broker;
     std::unique_ptr<MqttPublisher> m_publisher;
 };
-
-void TestMqttLoggers::init()
-{
-    m_broker = std::make_unique<BrokerFixture>();
-    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
-    m_publisher = std::make_unique<MqttPublisher>(m_broker->host(), m_broker->port());
-    m_publisher->connectToHost();
-    QTRY_VERIFY(m_publisher->isConnectedToHost());
-}
-
-void TestMqttLoggers::cleanup()
-{
-    m_publisher.reset();
-    m_broker.reset();
-}
-
-void TestMqttLoggers::criticalLinesGoToCoreError()
-{
-    BrokerClient watcher(*m_broker);
-    QVERIFY(watcher.connectToBroker());
-    QVERIFY(watcher.subscribe(QStringLiteral("#")));
-
-    LogCapture capture; // installs the process message handler
-    {
-        MqttErrorLogger logger(m_publisher.get());
-        ErrorLog::instance()->addLogger(&logger, ErrorLog::Critical);
-        qDebug() << "Units initialisation ...";
-        qWarning() << "PersistentSettings file doesn't exist.";
-        qCritical() << "Rondel socket bind Failed!";
-        qCritical() << QStringLiteral("Config file - incorrect units type 127.0.0.9 \"x\"");
-        QVERIFY(watcher.waitForMessages(2));
-        QTest::qWait(100);
-    }
-    // The logger unregistered itself when it died.
-    qCritical() << "after";
-    QTest::qWait(100);
-
-    QCOMPARE(watcher.summaries(),
-             QStringList({"core/error q0 {\"error\":\"Critical Rondel socket bind Failed!\"}",
-                          "core/error q0 {\"error\":\"Critical \\\"Config file - incorrect units type "
-                          "127.0.0.9 \\\\\\\"x\\\\\\\"\\\"\"}"}));
-}
-
-void TestMqttLoggers::busTrafficIsMirroredPerUnitAndDirection()
-{
-    BrokerClient watcher(*m_broker);
-    QVERIFY(watcher.connectToBroker());
-    QVERIFY(watcher.subscribe(QStringLiteral("rondel/#")));
-
-    RondelMqttLogger logger(m_publisher.get());
-    logger.setClock([] { return QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9, 10)); });
-    const QHostAddress unit(QStringLiteral("127.0.0.2"));
-    const QHostAddress other(QStringLiteral("127.0.0.3"));
-
-    logger.logSent("Ping", unit);
-    logger.logReceived("OK", unit);
-    logger.logReceived("Ping", other);
-    logger.logSent("AckNo:12\nError:0\nCRC:1a2b", unit);
-    logger.logReceived("MsgNo:7\r\nCmd:CallChange\r\nButton:1\r\nCRC:00ff", other);
-    logger.logSent("MsgNo:200\nCmd:GetStatus\nCRC:4d2c", other);
-    logger.logReceived("MsgNo:8\nMode:1\nCRC:0000", unit);
-    logger.logSent("OK", other);
-
-    QVERIFY(watcher.waitForMessages(4));
-    QTest::qWait(100);
-    // Ping and OK are not mirrored; a command datagram without a command
-    // line still shows, with no name.
-    const QString at = QStringLiteral("\"timestamp\":\"2024-03-05T07:08:09.010\"}");
-    QCOMPARE(watcher.summaries(),
-             QStringList({"rondel/127.0.0.2/out q0 {\"cmd\":\"Ack\",\"data\":\"AckNo:12\\nError:0\\nCRC:1a2b\"," + at,
-                          "rondel/127.0.0.3/in q0 {\"cmd\":\"CallChange\",\"data\":\"MsgNo:7\\r\\nCmd:CallChange"
-                          "\\r\\nButton:1\\r\\nCRC:00ff\"," + at,
-                          "rondel/127.0.0.3/out q0 {\"cmd\":\"GetStatus\",\"data\":\"MsgNo:200\\nCmd:GetStatus"
-                          "\\nCRC:4d2c\"," + at,
-                          "rondel/127.0.0.2/in q0 {\"cmd\":\"\",\"data\":\"MsgNo:8\\nMode:1\\nCRC:0000\"," + at}));
-}
-
-void TestMqttLoggers::busTrafficEntriesCarryTheLocalTime()
-{
-    BrokerClient watcher(*m_broker);
-    QVERIFY(watcher.connectToBroker());
-    QVERIFY(watcher.subscribe(QStringLiteral("rondel/#")));
-
-    // Summer time in Prague; the clock is moved to 200 ms past a second,
-    // so that the entries below fall into the same second.
-    const QByteArray zone = qgetenv("TZ");
-    qputenv("TZ", ":/usr/share/zoneinfo/Europe/Prague");
-    tzset();
-    const QDateTime target(QDate(2024, 7, 15), QTime(10, 0, 0, 200), Qt::UTC);
-    Clock::setOffset(target.toMSecsSinceEpoch() - QDateTime::currentMSecsSinceEpoch());
-    RondelMqttLogger logger(m_publisher.get());
-    const QList<QHostAddress> units = {QHostAddress(QStringLiteral("10.0.0.1")),
-                                       QHostAddress(QStringLiteral("192.168.100.255"))};
-    for (const QHostAddress& unit : units)
-        logger.logSent("AckNo:1\nError:0\nCRC:0000", unit);
-    Clock::setOffset(0);
-    qputenv("TZ", zone);
-    tzset();
-
-    QVERIFY(watcher.waitForMessages(2));
-    QCOMPARE(watcher.topics(), QStringList({QStringLiteral("rondel/10.0.0.1/out"),
-                                            QStringLiteral("rondel/192.168.100.255/out")}));
-    for (const BrokerMessage& message : watcher.messages()) {
-        const QByteArray stamp = message.payload.mid(message.payload.indexOf("\"timestamp\":"));
-        QVERIFY2(stamp.startsWith("\"timestamp\":\"2024-07-15T12:00:00.2") && stamp.size() == 38,
-                 stamp.constData());
-    }
-}
-
-void TestMqttLoggers::daemonPublishesCriticalLinesQueuedBeforeTheBroker()
-{
-    BrokerClient watcher(*m_broker);
-    QVERIFY(watcher.connectToBroker());
-    QVERIFY(watcher.subscribe(QStringLiteral("core/error")));
-
-    // The field-bus port is taken, so the daemon's first bind fails with a
-    // critical line; it retries until the port is free again.
-    QUdpSocket blocker;
-    QVERIFY(blocker.bind(QHostAddress(QHostAddress::LocalHost), 0));
-    const quint16 rondelPort = blocker.localPort();
-
-    TempRoot root;
-    QProcess daemon;
-    daemon.setProcessChannelMode(QProcess::MergedChannels);
-    daemon.start(QStringLiteral(ORVANTACORE_BINARY),
-                 {QStringLiteral("--root"), root.path(), QStringLiteral("--rondel-address"),
-                  QStringLiteral("127.0.0.1"), QStringLiteral("--rondel-port"), QString::number(rondelPort),
-                  QStringLiteral("--broker"),
-                  QStringLiteral("127.0.0.1:%1").arg(m_broker->port())});
-    QVERIFY(daemon.waitForStarted(5000));
-
-    QVERIFY(watcher.waitForMessages(1, 10000));
-    QCOMPARE(watcher.messages().first().payload,
-             QByteArray("{\"error\":\"Critical Rondel socket bind Failed!\"}"));
-
-    blocker.close();
-    QByteArray output;
-    QVERIFY(QTest::qWaitFor([&] {
-        output += daemon.readAll();
-        return output.contains("Debug Rondel socket bind OK.");
-    }, 5000));
-    QVERIFY(output.contains("Critical Rondel socket bind Failed!\n"));
-    QCOMPARE(watcher.messages().size(), 1);
-
-    daemon.terminate();
-    QVERIFY(daemon.waitForFinished(5000));
-}
 
 QTEST_GUILESS_MAIN(TestMqttLoggers)
 #include "tst_mqttloggers.moc"

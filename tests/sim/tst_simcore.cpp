@@ -38,56 +38,53 @@ class TestSimCore : public QObject
 {
     Q_OBJECT
 private slots:
-    void everyModelComesUpAndCalls_data();
-    void everyModelComesUpAndCalls();
+    void everyModelComesUpAndCalls_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("language"); // shown by a unit with a screen
+        for (const QString& model : SimModel::names())
+            QTest::newRow(qPrintable(model)) << model << (model == QLatin1String("Corvi") ? "" : "CZE");
+    }
+
+    void everyModelComesUpAndCalls()
+    {
+        QFETCH(QString, model);
+        QFETCH(QString, language);
+
+        LoopbackBus bus;
+        QVERIFY(bus.isReady());
+        Simulator simulator;
+        simulator.load({{"units", QVariantList{QVariantMap{{"_id", SimIp.toString()}, {"type", model}}}}},
+                       nullptr);
+        QString error;
+        QVERIFY2(simulator.bind(FakeUnit::CoreAddress, bus.port(), &error), qPrintable(error));
+        SimUnit* simulated = simulator.unit(SimIp);
+        SimConsole console(&simulator);
+
+        std::unique_ptr<RondelUnit> unit = makeModel(model);
+        QVERIFY(unit);
+        unit->setRequestRepeatInterval(300);
+        unit->statusRetrieval()->setStartSpread(1);
+        unit->attach(bus.server());
+        QSignalSpy done(unit.get(), &RondelUnit::retrievalDone);
+        QSignalSpy updated(unit.get(), &Unit::basicInfoUpdated);
+        unit->startStatusRetrieval();
+        QVERIFY(done.wait(2000));
+        unit->initialiseFromBasicInfo();
+        unit->applyRetrievedState();
+        QCOMPARE(updated.size(), 1);
+        const BasicInfo info = updated.first().first().value<BasicInfo>();
+        QCOMPARE(info.acronymPU, model);
+        QCOMPARE(info.macAddress, QStringLiteral("02007F000004"));
+        QTRY_COMPARE(simulated->language(), language);
+
+        QCOMPARE(console.execute("call 127.0.0.4 AL").error, QString());
+        QTRY_VERIFY(unit->calls()->ownCall().isAL());
+        QCOMPARE(console.execute("cancel 127.0.0.4").error, QString());
+        QTRY_VERIFY(!unit->calls()->hasOwnCall());
+        QTRY_COMPARE(simulated->link()->queued(), 0);
+    }
 };
-
-void TestSimCore::everyModelComesUpAndCalls_data()
-{
-    QTest::addColumn<QString>("model");
-    QTest::addColumn<QString>("language"); // shown by a unit with a screen
-    for (const QString& model : SimModel::names())
-        QTest::newRow(qPrintable(model)) << model << (model == QLatin1String("Corvi") ? "" : "CZE");
-}
-
-void TestSimCore::everyModelComesUpAndCalls()
-{
-    QFETCH(QString, model);
-    QFETCH(QString, language);
-
-    LoopbackBus bus;
-    QVERIFY(bus.isReady());
-    Simulator simulator;
-    simulator.load({{"units", QVariantList{QVariantMap{{"_id", SimIp.toString()}, {"type", model}}}}},
-                   nullptr);
-    QString error;
-    QVERIFY2(simulator.bind(FakeUnit::CoreAddress, bus.port(), &error), qPrintable(error));
-    SimUnit* simulated = simulator.unit(SimIp);
-    SimConsole console(&simulator);
-
-    std::unique_ptr<RondelUnit> unit = makeModel(model);
-    QVERIFY(unit);
-    unit->setRequestRepeatInterval(300);
-    unit->statusRetrieval()->setStartSpread(1);
-    unit->attach(bus.server());
-    QSignalSpy done(unit.get(), &RondelUnit::retrievalDone);
-    QSignalSpy updated(unit.get(), &Unit::basicInfoUpdated);
-    unit->startStatusRetrieval();
-    QVERIFY(done.wait(2000));
-    unit->initialiseFromBasicInfo();
-    unit->applyRetrievedState();
-    QCOMPARE(updated.size(), 1);
-    const BasicInfo info = updated.first().first().value<BasicInfo>();
-    QCOMPARE(info.acronymPU, model);
-    QCOMPARE(info.macAddress, QStringLiteral("02007F000004"));
-    QTRY_COMPARE(simulated->language(), language);
-
-    QCOMPARE(console.execute("call 127.0.0.4 AL").error, QString());
-    QTRY_VERIFY(unit->calls()->ownCall().isAL());
-    QCOMPARE(console.execute("cancel 127.0.0.4").error, QString());
-    QTRY_VERIFY(!unit->calls()->hasOwnCall());
-    QTRY_COMPARE(simulated->link()->queued(), 0);
-}
 
 QTEST_GUILESS_MAIN(TestSimCore)
 #include "tst_simcore.moc"

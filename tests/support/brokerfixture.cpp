@@ -225,14 +225,6 @@ bool BrokerClient::connectToBroker(int timeoutMs)
     return QTest::qWaitFor([this] { return m_connected; }, timeoutMs);
 }
 
-void BrokerClient::disconnectFromBroker()
-{
-    m_wanted = false;
-    mosquitto_disconnect(m_mosq);
-    mosquitto_loop(m_mosq, 0, 1);
-    m_connected = false;
-}
-
 bool BrokerClient::subscribe(const QString& topic, int qos, int timeoutMs)
 {
     if (!m_subscriptions.contains({topic, qos}))

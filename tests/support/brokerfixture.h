@@ -95,7 +95,6 @@ public:
     // acknowledged (QoS 1 and 2).
     bool publish(const QString& topic, const QByteArray& payload, int qos = 0, bool retain = false,
                  int timeoutMs = 5000);
-    void disconnectFromBroker();
 
     const QVector<BrokerMessage>& messages() const { return m_messages; }
     QVector<BrokerMessage> messages(const QString& topic) const;

@@ -11,7 +11,6 @@ FakeUnit::FakeUnit(const QHostAddress& address, quint16 port, QObject* parent)
     : QObject(parent)
     , m_address(address)
     , m_port(port)
-    , m_core(CoreAddress)
 {
     m_clock.start();
     m_bound = m_socket.bind(m_address, m_port);
@@ -28,52 +27,11 @@ quint16 FakeUnit::freePort()
     return probe.localPort();
 }
 
-quint16 FakeUnit::checksum(const QByteArray& bytes)
-{
-    return SimWire::crc16(bytes);
-}
-
-QByteArray FakeUnit::checksummed(const QByteArray& text)
-{
-    return SimWire::checksummed(text);
-}
-
-void FakeUnit::setSilent(bool silent)
-{
-    m_autoAck = !silent;
-    m_answerPing = !silent;
-}
-
 int FakeUnit::sendCommand(const QString& name, const QString& payload)
 {
     const int number = m_numbers.take();
     sendCommand(number, name, payload);
     return number;
-}
-
-void FakeUnit::sendCommand(int msgNo, const QString& name, const QString& payload)
-{
-    sendRaw(SimWire::command(msgNo, name, payload));
-}
-
-void FakeUnit::sendAck(int number, int error)
-{
-    sendRaw(SimWire::ack(number, error));
-}
-
-void FakeUnit::sendPing()
-{
-    sendRaw(SimWire::Ping);
-}
-
-void FakeUnit::sendOK()
-{
-    sendRaw(SimWire::OK);
-}
-
-void FakeUnit::sendRaw(const QByteArray& datagram)
-{
-    m_socket.writeDatagram(datagram, m_core, m_port);
 }
 
 QList<FakeUnit::Datagram> FakeUnit::commands(const QString& name) const
@@ -116,16 +74,6 @@ bool FakeUnit::waitFor(const std::function<bool()>& condition, int timeoutMs)
     return true;
 }
 
-bool FakeUnit::waitForCommand(const QString& name, int timeoutMs)
-{
-    return waitForCommands(name, 1, timeoutMs);
-}
-
-bool FakeUnit::waitForCommands(const QString& name, int count, int timeoutMs)
-{
-    return waitFor([&] { return commands(name).size() >= count; }, timeoutMs);
-}
-
 bool FakeUnit::waitForAck(int number, int timeoutMs)
 {
     return waitFor(
@@ -137,16 +85,6 @@ bool FakeUnit::waitForAck(int number, int timeoutMs)
             return false;
         },
         timeoutMs);
-}
-
-bool FakeUnit::waitForPings(int count, int timeoutMs)
-{
-    return waitFor([&] { return pingCount() >= count; }, timeoutMs);
-}
-
-bool FakeUnit::waitForDatagrams(int count, int timeoutMs)
-{
-    return waitFor([&] { return m_received.size() >= count; }, timeoutMs);
 }
 
 void FakeUnit::readPending()

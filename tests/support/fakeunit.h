@@ -39,48 +39,57 @@ public:
     // A UDP port that is free on loopback at the moment of the call.
     static quint16 freePort();
     // The independent checksum, and text + "CRC:" + four lower-case hex digits.
-    static quint16 checksum(const QByteArray& bytes);
-    static QByteArray checksummed(const QByteArray& text);
+    static quint16 checksum(const QByteArray& bytes) { return SimWire::crc16(bytes); }
+    static QByteArray checksummed(const QByteArray& text) { return SimWire::checksummed(text); }
 
     bool isBound() const { return m_bound; }
     QHostAddress address() const { return m_address; }
     quint16 port() const { return m_port; }
 
-    // Where the unit sends to; 127.0.0.1 unless changed.
-    void setCoreAddress(const QHostAddress& core) { m_core = core; }
     // Acknowledge every received command with error 0 (on by default).
     void setAutoAcknowledge(bool on) { m_autoAck = on; }
     // Answer "Ping" with "OK" (on by default).
     void setAnswerPing(bool on) { m_answerPing = on; }
     // A silent unit neither acknowledges nor answers "Ping".
-    void setSilent(bool silent);
+    void setSilent(bool silent) { m_autoAck = m_answerPing = !silent; }
 
     // Sends "MsgNo:<n>\nCmd:<name>\n<payload>\nCRC:xxxx" with the unit's next
     // number (0, 1, 2, ...) and returns that number. payload is written as
     // given, its lines separated by "\n"; an empty payload adds no line.
     int sendCommand(const QString& name, const QString& payload = QString());
     // The same with a chosen number; the unit's own numbering is unchanged.
-    void sendCommand(int msgNo, const QString& name, const QString& payload = QString());
-    void sendAck(int number, int error = 0);
-    void sendPing();
-    void sendOK();
-    void sendRaw(const QByteArray& datagram);
+    void sendCommand(int msgNo, const QString& name, const QString& payload = QString())
+    {
+        sendRaw(SimWire::command(msgNo, name, payload));
+    }
+    void sendAck(int number, int error = 0) { sendRaw(SimWire::ack(number, error)); }
+    void sendPing() { sendRaw(SimWire::Ping); }
+    void sendOK() { sendRaw(SimWire::OK); }
+    void sendRaw(const QByteArray& datagram) { m_socket.writeDatagram(datagram, CoreAddress, m_port); }
 
     QList<Datagram> received() const { return m_received; }
     QList<Datagram> commands(const QString& name = QString()) const;
     QList<Datagram> acks() const;
     int pingCount() const;
     void clearReceived() { m_received.clear(); }
-    qint64 elapsedMs() const { return m_clock.elapsed(); }
 
     // Each waits (running the event loop) until the condition holds for the
     // datagrams received since the last clearReceived(), and returns whether
     // it did within the timeout.
-    bool waitForCommand(const QString& name, int timeoutMs = 2000);
-    bool waitForCommands(const QString& name, int count, int timeoutMs = 2000);
+    bool waitForCommand(const QString& name, int timeoutMs = 2000) { return waitForCommands(name, 1, timeoutMs); }
+    bool waitForCommands(const QString& name, int count, int timeoutMs = 2000)
+    {
+        return waitFor([&] { return commands(name).size() >= count; }, timeoutMs);
+    }
     bool waitForAck(int number, int timeoutMs = 2000);
-    bool waitForPings(int count, int timeoutMs = 2000);
-    bool waitForDatagrams(int count, int timeoutMs = 2000);
+    bool waitForPings(int count, int timeoutMs = 2000)
+    {
+        return waitFor([&] { return pingCount() >= count; }, timeoutMs);
+    }
+    bool waitForDatagrams(int count, int timeoutMs = 2000)
+    {
+        return waitFor([&] { return m_received.size() >= count; }, timeoutMs);
+    }
     bool waitFor(const std::function<bool()>& condition, int timeoutMs = 2000);
 
 signals:
@@ -92,7 +101,6 @@ private:
     QUdpSocket m_socket;
     QHostAddress m_address;
     quint16 m_port;
-    QHostAddress m_core;
     bool m_bound = false;
     bool m_autoAck = true;
     bool m_answerPing = true;
