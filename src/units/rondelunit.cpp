@@ -95,7 +95,6 @@ void RondelUnit::attach(RondelServer* server)
     server->addCommandListener(this, ip());
     server->addStatusListener(this, ip());
     m_sender = new Rondel(server, ip(), this);
-    server->protocolFor(ip());
     m_statusRetrieval->setSender(m_sender);
     m_buzzer->setSender(m_sender);
     m_configControl->setSender(m_sender);
