@@ -142,11 +142,17 @@ bool DaemonRun::start(quint16 rondelPort, quint16 brokerPort, QString* error)
     } else {
         QObject::connect(m_process.get(), &QProcess::readyReadStandardOutput, [this] { readLines(); });
     }
-    m_process->start(QStringLiteral(ORVANTACORE_BINARY),
-                     {QStringLiteral("--root"), m_root.path(), QStringLiteral("--rondel-address"),
-                      QStringLiteral("127.0.0.1"), QStringLiteral("--rondel-port"),
-                      QString::number(rondelPort), QStringLiteral("--broker"),
-                      QStringLiteral("127.0.0.1:%1").arg(brokerPort)});
+    QStringList arguments{QStringLiteral(ORVANTACORE_BINARY),
+                          QStringLiteral("--root"), m_root.path(), QStringLiteral("--rondel-address"),
+                          QStringLiteral("127.0.0.1"), QStringLiteral("--rondel-port"),
+                          QString::number(rondelPort), QStringLiteral("--broker"),
+                          QStringLiteral("127.0.0.1:%1").arg(brokerPort)};
+    // For profiling: ORVANTA_BENCH_DAEMON_PREFIX="valgrind --tool=massif"
+    // runs the daemon under that command.
+    const QStringList prefix = QString::fromLocal8Bit(qgetenv("ORVANTA_BENCH_DAEMON_PREFIX"))
+                                   .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    arguments = prefix + arguments;
+    m_process->start(arguments.takeFirst(), arguments);
     if (!m_process->waitForStarted(5000)) {
         *error = QStringLiteral("orvantacore did not start: ") + m_process->errorString();
         return false;

@@ -48,6 +48,8 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <malloc.h>
+
 Orvanta::Orvanta(QObject* parent)
     : QObject(parent)
 {
@@ -210,6 +212,10 @@ void Orvanta::initialize()
         m_configChangedListener->start();
         m_unitScannerListener->start();
         m_connectionsReporter->reportAll(m_unitsRepository->configuredUnits());
+        // The start-up burst (every unit's state read, shown and reported)
+        // leaves the C library holding far more freed heap than the idle
+        // core ever needs again; hand it back once the burst has drained.
+        QTimer::singleShot(BurstReleaseDelay, this, [] { malloc_trim(0); });
         if (m_pendingReload) {
             m_pendingReload = false;
             m_configLoader->reload();

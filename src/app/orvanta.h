@@ -103,6 +103,9 @@ private:
     void endCallsOfUnits(const QVector<Unit*>& units, EndType endType);
 
     bool m_pendingReload = false;
+    // From the end of the start-up until its freed heap is returned to the
+    // system: the reports and screens it triggers take a few seconds.
+    static constexpr int BurstReleaseDelay = 15000;
     TalkVolumes m_talkVolumes;
 
     BacklightSettings* m_backlightSettings = nullptr;

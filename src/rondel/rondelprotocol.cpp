@@ -35,6 +35,18 @@ RondelProtocol::RondelProtocol(const QHostAddress& ip, const RondelTimings& timi
     m_quietTimer.start();
 }
 
+void RondelProtocol::setQuietWatched(bool watched)
+{
+    if (watched == m_quietWatched)
+        return;
+    m_quietWatched = watched;
+    // Quiet counts from now: the address was listened to until this moment.
+    if (watched)
+        m_quietTimer.start();
+    else
+        m_quietTimer.stop();
+}
+
 void RondelProtocol::receive(const QByteArray& datagram)
 {
     m_parser->parseDatagram(datagram);

@@ -28,6 +28,12 @@ public:
     RondelCommandParser* parser() const { return m_parser; }
     RondelSender* sender() const { return m_sender; }
 
+    // Whether quiet is watched for (the default). An address a unit listens
+    // to is never dropped for quiet, and its timer would only be restarted
+    // by every datagram: with a timer per unit, Qt's timer list is walked
+    // on each restart, which a call to many units pays many times over.
+    void setQuietWatched(bool watched);
+
 signals:
     void datagramToSend(const QByteArray& data, const QHostAddress& ip);
     void receivedCommand(const Command& command, const QHostAddress& ip);
@@ -38,10 +44,15 @@ signals:
     void quiet();
 
 private:
-    void noteActivity() { m_quietTimer.start(); }
+    void noteActivity()
+    {
+        if (m_quietWatched)
+            m_quietTimer.start();
+    }
 
     QHostAddress m_ip;
     RondelCommandParser* m_parser;
     RondelSender* m_sender;
     QTimer m_quietTimer;
+    bool m_quietWatched = true;
 };

@@ -23,33 +23,39 @@ RondelServer::RondelServer(RondelLogger* logger, PublicRondelListener* publicLis
 void RondelServer::addCommandListener(RondelCmdListener* listener, const QHostAddress& ip)
 {
     m_commandListeners.insert(ip, listener);
+    watchQuiet(ip);
 }
 
 void RondelServer::removeCommandListener(const QHostAddress& ip)
 {
     m_commandListeners.remove(ip);
+    watchQuiet(ip);
 }
 
 void RondelServer::removeCommandListener(RondelCmdListener* listener, const QHostAddress& ip)
 {
     if (m_commandListeners.value(ip) == listener)
         m_commandListeners.remove(ip);
+    watchQuiet(ip);
 }
 
 void RondelServer::addStatusListener(RondelStatusListener* listener, const QHostAddress& ip)
 {
     m_statusListeners.insert(ip, listener);
+    watchQuiet(ip);
 }
 
 void RondelServer::removeStatusListener(const QHostAddress& ip)
 {
     m_statusListeners.remove(ip);
+    watchQuiet(ip);
 }
 
 void RondelServer::removeStatusListener(RondelStatusListener* listener, const QHostAddress& ip)
 {
     if (m_statusListeners.value(ip) == listener)
         m_statusListeners.remove(ip);
+    watchQuiet(ip);
 }
 
 void RondelServer::send(const QVariantMap& command, const QHostAddress& ip)
@@ -89,6 +95,7 @@ RondelProtocol* RondelServer::protocolFor(const QHostAddress& ip)
             listener->unitStartResponding();
     });
     connect(protocol, &RondelProtocol::quiet, this, [this, ip] { dropIfUnlistened(ip); });
+    watchQuiet(ip);
     return protocol;
 }
 
@@ -99,6 +106,12 @@ void RondelServer::removeProtocol(const QHostAddress& ip)
         return;
     protocol->disconnect(this);
     protocol->deleteLater();
+}
+
+void RondelServer::watchQuiet(const QHostAddress& ip)
+{
+    if (RondelProtocol* protocol = m_protocols.value(ip))
+        protocol->setQuietWatched(!m_commandListeners.contains(ip) && !m_statusListeners.contains(ip));
 }
 
 void RondelServer::dropIfUnlistened(const QHostAddress& ip)

@@ -73,6 +73,8 @@ public:
 private:
     void receive(const QByteArray& datagram, const QHostAddress& ip);
     void dropIfUnlistened(const QHostAddress& ip);
+    // Only an address nobody listens to is watched for quiet.
+    void watchQuiet(const QHostAddress& ip);
 
     QHash<QHostAddress, RondelProtocol*> m_protocols;
     QHash<QHostAddress, RondelCmdListener*> m_commandListeners;
