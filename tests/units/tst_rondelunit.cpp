@@ -2,7 +2,6 @@
 #include "calls/calls.h"
 #include "support/fakeunit.h"
 #include "support/unitbus.h"
-#include "units/features/light.h"
 #include "units/rondelunitstatusretrieval.h"
 #include "units/models/unitmodels.h"
 
@@ -136,8 +135,8 @@ private slots:
 
     // A configured unit of each model on the bus: it is read by its status
     // retrieval, starts its screen, turns the unit's reports and requests into
-    // calls and requests, and drives its lights, buzzer and screen. How each
-    // screen shows a received call is checked with the displays.
+    // calls and requests, and drives its buzzer and screen. The lights, and how
+    // each screen shows a received call, are checked with the features.
     void everyModelOverLoopback()
     {
         QFETCH(QString, model);
@@ -189,18 +188,6 @@ private slots:
         unit->applyRetrievedState();
         settle(applied.size());
         QCOMPARE(commandTexts(fake->commands()), applied);
-
-        // Lights burn only once the light module is reported; older firmware
-        // shows the presence light "VP" as "VS".
-        fake->clearReceived();
-        fake->sendCommand("ConnectionStatus", "SV:Connect");
-        QVERIFY(fake->waitForCommand("Lights"));
-        LightState lights;
-        lights.al = true;
-        lights.vp = true;
-        unit->light()->setLights(lights);
-        settle(2);
-        QCOMPARE(commandTexts(fake->commands()), QStringList({"Lights|", "Lights|AL:1\nVS:1"}));
 
         // The unit's own alarm and a ward request, sent by the unit.
         fake->clearReceived();
