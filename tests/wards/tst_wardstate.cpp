@@ -22,8 +22,7 @@ QVariantMap entry(const QString& id, const QString& name, const QString& key,
     return {{"_id", id}, {"name", name}, {key, value}};
 }
 
-QByteArray config(const QString& synthesizerType = "Fixed", const QString& language = "cs-CZ",
-                  const QString& groupOfB = "G")
+QByteArray config(const QString& synthesizerType = "Fixed", const QString& language = "cs-CZ")
 {
     const QVariantMap settings{{"language", QVariantMap{{"core", language}}},
                                {"synthesizer", QVariantMap{{"type", synthesizerType}}},
@@ -31,7 +30,7 @@ QByteArray config(const QString& synthesizerType = "Fixed", const QString& langu
                                {"callQueue", QVariantMap{}},
                                {"backlight", QVariantMap{}}};
     const QVariantList wards{entry("A", "Ward A", "group", "G"),
-                             entry("B", "Ward B", "group", groupOfB)};
+                             entry("B", "Ward B", "group", "G")};
     QVariantMap room1 = entry("r1", "Room 1", "ward", "A");
     room1.insert("number", 1);
     QVariantMap room2 = entry("r2", "Room 2", "ward", "B");
@@ -148,29 +147,6 @@ private slots:
         root.write(ConfigFile, config("Fragments", "en-US"));
         offered->configLoader()->reload();
         QCOMPARE(offered->synthesizer()->type(), int(Synthesizer::Fixed));
-    }
-
-    void reloadKeepsWardStateAndReportsChanges()
-    {
-        TempRoot root;
-        Orvanta* orvanta = started(root, config(), "{\"wards\":[{\"id\":\"A\",\"connected\":true,\"mode\":\"night\"}]}",
-                                   "{\"languages\": []}");
-        Ward* a = orvanta->wards()->ward("A");
-        QVERIFY(a->isConnected());
-        QCOMPARE(a->mode(), int(Ward::Night));
-
-        root.write(ConfigFile, config("Fixed", "cs-CZ", "H"));
-        const QByteArray before = root.read(SettingsFile);
-        orvanta->configLoader()->reload();
-        QCOMPARE(orvanta->wards()->ward("A"), a);
-        QVERIFY(a->isConnected());
-        QCOMPARE(a->mode(), int(Ward::Night));
-        QCOMPARE(orvanta->wards()->groupChangedWards().size(), 1);
-        QCOMPARE(orvanta->rooms()->groupChangedRooms().size(), 1);
-        QCOMPARE(orvanta->rooms()->groupChangedRooms().first()->id(), QStringLiteral("r2"));
-        QVERIFY(!orvanta->configLoader()->synthesizerChanged());
-        // A reload is no change of connection or mode: nothing is written.
-        QCOMPARE(root.read(SettingsFile), before);
     }
 };
 
