@@ -124,6 +124,16 @@ private slots:
                    R"(mqtt callsHistory/<call> {"endTalk":"","endType":"Presence","from":"127.0.0.12","to":[]})",
                    "mqtt calls/<call> -"};
 
+        QTest::newRow("a unit unplugged and plugged back in")
+            << nurseAtStation + QStringList{
+                   "sim unplug 127.0.0.15",
+                   "sim call 127.0.0.11 VS", // the core has something to tell the station
+                   R"(mqtt errors/<error> {"end":"","ip":"127.0.0.15","start":"*","type":"Rondel"})",
+                   R"(mqtt units/127.0.0.15/state {"rdErr":true})",
+                   "sim plug 127.0.0.15",
+                   R"(mqtt errors/<error> {"end":"*","ip":"127.0.0.15","type":"Rondel"})",
+                   R"(mqtt units/127.0.0.15/state {"rdErr":false})"};
+
         QTest::newRow("a unit removed from the configuration")
             << nurseAtStation + QStringList{
                    "sim presence 127.0.0.12 PS on",
@@ -138,6 +148,21 @@ private slots:
                    "sim call 127.0.0.11 VS",
                    "sees 127.0.0.15 Pardo (Nurses A): rings VS from 127.0.0.11, bed 1",
                    R"(mqtt calls/<call> {"state":"Ringing","to":["127.0.0.15"]})"};
+
+        QTest::newRow("a call terminated over MQTT")
+            << nurseAtStation + QStringList{
+                   "sim presence 127.0.0.12 PS on",
+                   R"(mqtt units/127.0.0.12/state {"ps":true})",
+                   "sim call 127.0.0.11 VS",
+                   "sees 127.0.0.12 Brisa (Room 102): rings VS from 127.0.0.11, bed 1",
+                   "sees 127.0.0.15 Pardo (Nurses A): rings VS from 127.0.0.11, bed 1",
+                   R"(mqtt calls/<call> {"state":"Ringing"})",
+                   "publish call/<call>/terminate",
+                   "sees 127.0.0.11 Tolva (Room 101): call VS ended by the core",
+                   "sees 127.0.0.12 Brisa (Room 102): no longer shows * from 127.0.0.11, bed 1",
+                   "sees 127.0.0.15 Pardo (Nurses A): no longer shows * from 127.0.0.11, bed 1",
+                   R"(mqtt callsHistory/<call> {"endType":"ManuallyRemoved","from":"127.0.0.11"})",
+                   "mqtt calls/<call> -"};
 
         // Nurses A and Rooms 101 and 102 make up one ward; Room 201 is another.
         const QString wardState = "file opt/core/etc/settings.conf ";
@@ -216,7 +241,10 @@ void TestScenarios::step(const QString& step)
         QVERIFY2(awaited([&] { return received(topic, payload); }), qPrintable(step));
     } else if (verb == "publish") {
         w.messagesMark = w.client->messages().size();
-        QVERIFY(w.client->publish(rest, QByteArray(), 1));
+        QString topic = rest;
+        for (auto it = w.bound.cbegin(); it != w.bound.cend(); ++it)
+            topic.replace(it.key(), it.value());
+        QVERIFY(w.client->publish(topic, QByteArray(), 1));
     } else if (verb == "drop") {
         QFile file(config());
         QVERIFY(file.open(QIODevice::ReadOnly));
