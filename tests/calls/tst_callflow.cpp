@@ -45,15 +45,6 @@ bool bringUp(CoreFixture& core)
     return settled;
 }
 
-// The payloads of the named command a fake unit got since it was cleared.
-QStringList got(CoreFixture& core, const QString& ip, const QString& command)
-{
-    QStringList payloads;
-    for (const FakeUnit::Datagram& datagram : core.fake(ip)->commands(command))
-        payloads << datagram.payload;
-    return payloads;
-}
-
 EndType lastEnd(const QSignalSpy& changes)
 {
     return changes.isEmpty() ? EndType::None : changes.last().at(0).value<Call>().endType();
@@ -88,9 +79,9 @@ private slots:
         core.fake(Patient)->sendCommand("CallChange", "VS:1");
         QVERIFY(core.fake(Nurse)->waitForCommand("DisplayCalls") && core.fake(Colleague)->waitForCommand("Buzz"));
         QTest::qWait(100);
-        QCOMPARE(got(core, Nurse, "DisplayCalls"), QStringList{"Icon:P\nWard:W1\nRoomNo:1\nRoom:r1\n"});
-        QCOMPARE(got(core, Nurse, "Buzz"), QStringList{Ringing});
-        QCOMPARE(got(core, OtherWard, "Buzz"), joined ? QStringList{Ringing} : QStringList{});
+        QCOMPARE(core.fake(Nurse)->payloads("DisplayCalls"), QStringList{"Icon:P\nWard:W1\nRoomNo:1\nRoom:r1\n"});
+        QCOMPARE(core.fake(Nurse)->payloads("Buzz"), QStringList{Ringing});
+        QCOMPARE(core.fake(OtherWard)->payloads("Buzz"), joined ? QStringList{Ringing} : QStringList{});
 
         // Both answer; the first one wins.
         clearAll(core);
@@ -98,20 +89,20 @@ private slots:
         core.fake(Colleague)->sendCommand("Requests", "CallAnswerBase");
         QVERIFY(core.fake(Patient)->waitForCommand("VoIP") && core.fake(Nurse)->waitForCommand("VoIP"));
         QTRY_VERIFY(core.log().contains("Warning CallAnswer request withouth incoming ringing call"));
-        QCOMPARE(got(core, Patient, "VoIP"),
+        QCOMPARE(core.fake(Patient)->payloads("VoIP"),
                  QStringList{"ImmediateTalk 127.0.0.3 10002 10004\nSetAudioMode LINE_LEVEL\n"
                              "SetAudioLevel IN 20\nSetAudioLevel OUT 250\n"});
-        QCOMPARE(got(core, Nurse, "VoIP"),
+        QCOMPARE(core.fake(Nurse)->payloads("VoIP"),
                  QStringList{"ImmediateTalk 127.0.0.2 10004 10002\nSetAudioMode MIC_SPKR\n"
                              "SetAudioLevel IN 57\nSetAudioLevel OUT 30\n"});
-        QCOMPARE(got(core, Colleague, "VoIP"), QStringList{});
-        QVERIFY(got(core, Colleague, "Buzz").contains("ToneType:None\n"));
+        QCOMPARE(core.fake(Colleague)->payloads("VoIP"), QStringList{});
+        QVERIFY(core.fake(Colleague)->payloads("Buzz").contains("ToneType:None\n"));
 
         clearAll(core);
         core.fake(Nurse)->sendCommand("Requests", "TalkCancelRqst");
         QVERIFY(core.fake(Patient)->waitForCommand("VoIP") && core.fake(Nurse)->waitForCommand("VoIP"));
-        QCOMPARE(got(core, Patient, "VoIP"), QStringList{"EndCall\n"});
-        QCOMPARE(got(core, Nurse, "VoIP"), QStringList{"EndCall\n"});
+        QCOMPARE(core.fake(Patient)->payloads("VoIP"), QStringList{"EndCall\n"});
+        QCOMPARE(core.fake(Nurse)->payloads("VoIP"), QStringList{"EndCall\n"});
         QVERIFY(core.core().callQueue()->isEmpty());
         QCOMPARE(lastEnd(changes), EndType::HangUp);
     }
@@ -141,7 +132,7 @@ private slots:
             core.core().configLoader()->reload();
         }
         QVERIFY(core.fake(Nurse)->waitForCommand("DisplayCalls", 3000));
-        QCOMPARE(got(core, Nurse, "DisplayCalls"), QStringList{"Clear\n"});
+        QCOMPARE(core.fake(Nurse)->payloads("DisplayCalls"), QStringList{"Clear\n"});
         QCOMPARE(lastEnd(changes), end);
         QVERIFY(core.core().callQueue()->isEmpty());
     }

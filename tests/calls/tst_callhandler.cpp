@@ -311,12 +311,15 @@ private slots:
         QTest::addColumn<bool>("staffAtSource");
         QTest::addColumn<bool>("sameRoom");
         QTest::addColumn<QString>("fate");
-        QTest::newRow("PS ends NV") << "PS" << CallType::NV << true << true << "Finished/Presence";
-        QTest::newRow("PS ends VS") << "PS" << CallType::VS << false << true << "Finished/Presence";
-        QTest::newRow("PS, VS with staff") << "PS" << CallType::VS << true << true << "Ringing";
-        QTest::newRow("PS keeps VK") << "PS" << CallType::VK << false << true << "Ringing";
-        QTest::newRow("PP ends VK") << "PP" << CallType::VK << false << true << "Finished/Presence";
-        QTest::newRow("PS elsewhere") << "PS" << CallType::NV << false << false << "Ringing";
+        QTest::addColumn<bool>("answered");
+        QTest::newRow("PS ends NV") << "PS" << CallType::NV << true << true << "Finished/Presence" << false;
+        QTest::newRow("PS ends VS") << "PS" << CallType::VS << false << true << "Finished/Presence" << false;
+        QTest::newRow("PS, VS with staff") << "PS" << CallType::VS << true << true << "Ringing" << false;
+        QTest::newRow("PS keeps VK") << "PS" << CallType::VK << false << true << "Ringing" << false;
+        QTest::newRow("PP ends VK") << "PP" << CallType::VK << false << true << "Finished/Presence" << false;
+        QTest::newRow("PS elsewhere") << "PS" << CallType::NV << false << false << "Ringing" << false;
+        QTest::newRow("PS ends NV talk") << "PS" << CallType::NV << false << true << "Finished/Presence" << true;
+        QTest::newRow("PS keeps VS talk") << "PS" << CallType::VS << false << true << "Connected" << true;
     }
     void presenceEndsTheRoomsCalls()
     {
@@ -332,6 +335,9 @@ private slots:
         b.unit(1)->place.room = &room;
         b.willing({2});
         const Call call = b.raise(0, type, callTypeName(type));
+        QFETCH(bool, answered);
+        if (answered)
+            QVERIFY(b.answer(call, 2));
         presence == "PS" ? b.handler.presenceRegisteredPS(b.unit(1))
                          : b.handler.presenceRegisteredPP(b.unit(1));
         QCOMPARE(b.fate(call), fate);

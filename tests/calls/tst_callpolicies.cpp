@@ -73,20 +73,6 @@ struct Desk : CallCapableRepository
     CallTerminator terminator{&handler, &limits, &queue};
 };
 
-// The payloads of the named command, a repetition of the same message (the
-// core repeats what a slow unit has not yet acknowledged) counted once.
-QStringList payloads(const FakeUnit* unit, const QString& name)
-{
-    QStringList list;
-    int lastNumber = -1;
-    for (const FakeUnit::Datagram& datagram : unit->commands(name)) {
-        if (datagram.number != lastNumber)
-            list.append(datagram.payload);
-        lastNumber = datagram.number;
-    }
-    return list;
-}
-
 } // namespace
 
 class TestCallPolicies : public QObject
@@ -223,7 +209,7 @@ private slots:
         QCOMPARE(calls.size(), 1);
         QCOMPARE(calls.first().stateName(), state);
         // Only the talk counts: a late repeat of the start-up "EndCall" may still arrive.
-        const QStringList talks = payloads(callee, "VoIP").filter("ImmediateTalk");
+        const QStringList talks = callee->payloads("VoIP").filter("ImmediateTalk");
         QVERIFY2(talks.size() == (state == "Connected" ? 1 : 0), qPrintable(talks.join("|")));
         if (!talks.isEmpty())
             QVERIFY(talks.first().startsWith("ImmediateTalk 127.0.0.3 10004 10002\n"));
@@ -231,7 +217,7 @@ private slots:
         // The caller opens the door it is talking to.
         caller->sendCommand("Requests", "OpenEZ");
         QTest::qWait(200);
-        QCOMPARE(payloads(callee, "DoorLock"),
+        QCOMPARE(callee->payloads("DoorLock"),
                  state == "Connected" ? QStringList{"Action:Open\nTime:4\n"} : QStringList{});
     }
 };

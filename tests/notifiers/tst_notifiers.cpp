@@ -11,18 +11,10 @@
 
 namespace {
 
-QStringList payloads(const FakeUnit* unit, const QString& name)
-{
-    QStringList list;
-    for (const FakeUnit::Datagram& datagram : unit->commands(name))
-        list.append(datagram.payload);
-    return list;
-}
-
 // The last list a unit was sent, its elements joined; empty when none came.
 QString lastList(const FakeUnit* unit, const QString& name)
 {
-    const QStringList list = payloads(unit, name);
+    const QStringList list = unit->payloads(name);
     int first = list.size() - 1;
     while (first > 0 && list.at(first).startsWith("Continue\n"))
         --first;
@@ -75,7 +67,7 @@ private slots:
         RespondingUnit* otherWard = core.fake("127.0.0.5");
         // The end of the start-up gives every ward its mode.
         for (RespondingUnit* unit : {fenno, core.fake("127.0.0.3"), otherWard})
-            QTRY_COMPARE(payloads(unit, "Buzz"), QStringList{"Volume:Day\n"});
+            QTRY_COMPARE(unit->payloads("Buzz"), QStringList{"Volume:Day\n"});
         auto* offBus = new Unit(QHostAddress("127.0.0.9"));
         offBus->setLocation({core.core().rooms()->room("r1"), 0});
         auto* offBusDisplay = new RecordingDisplay;
@@ -85,11 +77,11 @@ private slots:
         otherWard->clearReceived();
 
         core.fake("127.0.0.3")->sendCommand("Requests", "ModeNight");
-        QTRY_COMPARE(payloads(fenno, "Buzz"), QStringList{"Volume:Night\n"});
+        QTRY_COMPARE(fenno->payloads("Buzz"), QStringList{"Volume:Night\n"});
         QTRY_VERIFY(lastList(fenno, "DisplayDateTime").contains("\nBright1:20:00,20\nBright2:7:00,20\n"));
         QVERIFY(offBusDisplay->levels.isEmpty());
-        QVERIFY(!payloads(otherWard, "Buzz").join(QString()).contains("Night"));
-        QVERIFY(!payloads(otherWard, "DisplayDateTime").join(QString()).contains(",20\n"));
+        QVERIFY(!otherWard->payloads("Buzz").join(QString()).contains("Night"));
+        QVERIFY(!otherWard->payloads("DisplayDateTime").join(QString()).contains(",20\n"));
 
         // A reload with a new night level dims the night wards to it.
         const QString file = "/opt/adminapp/etc/config.json";
@@ -162,15 +154,15 @@ private slots:
             unit->clearReceived();
         }
         send(a, atA);
-        QTRY_COMPARE(payloads(b, "Lights").size(), 1);
+        QTRY_COMPARE(b->payloads("Lights").size(), 1);
         send(b, atB);
-        QTRY_COMPARE(payloads(a, "Lights"), lights);
-        QTRY_COMPARE(payloads(b, "Lights"), lights);
+        QTRY_COMPARE(a->payloads("Lights"), lights);
+        QTRY_COMPARE(b->payloads("Lights"), lights);
 
         // Working the rooms out again changes nothing, so nothing is sent.
         core.core().lightsNotifier()->updateAllRooms();
         QTest::qWait(200);
-        QCOMPARE(payloads(a, "Lights"), lights);
+        QCOMPARE(a->payloads("Lights"), lights);
         QCOMPARE(otherRoom->commands("Lights").size(), 0);
     }
 };

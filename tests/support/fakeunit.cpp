@@ -44,6 +44,18 @@ QList<FakeUnit::Datagram> FakeUnit::commands(const QString& name) const
     return result;
 }
 
+QStringList FakeUnit::payloads(const QString& name) const
+{
+    QStringList list;
+    int lastNumber = -1;
+    for (const Datagram& d : commands(name)) {
+        if (d.number != lastNumber)
+            list.append(d.payload);
+        lastNumber = d.number;
+    }
+    return list;
+}
+
 QList<FakeUnit::Datagram> FakeUnit::acks() const
 {
     QList<Datagram> result;

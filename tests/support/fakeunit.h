@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUdpSocket>
 
 #include <functional>
@@ -69,6 +70,9 @@ public:
 
     QList<Datagram> received() const { return m_received; }
     QList<Datagram> commands(const QString& name = QString()) const;
+    // The payloads of the named command; a repetition of one message (a
+    // retransmission of what was not acknowledged in time) counts once.
+    QStringList payloads(const QString& name) const;
     QList<Datagram> acks() const;
     int pingCount() const;
     void clearReceived() { m_received.clear(); }
