@@ -211,6 +211,19 @@ private slots:
         QVERIFY(!b[0].calls.hasTalk() && !b[1].calls.hasTalk());
     }
 
+    // A unit whose staff leaves stops showing the calls its mode no longer takes.
+    void staffLeavingWithdrawsCallsNoLongerTaken()
+    {
+        Bench b(3);
+        b.willing({1, 2});
+        b.raise(0, CallType::NV, "NV");
+        QCOMPARE(b[1].received(), QStringList{"NV:Ringing"});
+        b.willing({2});
+        b.handler.presenceUnregistered(b.unit(1));
+        QCOMPARE(b[1].received(), QStringList{});
+        QCOMPARE(b[2].received(), QStringList{"NV:Ringing"});
+    }
+
     void paFromStartToEnd()
     {
         Bench b(4);

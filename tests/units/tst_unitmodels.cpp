@@ -562,6 +562,15 @@ private slots:
         QCOMPARE(pardo.audioType(2), QStringLiteral("Pardo"));
     }
 
+    // Talk volumes are looked up by these names: a Tolva on its handset is its own type.
+    void audioTypesPickTheVolumes()
+    {
+        Tolva tolva(Ip);
+        Brisa brisa(QHostAddress("127.0.0.3"));
+        QCOMPARE(QStringList({tolva.audioType(1), tolva.audioType(2), brisa.audioType(2)}),
+                 QStringList({"Tolva/Brisa", "Tolva-MTF", "Tolva/Brisa"}));
+    }
+
     void displayChoice()
     {
         const auto displayOf = [this](RondelUnit& unit, const QString& typeGT) -> Display* {
