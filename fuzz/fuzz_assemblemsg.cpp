@@ -10,13 +10,7 @@
 
 #include <QVariantMap>
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    Fuzz::initialize();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void fuzzOne(const uint8_t* data, size_t size)
 {
     Fuzz::writeSystemFile(Constants::AssemblemsgConfigFile, Fuzz::bytes(data, size));
     LanguageSettings language;
@@ -29,5 +23,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                         || synthesizer.type() == Synthesizer::Fragmented,
                     "the synthesizer left in an unknown mode");
     }
-    return 0;
 }

@@ -68,7 +68,9 @@ void checkRooms(const Installation& installation)
     }
 }
 
-void run(const uint8_t* data, size_t size)
+} // namespace
+
+void fuzzOne(const uint8_t* data, size_t size)
 {
     const QByteArray input = Fuzz::bytes(data, size);
     const int split = input.indexOf('\0');
@@ -84,19 +86,4 @@ void run(const uint8_t* data, size_t size)
         Fuzz::flushDeferredDeletes();
         checkRooms(installation);
     }
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    Fuzz::initialize();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    run(data, size);
-    Fuzz::flushDeferredDeletes();
-    return 0;
 }

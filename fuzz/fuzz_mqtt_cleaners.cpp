@@ -89,13 +89,7 @@ bool isStaleOwnTopic(const QString& topic)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    Fuzz::initialize();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+void fuzzOne(const uint8_t* data, size_t size)
 {
     static Cleaners cleaners;
     for (const MqttMessage& message : Fuzz::mqttMessages(data, size, true, 64)) {
@@ -110,5 +104,4 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                         "a cleaner cleared a topic other than the one it heard");
         }
     }
-    return 0;
 }

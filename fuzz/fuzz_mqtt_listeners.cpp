@@ -170,8 +170,12 @@ struct Listeners
     UnitScannerMqttListener scanner{nullptr};
 };
 
-void run(const uint8_t* data, size_t size)
+} // namespace
+
+void fuzzOne(const uint8_t* data, size_t size)
 {
+    static const bool configured = (Fuzz::writeSystemFile(Constants::ConfigFile, Configuration), true);
+    Q_UNUSED(configured)
     Listeners listeners;
     for (MqttMessage message : Fuzz::mqttMessages(data, size, false, 16)) {
         if (message.topic.contains(QLatin1String("$1")) || message.topic.contains(QLatin1String("$2"))) {
@@ -206,20 +210,4 @@ void run(const uint8_t* data, size_t size)
                     "a message ended a call other than the one its terminate named");
         Fuzz::flushDeferredDeletes();
     }
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    Fuzz::initialize();
-    Fuzz::writeSystemFile(Constants::ConfigFile, Configuration);
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    run(data, size);
-    Fuzz::flushDeferredDeletes();
-    return 0;
 }

@@ -83,8 +83,12 @@ struct Installation
     Room room{QStringLiteral("r1")};
 };
 
-void run(const uint8_t* data, size_t size)
+} // namespace
+
+void fuzzOne(const uint8_t* data, size_t size)
 {
+    if (size == 0)
+        return;
     static Installation installation;
 
     PublicRondelListener publicListener;
@@ -116,21 +120,4 @@ void run(const uint8_t* data, size_t size)
     const QList<QByteArray> datagrams = input.split(Separator);
     for (int i = 0; i < qMin(datagrams.size(), MaxDatagrams); ++i)
         protocol->receive(withChecksum(datagrams[i]));
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    Fuzz::initialize();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    if (size == 0)
-        return 0;
-    run(data, size);
-    Fuzz::flushDeferredDeletes();
-    return 0;
 }

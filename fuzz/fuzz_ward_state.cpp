@@ -22,7 +22,9 @@ QVariantList configuredWards()
     return {ward("W1", "A"), ward("W2", "A"), ward("W3", "A"), ward("W4", "B"), ward("W5", "")};
 }
 
-void run(const uint8_t* data, size_t size)
+} // namespace
+
+void fuzzOne(const uint8_t* data, size_t size)
 {
     Fuzz::writeSystemFile(Constants::PersistentSettingsFile, Fuzz::bytes(data, size));
     Wards restored;
@@ -34,19 +36,4 @@ void run(const uint8_t* data, size_t size)
     again.load(configuredWards());
     loadPersistentSettings(&again);
     Fuzz::check(again.state() == restored.state(), "the written ward state reads back differently");
-}
-
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    Fuzz::initialize();
-    return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
-    run(data, size);
-    Fuzz::flushDeferredDeletes();
-    return 0;
 }

@@ -14,8 +14,8 @@
 namespace Fuzz {
 
 namespace {
+
 void swallow(QtMsgType, const QMessageLogContext&, const QString&) {}
-} // namespace
 
 void initialize()
 {
@@ -33,6 +33,8 @@ void initialize()
     options.root = root.path();
     setRuntimeOptions(options);
 }
+
+} // namespace
 
 void writeSystemFile(const QString& systemPath, const QByteArray& content)
 {
@@ -57,3 +59,16 @@ void check(bool condition, const char* what)
 }
 
 } // namespace Fuzz
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    Fuzz::initialize();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    fuzzOne(data, size);
+    Fuzz::flushDeferredDeletes();
+    return 0;
+}

@@ -10,9 +10,12 @@
 // run (timers and deferred deletion need it), log lines swallowed (the
 // console would cost more than the code under test), and a private system
 // root in memory for the targets that read files.
-namespace Fuzz {
+// Each target defines this: one input. The libFuzzer entry points in
+// fuzzsupport.cpp set the process up once and run the deferred deletions
+// after every input.
+void fuzzOne(const uint8_t* data, size_t size);
 
-void initialize();
+namespace Fuzz {
 
 // The input as bytes, without copying.
 inline QByteArray bytes(const uint8_t* data, size_t size)
