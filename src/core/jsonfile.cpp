@@ -41,18 +41,36 @@ public:
         if (m_spans.isEmpty())
             return m_json;
         std::sort(m_spans.begin(), m_spans.end());
+        // The parser never sees a cut member, yet a document with a broken
+        // member is broken whole: each must be JSON on its own.
+        for (int i = 0; i < m_spans.size(); ++i) {
+            QByteArray member = cut(m_spans.at(i).first, m_spans.at(i).second, i + 1);
+            member.chop(1); // the comma after it
+            QJsonParseError error;
+            QJsonDocument::fromJson('{' + member + '}', &error);
+            if (error.error != QJsonParseError::NoError)
+                throw static_cast<int>(error.error);
+        }
+        return cut(0, m_json.size(), 0);
+    }
+
+private:
+    // The text from begin to end without the members cut inside it; spans
+    // from index first on are sorted, and those inside begin..end come first.
+    QByteArray cut(int begin, int end, int first) const
+    {
         QByteArray result;
-        int copied = 0;
-        for (const auto& span : qAsConst(m_spans)) {
+        int copied = begin;
+        for (int i = first; i < m_spans.size() && m_spans.at(i).first < end; ++i) {
+            const auto& span = m_spans.at(i);
             if (span.first < copied)
                 continue; // inside a member cut already
             result += m_json.mid(copied, span.first - copied);
             copied = span.second;
         }
-        return result + m_json.mid(copied);
+        return result + m_json.mid(copied, end - copied);
     }
 
-private:
     // Qt refuses deeper documents; there is nothing to cut in them.
     static constexpr int MaxDepth = 1024;
 

@@ -36,6 +36,9 @@ void TestJsonFile::fromJsonThrowsTheParserCode_data()
     QTest::newRow("two scalars") << QByteArray("1, 2");
     QTest::newRow("bare word") << QByteArray("yes");
     QTest::newRow("repeated key, then broken") << QByteArray("{\"a\":{\"b\":1},\"a\":[1,");
+    QTest::newRow("overridden member not UTF-8") << QByteArray("{\"a\":\"\xa4\",\"a\":1}");
+    QTest::newRow("nested overridden member broken")
+        << QByteArray("{\"a\":{\"b\":tru,\"b\":2},\"a\":1}");
 }
 
 void TestJsonFile::fromJsonThrowsTheParserCode()
