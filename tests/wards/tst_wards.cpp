@@ -115,17 +115,9 @@ private slots:
         wards.setMode(b, Ward::Night);
         QCOMPARE(mode.count(), 5);
         QCOMPARE(ids(mode.at(4).at(0)), (QStringList{"B", "A"}));
-    }
 
-    void nightWardsStayNightWhenJoined()
-    {
-        Wards wards;
-        wards.load(fourWards());
-        Ward* a = wards.ward("A");
-        Ward* b = wards.ward("B");
-        a->setMode(Ward::Night);
-        b->setMode(Ward::Night);
-        b->setConnected(true);
+        // Joined again with no ward at day, they all stay at night.
+        wards.disconnectWard(a);
         wards.connectWard(a);
         QCOMPARE(a->mode(), int(Ward::Night));
         QCOMPARE(b->mode(), int(Ward::Night));
