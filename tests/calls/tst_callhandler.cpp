@@ -160,11 +160,16 @@ private slots:
     {
         LogCapture log;
         Bench b(3);
+        b[0].unit.audio = "Pardo";
+        b[1].unit.audio = "Fenno";
         b.willing({1});
         const Call vs = b.raise(0, CallType::VS, "VS");
         QVERIFY(!b.queue.canAnswer(b.queue.get(vs))); // names no answering unit
         QVERIFY(!b.answer(vs, 2)); // not a receiver
         QVERIFY(b.answer(vs, 1));
+        // Each end hears the other at the level set for the pair of models.
+        QCOMPARE(b[0].voips, QStringList{"1 20 250 10.1.7.21 10002 10004"});
+        QCOMPARE(b[1].voips, QStringList{"1 57 30 10.1.7.20 10004 10002"});
         QVERIFY(!b.queue.canAnswer(b.queue.get(vs))); // no longer ringing
         b.handler.endCall(b.queue.get(vs), EndType::Canceled);
         QCOMPARE(b.fate(vs), "Connected"); // a talk is ended as a talk

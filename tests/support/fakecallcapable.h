@@ -19,10 +19,10 @@ public:
 
     QHostAddress ip() const override { return address; }
     Location location() const override { return place; }
-    QString phone() const override { return phoneNumber; }
+    QString phone() const override { return QString(); }
     bool hasPresence() const override { return presence; }
     bool hasDoorLock() const override { return doorLock; }
-    QString audioType(int mode) const override { return mode == 2 ? mtfAudioType : audio; }
+    QString audioType(int) const override { return audio; }
     Calls* calls() const override { return callRegistry; }
     CallReceiveMode* callReceiveMode() const override { return receiveMode; }
     int sourceMode(const QString& code) const override
@@ -38,22 +38,17 @@ public:
         return info;
     }
 
-    bool isPPRegistered() const override { return ppRegistered; }
-    bool isPSRegistered() const override { return psRegistered; }
-    bool isPLConfigured() const override { return plConfigured; }
+    bool isPPRegistered() const override { return false; }
+    bool isPSRegistered() const override { return false; }
+    bool isPLConfigured() const override { return false; }
     bool acceptsCalls(const Call&) const override { return true; }
     bool isReachable() const override { return reachable; }
 
     QHostAddress address;
     Location place;
-    QString phoneNumber;
     QString clientName = QStringLiteral("Bed 1");
     QString audio = QStringLiteral("Tolva/Brisa");
-    QString mtfAudioType = QStringLiteral("Tolva-MTF");
     bool presence = false;
-    bool ppRegistered = false;
-    bool psRegistered = false;
-    bool plConfigured = false;
     bool doorLock = false;
     Calls* callRegistry = nullptr;
     CallReceiveMode* receiveMode = nullptr;
