@@ -96,10 +96,9 @@ private slots:
         m_subscriber->connectToHost();
         QTRY_VERIFY(m_publisher->isConnectedToHost() && m_subscriber->isConnectedToHost());
         m_watcher = std::make_unique<BrokerClient>(*m_broker);
-        QVERIFY(m_watcher->connectToBroker());
         // Not the bus traffic mirror: its flood would hold the state topics up.
-        for (const char* filter : {"units/#", "bts/#", "calls/#", "callsHistory/#", "errors/#", "synthesizerRequests/#"})
-            QVERIFY(m_watcher->subscribe(filter));
+        QVERIFY(m_watcher->watch({"units/#", "bts/#", "calls/#", "callsHistory/#", "errors/#",
+                                  "synthesizerRequests/#"}));
         m_core = std::make_unique<CoreFixture>();
         RuntimeOptions options = runtimeOptions();
         options.brokerPort = m_broker->port();
@@ -319,7 +318,7 @@ private:
 QStringList TestMqttApi::retained(const QString& filter)
 {
     BrokerClient late(*m_broker);
-    if (!late.connectToBroker() || !late.subscribe(filter))
+    if (!late.watch({filter}))
         return {QStringLiteral("no connection")};
     QTest::qWait(300);
     QStringList result;
