@@ -72,7 +72,6 @@ private slots:
                                  << QStringList{"Warning Config file doesn't exist.", "Warning Config file is not valid."};
         QTest::newRow("empty") << QByteArray() << QStringList{"Warning Config file is not valid."};
         QTest::newRow("array") << QByteArray(R"([{"settings": {}}])") << QStringList{};
-        QTest::newRow("number") << QByteArray("7") << QStringList{};
     }
 
     void unusableFileMissesEverySection()

@@ -59,18 +59,6 @@ private slots:
         QCOMPARE(result.action, RuntimeOptionsParseResult::Action::Error);
         QCOMPARE(result.text, message);
     }
-
-    void systemPathPrefixesTheRoot()
-    {
-        const RuntimeOptions saved = runtimeOptions();
-        RuntimeOptions options;
-        QCOMPARE(systemPath("/opt/core/etc/settings.conf"), QString("/opt/core/etc/settings.conf"));
-        options.root = "/tmp/sample/";
-        setRuntimeOptions(options);
-        QCOMPARE(systemPath("/opt/core/etc/settings.conf"),
-                 QString("/tmp/sample/opt/core/etc/settings.conf"));
-        setRuntimeOptions(saved);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestRuntimeOptions)

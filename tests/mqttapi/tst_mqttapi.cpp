@@ -286,6 +286,7 @@ private slots:
             {"call/999/terminate", ""},
             {"scannerAnswers", R"({"arpLeases":[5,{},{"a":"nope"},{"a":"::1"},["10.0.0.8"],{"b":"x","a":"10.0.0.7"}],"dhcpLeases":"10.0.0.9"})"},
             {"scannerAnswers", "[{\"ip\":\"10.0.0.10\"}]"},
+            {"scannerAnswers", "{\"arpLeases\":["},
             {"scannerAnswers", "{}"},
         };
         LogCapture log;
@@ -296,8 +297,8 @@ private slots:
         QCOMPARE(terminated.count(), 1);
         QCOMPARE(terminated.at(0).at(0).value<Call>().id(), queued.id());
         QCOMPARE(addresses, QStringList{"10.0.0.7"});
-        QCOMPARE(log.linesStartingWith(QStringLiteral("Warning")),
-                 QStringList{"Warning \"Ignored a payload that is not a JSON object on scannerAnswers\""});
+        const QString ignored = "Warning \"Ignored a payload that is not a JSON object on scannerAnswers\"";
+        QCOMPARE(log.linesStartingWith(QStringLiteral("Warning")), QStringList({ignored, ignored}));
     }
 
     // The whole core in the test process, on the same broker.
@@ -348,11 +349,8 @@ void TestMqttApi::startUpCleaningThenUnitState()
     QCOMPARE(last("units/127.0.0.2/connections"),
              QByteArray(R"({"nv":[{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false}],"oez":{"detected":false},"sv":{"detected":false}})"));
 
-    RespondingUnit* unit = m_core->fake("127.0.0.2");
-    unit->sendCommand("PresenceStatus", "PS:0\nPP:1");
-    QTRY_COMPARE(last("units/127.0.0.2/state"), state({"pp"}));
-    unit->sendCommand("CallChange", "VS:1");
-    QTRY_COMPARE(last("units/127.0.0.2/state"), state({"pp", "vsOut"}));
+    m_core->fake("127.0.0.2")->sendCommand("CallChange", "VS:1");
+    QTRY_COMPARE(last("units/127.0.0.2/state"), state({"vsOut"}));
 }
 
 void TestMqttApi::reloadAnnouncementsAndScannerAnswers()
@@ -379,14 +377,12 @@ void TestMqttApi::reloadAnnouncementsAndScannerAnswers()
 
     RespondingUnit* first = m_core->addUnit("127.0.0.5 Melde");
     RespondingUnit* second = m_core->addUnit("127.0.0.6 Lumo");
-    QVERIFY(m_watcher->publish("scannerAnswers", "{\"arpLeases\":[", 1));
     QVERIFY(m_watcher->publish("scannerAnswers",
         R"({"arpLeases":[{"ip":"127.0.0.5","mac":"x"}],"dhcpLeases":[{"address":"127.0.0.6","name":"b"},{"address":"127.0.0.5"},{"address":"127.0.0.2"}]})", 1));
     QTRY_VERIFY(first->statusRequests("BasicInfo") == 1 && second->statusRequests("BasicInfo") == 1);
     QTest::qWait(300);
     QCOMPARE(first->statusRequests("BasicInfo"), 1);
     QCOMPARE(newUnits.count(), 2);
-    QCOMPARE(m_core->log().count("Warning \"Ignored a payload that is not a JSON object on scannerAnswers\""), 1);
 }
 
 QTEST_GUILESS_MAIN(TestMqttApi)
