@@ -85,33 +85,6 @@ private slots:
         QCOMPARE(rig.warnings(), first + AllMissingLines);
     }
 
-    void eachMissingSectionAlone_data()
-    {
-        QTest::addColumn<QByteArray>("config");
-        QTest::addColumn<QStringList>("expected");
-        // In the order of the warnings, after the one of "settings".
-        const QStringList keys = {"language", "synthesizer", "volumes", "callQueue", "backlight",
-                                  "wards", "rooms", "units", "buttons", "radios"};
-        for (int i = 0; i < keys.size(); ++i) {
-            QByteArray config = CompleteConfig;
-            config.replace('"' + keys[i].toUtf8() + "\":", "\"x" + keys[i].toUtf8() + "\":");
-            QTest::newRow(qPrintable(keys[i])) << config << QStringList{AllMissingLines[1 + i]};
-        }
-        QByteArray noSettings = CompleteConfig;
-        noSettings.replace("\"settings\":", "\"xsettings\":");
-        QTest::newRow("settings") << noSettings << QStringList(AllMissingLines.mid(0, 6));
-    }
-
-    void eachMissingSectionAlone()
-    {
-        QFETCH(QByteArray, config);
-        QFETCH(QStringList, expected);
-        Rig rig;
-        rig.write(config);
-        rig.loader.load();
-        QCOMPARE(rig.warnings(), expected);
-    }
-
     void numbersConvertLikeVariants_data()
     {
         QTest::addColumn<QByteArray>("backlight");

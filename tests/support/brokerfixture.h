@@ -39,6 +39,7 @@ public:
     bool start();
     // Stops the broker (SIGTERM, so that a persistent broker saves its state).
     void stop();
+    bool isRunning() const { return m_process && m_process->state() == QProcess::Running; }
 
     QString host() const { return QStringLiteral("127.0.0.1"); }
     quint16 port() const { return m_port; }
