@@ -199,11 +199,12 @@ private slots:
             R"(synthesizerRequests/10102 )",
         };
         const QString topic = "calls/" + QString::number(vs.id()) + ' ';
+        const QString history = "callsHistory/" + QString::number(vs.id());
         expected << topic + payload(steps[0], "New", "")
                  << topic + payload(steps[1], "Ringing", R"("127.0.0.3")")
                  << topic + payload(steps[2], "Connected", R"("127.0.0.3")")
                  << topic + payload(vs, "Finished", R"("127.0.0.3")")
-                 << "callsHistory/" + QString::number(vs.id()) + ' ' + payload(vs, "HangUp", R"("127.0.0.3")")
+                 << history + ' ' + payload(vs, "HangUp", R"("127.0.0.3")")
                  << topic;
         QVERIFY(m_watcher->waitForMessages(expected.size()));
         QTest::qWait(200);
@@ -211,7 +212,7 @@ private slots:
         // The removed PMB, synthesizer and call topics are gone; the rest stays.
         QCOMPARE(retained(QStringLiteral("#")),
                  (QStringList{"bts/BT12/version", "bts/BT7/version", "bts/BTbt3/version",
-                              "callsHistory/" + QString::number(vs.id()), "errors/1700000000123", "units/127.0.0.2/connections",
+                              history, "errors/1700000000123", "units/127.0.0.2/connections",
                               "units/127.0.0.2/info", "units/127.0.0.2/state"}));
     }
 

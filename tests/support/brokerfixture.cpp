@@ -18,9 +18,9 @@ namespace {
 // Debian installs it in sbin, which a user's PATH often lacks.
 QString findMosquitto()
 {
-    const QString path = QStandardPaths::findExecutable(QStringLiteral("mosquitto"));
-    return path.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("mosquitto"),
-                                                           {"/usr/sbin", "/usr/local/sbin", "/sbin"})
+    const QString name = QStringLiteral("mosquitto");
+    const QString path = QStandardPaths::findExecutable(name);
+    return path.isEmpty() ? QStandardPaths::findExecutable(name, {"/usr/sbin", "/usr/local/sbin", "/sbin"})
                           : path;
 }
 

@@ -75,7 +75,7 @@ class BrokerClient
 public:
     // A persistent session (clean session off, fixed id) keeps messages and
     // subscriptions for the client at a persistent broker while either side
-    // is down.
+    // is down; without one, a client subscribes again after a restart.
     explicit BrokerClient(const BrokerFixture& broker, const QString& persistentId = QString());
     ~BrokerClient();
     BrokerClient(const BrokerClient&) = delete;
