@@ -89,7 +89,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(manager.messages().contains("READY=1"), 6000);
         QVERIFY2(sinceFreed.elapsed() < 1800, qPrintable(QString::number(sinceFreed.elapsed())));
         QCOMPARE(orvanta.rondelSocket()->localPort(), options.rondelPort);
-        QCOMPARE(logWhileBlocked.count("Critical Rondel socket bind Failed!"), 1);
         QVERIFY(!logWhileBlocked.contains("Debug Units initialisation ..."));
         const QStringList lines = log.lines();
         const int ok = lines.indexOf("Debug Rondel socket bind OK.");

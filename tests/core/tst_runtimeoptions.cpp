@@ -59,30 +59,6 @@ private slots:
         QCOMPARE(result.action, RuntimeOptionsParseResult::Action::Error);
         QCOMPARE(result.text, message);
     }
-
-    void helpAndVersion()
-    {
-        const RuntimeOptionsParseResult version = parseRuntimeOptions({"orvantacore", "--version"});
-        QCOMPARE(version.action, RuntimeOptionsParseResult::Action::ShowVersion);
-        QCOMPARE(version.text, QString("orvantacore 4.0.1\n"));
-
-        const RuntimeOptionsParseResult help = parseRuntimeOptions({"orvantacore", "--help"});
-        QCOMPARE(help.action, RuntimeOptionsParseResult::Action::ShowHelp);
-        for (const char* option : {"--root", "--rondel-address", "--rondel-port", "--broker"})
-            QVERIFY2(help.text.contains(option), option);
-    }
-
-    void systemPathPrefixesTheRoot()
-    {
-        const RuntimeOptions saved = runtimeOptions();
-        RuntimeOptions options;
-        QCOMPARE(systemPath("/opt/core/etc/settings.conf"), QString("/opt/core/etc/settings.conf"));
-        options.root = "/tmp/sample/";
-        setRuntimeOptions(options);
-        QCOMPARE(systemPath("/opt/core/etc/settings.conf"),
-                 QString("/tmp/sample/opt/core/etc/settings.conf"));
-        setRuntimeOptions(saved);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestRuntimeOptions)

@@ -1,5 +1,4 @@
 #include "errors/errorevents.h"
-#include "units/rondelunit.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -137,18 +136,6 @@ private slots:
         QCOMPARE(journal.ids.first(), qint64(7));
         QCOMPARE(events.activeErrors(unit(4)).size(), 1);
         QCOMPARE(journal.label(events.activeErrors(unit(4)).first()), QStringLiteral("127.0.0.4 #1"));
-    }
-
-    void followsAUnitsErrorFlag()
-    {
-        ErrorEvents events;
-        Journal journal(events);
-        RondelUnit rondelUnit(unit(4));
-        rondelUnit.unitNotResponding();
-        events.onUnitErrorChanged(&rondelUnit);
-        rondelUnit.unitStartResponding();
-        events.onUnitErrorChanged(&rondelUnit);
-        QCOMPARE(journal.lines, QStringList({"new 127.0.0.4 #0", "end 127.0.0.4 #0 after 0s"}));
     }
 };
 

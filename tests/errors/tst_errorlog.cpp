@@ -78,20 +78,6 @@ private slots:
         QCOMPARE(journal, QStringList{"survivor: Critical late"});
         QCOMPARE(ErrorLog::instance()->loggers(ErrorLog::Critical).size(), 1);
     }
-
-    void qtStreamsGoThroughTheHandler()
-    {
-        QStringList journal;
-        RecordingLogger all(&journal, "all");
-        ErrorLog::instance()->addLogger(&all);
-        const QtMessageHandler previous = qInstallMessageHandler(errorLogMessageHandler);
-        qDebug() << "== Starting ...";
-        qCritical() << QString("Config file - incorrect units type ") + "10.0.0.7";
-        qInstallMessageHandler(previous);
-        // A string value is quoted by the debug stream; a literal is not.
-        QCOMPARE(journal, (QStringList{"all: Debug == Starting ...",
-                                       "all: Critical \"Config file - incorrect units type 10.0.0.7\""}));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestErrorLog)

@@ -15,15 +15,13 @@
 
 namespace {
 
+// Debian installs it in sbin, which a user's PATH often lacks.
 QString findMosquitto()
 {
-    QString path = QStandardPaths::findExecutable(QStringLiteral("mosquitto"));
-    if (path.isEmpty()) {
-        path = QStandardPaths::findExecutable(
-            QStringLiteral("mosquitto"),
-            {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin"), QStringLiteral("/sbin")});
-    }
-    return path;
+    const QString name = QStringLiteral("mosquitto");
+    const QString path = QStandardPaths::findExecutable(name);
+    return path.isEmpty() ? QStandardPaths::findExecutable(name, {"/usr/sbin", "/usr/local/sbin", "/sbin"})
+                          : path;
 }
 
 quint16 pickFreePort()
@@ -54,17 +52,11 @@ BrokerFixture::~BrokerFixture()
 
 bool BrokerFixture::start()
 {
-    if (isRunning())
-        return true;
     m_error.clear();
     const QString program = findMosquitto();
     if (program.isEmpty()) {
         m_error = QStringLiteral("The mosquitto broker is not installed; MQTT tests need it "
                                  "(scripts/install-deps installs the Debian package mosquitto).");
-        return false;
-    }
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("Cannot create a temporary folder for the broker.");
         return false;
     }
     if (m_port == 0)
@@ -86,9 +78,11 @@ bool BrokerFixture::start()
         return false;
     }
     if (!waitUntilListening(5000)) {
+        QFile log(m_dir.filePath(QStringLiteral("broker.log")));
+        log.open(QIODevice::ReadOnly);
         m_error = QStringLiteral("mosquitto is not listening on 127.0.0.1:%1. Its log:\n%2")
                       .arg(m_port)
-                      .arg(QString::fromLocal8Bit(log().right(2000)));
+                      .arg(QString::fromLocal8Bit(log.readAll().right(2000)));
         stop();
         return false;
     }
@@ -107,25 +101,6 @@ void BrokerFixture::stop()
         }
     }
     m_process.reset();
-}
-
-bool BrokerFixture::restart()
-{
-    stop();
-    return start();
-}
-
-bool BrokerFixture::isRunning() const
-{
-    return m_process && m_process->state() == QProcess::Running;
-}
-
-QByteArray BrokerFixture::log() const
-{
-    QFile file(m_dir.filePath(QStringLiteral("broker.log")));
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
 }
 
 bool BrokerFixture::writeConfig()
@@ -180,9 +155,9 @@ constexpr int PollInterval = 5;
 constexpr int ReconnectPause = 100;
 } // namespace
 
-BrokerClient::BrokerClient(const QString& host, quint16 port, const QString& persistentId)
-    : m_host(host)
-    , m_port(port)
+BrokerClient::BrokerClient(const BrokerFixture& broker, const QString& persistentId)
+    : m_host(broker.host())
+    , m_port(broker.port())
     , m_poll(std::make_unique<QTimer>())
 {
     mosquitto_lib_init();
@@ -191,7 +166,7 @@ BrokerClient::BrokerClient(const QString& host, quint16 port, const QString& per
     else
         m_mosq = mosquitto_new(persistentId.toUtf8().constData(), false, this);
     Q_ASSERT(m_mosq);
-    mosquitto_connect_with_flags_callback_set(m_mosq, &BrokerClient::onConnect);
+    mosquitto_connect_callback_set(m_mosq, &BrokerClient::onConnect);
     mosquitto_disconnect_callback_set(m_mosq, &BrokerClient::onDisconnect);
     mosquitto_subscribe_callback_set(m_mosq, &BrokerClient::onSubscribe);
     mosquitto_publish_callback_set(m_mosq, &BrokerClient::onPublish);
@@ -200,19 +175,10 @@ BrokerClient::BrokerClient(const QString& host, quint16 port, const QString& per
     QObject::connect(m_poll.get(), &QTimer::timeout, [this] { poll(); });
 }
 
-BrokerClient::BrokerClient(const BrokerFixture& broker, const QString& persistentId)
-    : BrokerClient(broker.host(), broker.port(), persistentId)
-{
-}
-
 BrokerClient::~BrokerClient()
 {
+    // Destroying calls no callback: the polling timer was the only way in.
     m_poll->stop();
-    mosquitto_connect_with_flags_callback_set(m_mosq, nullptr);
-    mosquitto_disconnect_callback_set(m_mosq, nullptr);
-    mosquitto_subscribe_callback_set(m_mosq, nullptr);
-    mosquitto_publish_callback_set(m_mosq, nullptr);
-    mosquitto_message_callback_set(m_mosq, nullptr);
     mosquitto_destroy(m_mosq);
 }
 
@@ -227,12 +193,21 @@ bool BrokerClient::connectToBroker(int timeoutMs)
 
 bool BrokerClient::subscribe(const QString& topic, int qos, int timeoutMs)
 {
-    if (!m_subscriptions.contains({topic, qos}))
-        m_subscriptions.append({topic, qos});
     int mid = 0;
     if (mosquitto_subscribe(m_mosq, &mid, topic.toUtf8().constData(), qos) != MOSQ_ERR_SUCCESS)
         return false;
     return QTest::qWaitFor([this, mid] { return m_acknowledged.contains(mid); }, timeoutMs);
+}
+
+bool BrokerClient::watch(const QStringList& filters)
+{
+    if (!connectToBroker())
+        return false;
+    for (const QString& filter : filters) {
+        if (!subscribe(filter))
+            return false;
+    }
+    return true;
 }
 
 bool BrokerClient::publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
@@ -296,19 +271,10 @@ void BrokerClient::poll()
     mosquitto_reconnect(m_mosq);
 }
 
-void BrokerClient::onConnect(mosquitto* mosq, void* self, int rc, int flags)
+void BrokerClient::onConnect(mosquitto*, void* self, int rc)
 {
-    auto* client = static_cast<BrokerClient*>(self);
-    if (rc != 0)
-        return;
-    client->m_connected = true;
-    // A session the broker still holds has the subscriptions; subscribing
-    // again would make it resend every retained message.
-    const bool sessionPresent = flags & 1;
-    if (sessionPresent)
-        return;
-    for (const auto& subscription : qAsConst(client->m_subscriptions))
-        mosquitto_subscribe(mosq, nullptr, subscription.first.toUtf8().constData(), subscription.second);
+    if (rc == 0)
+        static_cast<BrokerClient*>(self)->m_connected = true;
 }
 
 void BrokerClient::onDisconnect(mosquitto*, void* self, int)
