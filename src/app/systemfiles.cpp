@@ -19,6 +19,12 @@ const QString WardsKey = QStringLiteral("wards");
 void loadPersistentSettings(Wards* wards)
 {
     const QString path = systemPath(Constants::PersistentSettingsFile);
+    // A kill between the save's link and rename leaves its temporary file
+    // beside the state; nothing else writes there, so they would pile up.
+    const QFileInfo file(path);
+    for (const QFileInfo& stale :
+         file.dir().entryInfoList({file.fileName() + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden))
+        QFile::remove(stale.filePath());
     if (!QFile::exists(path)) {
         qWarning() << "PersistentSettings file doesn't exist.";
         return;

@@ -83,11 +83,16 @@ private slots:
                             "{\"connected\":true,\"id\":\"A\",\"mode\":\"Day\"},"
                             "{\"connected\":false,\"id\":\"B\",\"mode\":\"Night\"}]}"));
 
+        // A save killed between link and rename leaves its temporary file.
+        root.write(SettingsFile + ".a1B2c3", "{}");
+        root.write(SettingsFile + ".bak", "{}");
         log.clear();
         Orvanta* second = started(root, config());
         QVERIFY(log.linesStartingWith("Warning ").isEmpty());
         QVERIFY(second->wards()->ward("A")->isConnected());
         QCOMPARE(second->wards()->ward("B")->mode(), int(Ward::Night));
+        QVERIFY(!QFile::exists(root.file(SettingsFile + ".a1B2c3")));
+        QVERIFY(QFile::exists(root.file(SettingsFile + ".bak")));
     }
 
     void unusableFilesGiveTheirWarnings_data()
