@@ -365,24 +365,6 @@ private slots:
         unit.initialiseFromBasicInfo();
         unit.applyRetrievedState();
         QVERIFY(unit.calls()->hasNVCall("NV1"));
-
-        // The same when the retrieval restarts because the unit answers again.
-        unit.startStatusRetrieval();
-        readState("NV1:1", false);
-        unit.receivedCommand(parsedCommand("CallChange", "NV1:0"));
-        QCOMPARE(unit.pendingCommandCount(), 1);
-        QSignalSpy failed(&unit, &RondelUnit::communicationFailed);
-        QSignalSpy restored(&unit, &RondelUnit::communicationRestored);
-        unit.unitNotResponding();
-        QVERIFY(unit.hasRondelError());
-        unit.unitStartResponding();
-        QVERIFY(!unit.hasRondelError());
-        QCOMPARE(failed.count() + restored.count() * 10, 11);
-        QCOMPARE(unit.statusRetrieval()->state(), int(RondelUnitStatusRetrieval::BasicInfoAsked));
-        QCOMPARE(unit.pendingCommandCount(), 0);
-        readState("NV1:1");
-        unit.applyRetrievedState();
-        QVERIFY(unit.calls()->hasNVCall("NV1"));
     }
 
     // A unit flooding the bus holds a bounded number of waiting commands and
