@@ -70,7 +70,7 @@ QStringList commandTexts(const QList<FakeUnit::Datagram>& commands)
     return result;
 }
 
-LoopbackBus::LoopbackBus()
+LoopbackBus::LoopbackBus(RondelLogger* logger, PublicRondelListener* publicListener)
 {
     // Fake units take the port first; the core binds the same port on
     // 127.0.0.1, as on the field network where all share one port.
@@ -85,7 +85,7 @@ LoopbackBus::LoopbackBus()
     if (!m_socket)
         return;
     m_udp = std::make_unique<UdpSocket>(m_socket.get());
-    m_server = std::make_unique<RondelServer>(nullptr, nullptr, m_udp.get());
+    m_server = std::make_unique<RondelServer>(logger, publicListener, m_udp.get());
     RondelTimings timings;
     timings.retryInterval = 100;
     timings.keepAliveInterval = 60000;
