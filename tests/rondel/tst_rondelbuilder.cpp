@@ -212,27 +212,6 @@ private slots:
         QVERIFY(log.contains("Debug \"127.0.0.5 " + logged + "\""));
     }
 
-    void displayDateTime()
-    {
-        // The payload carries the time of the call; accept either side of a
-        // second boundary.
-        RecordingServer server;
-        Rondel rondel(&server, QHostAddress(QStringLiteral("127.0.0.5")), &server);
-        const QDateTime before = QDateTime::currentDateTime();
-        rondel.displayDateTime(60, QStringLiteral("Ludmila"));
-        const QDateTime after = QDateTime::currentDateTime();
-        rondel.displayDateTime(5, QString());
-        const auto expected = [](const QDateTime& t, const QString& tail) {
-            return QStringLiteral("DisplayDateTime|Date:%1\nTime:%2\n")
-                       .arg(t.date().toString("d.M.yyyy"), t.time().toString("h:mm:ss")) + tail;
-        };
-        const QString named = server.sent.at(0);
-        QVERIFY2(named == expected(before, "Bright1:20:00,60\nBright2:7:00,60\nName:Ludmila\n")
-                     || named == expected(after, "Bright1:20:00,60\nBright2:7:00,60\nName:Ludmila\n"),
-                 qPrintable(named));
-        QVERIFY(server.sent.at(1).endsWith("Bright2:7:00,5\n"));
-    }
-
     // Every light of either state burns in the combination.
     void lightStatesCombine()
     {

@@ -553,31 +553,16 @@ private slots:
                  QStringList({"Tolva/Brisa", "Tolva-MTF", "Tolva/Brisa"}));
     }
 
+    // The screen type is matched in its letter case: "rasto" is no screen the
+    // core knows, and the unit keeps the plain display.
     void displayChoice()
     {
-        const auto displayOf = [this](RondelUnit& unit, const QString& typeGT) -> Display* {
-            unit.attach(m_server.get());
-            bringUp(unit, "AcronymPU:X\nTypeGT:" + typeGT);
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            return unit.display();
-        };
-        Tolva rasto(Ip);
-        QVERIFY(qobject_cast<DisplayRasto*>(displayOf(rasto, "Rasto 2")));
-        Corvi corvi(QHostAddress("127.0.0.3"));
-        QVERIFY(qobject_cast<DisplayRasto*>(displayOf(corvi, "Rasto")));
-        Pardo plain(QHostAddress("127.0.0.4"));
-        Display* base = displayOf(plain, "rasto");
-        QCOMPARE(base->metaObject(), &Display::staticMetaObject);
-        QCOMPARE(base->calls(), plain.calls());
-        Lumo lumo(QHostAddress("127.0.0.5"));
-        QVERIFY(qobject_cast<DisplayLumo*>(displayOf(lumo, "Rasto")));
-        Fenno fenno(QHostAddress("127.0.0.6"));
-        Display* screen = displayOf(fenno, "");
-        QVERIFY(qobject_cast<DisplayFenno*>(screen));
-        QCOMPARE(screen->calls(), fenno.calls());
-        QCOMPARE(screen->parent(), &fenno);
-        // The new display was started: it sent its language.
-        QVERIFY(!m_server->sent(fenno.ip()).filter("DisplayLanguage").isEmpty());
+        Pardo plain(Ip);
+        plain.attach(m_server.get());
+        bringUp(plain, "AcronymPU:Pardo\nTypeGT:rasto");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(plain.display()->metaObject(), &Display::staticMetaObject);
+        QCOMPARE(plain.display()->calls(), plain.calls());
     }
 
     void doorLock()
