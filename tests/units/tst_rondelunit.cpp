@@ -2,65 +2,24 @@
 #include "calls/calls.h"
 #include "support/respondingunit.h"
 #include "support/unitbus.h"
+#include "units/registry/unitsfactory.h"
+#include "units/rondelunit.h"
 #include "units/rondelunitstatusretrieval.h"
-#include "units/models/unitmodels.h"
 
 #include <QtTest>
 
 #include <memory>
 
-namespace {
-
-const QHostAddress UnitIp(QStringLiteral("127.0.0.2"));
-constexpr int Repeat = 300; // ms; units repeat their requests every 10 s
-
-std::unique_ptr<RondelUnit> makeModel(const QString& type, const QHostAddress& ip)
-{
-    switch (Unit::typeFromText(type)) {
-    case Unit::FennoType: return std::make_unique<Fenno>(ip);
-    case Unit::TolvaType: return std::make_unique<Tolva>(ip);
-    case Unit::BrisaType: return std::make_unique<Brisa>(ip);
-    case Unit::PardoType: return std::make_unique<Pardo>(ip);
-    case Unit::DeskaType: return std::make_unique<Deska>(ip);
-    case Unit::LumoType: return std::make_unique<Lumo>(ip);
-    case Unit::CorviType: return std::make_unique<Corvi>(ip);
-    default: return nullptr;
-    }
-}
-
-} // namespace
-
 // A unit attached to the bus, talking to a fake unit over loopback UDP.
+
+namespace {
+const QHostAddress UnitIp(QStringLiteral("127.0.0.2"));
+} // namespace
 
 class TestRondelUnit : public QObject
 {
     Q_OBJECT
 private slots:
-    void lumoAsksForEverythingAndRepeats()
-    {
-        LoopbackBus bus;
-        FakeUnit* fake = bus.addUnit(UnitIp);
-        QVERIFY(fake);
-        Lumo lumo(UnitIp);
-        lumo.setRequestRepeatInterval(Repeat);
-        lumo.statusRetrieval()->setStartSpread(1);
-        lumo.attach(bus.server());
-        QSignalSpy done(&lumo, &RondelUnit::retrievalDone);
-
-        lumo.startStatusRetrieval();
-        QVERIFY(fake->waitForCommands("GetStatus", 2, 2000));
-        const QList<FakeUnit::Datagram> asked = fake->commands("GetStatus");
-        QCOMPARE(commandTexts(asked), QStringList({"GetStatus|All", "GetStatus|All"}));
-        QVERIFY(asked.at(1).atMs - asked.at(0).atMs >= Repeat - 50);
-
-        // It reports nothing beyond its identity: done at once, and no more asking.
-        fake->sendCommand("BasicInfo", "AcronymPU:Lumo\nTypeGT:Lumo");
-        QVERIFY(done.wait(2000));
-        QTest::qWait(Repeat + 100);
-        QCOMPARE(done.count(), 1);
-        QCOMPARE(fake->commands("GetStatus").size(), 2);
-    }
-
     void everyModelOverLoopback_data()
     {
         QTest::addColumn<QString>("model");
@@ -134,7 +93,9 @@ private slots:
         RespondingUnit responding(UnitIp, bus.port(), model);
         QVERIFY(responding.isBound());
         responding.setScreen("Rasto 3");
-        std::unique_ptr<RondelUnit> unit = makeModel(model, UnitIp);
+        const UnitsFactory factory(nullptr, nullptr, nullptr, nullptr);
+        std::unique_ptr<RondelUnit> unit(
+            qobject_cast<RondelUnit*>(factory.create(UnitsFactory::typeFromText(model), UnitIp, Location())));
         QVERIFY(unit);
         unit->loadSettings({{"clientName", "Bed 4"},
                             {"presences", QVariantMap{{"pp", true}, {"ps", true}}}});
