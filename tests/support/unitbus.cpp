@@ -8,6 +8,21 @@
 #include <QDate>
 #include <QRegularExpression>
 
+namespace {
+
+// "Cmd|payload", the payload trimmed, today's date and time written "D" and "T".
+QString commandText(const QString& cmd, QString payload)
+{
+    static const QRegularExpression stamp(
+        QStringLiteral("^Date:(\\d{1,2}\\.\\d{1,2}\\.\\d{4})\nTime:\\d{1,2}:\\d\\d:\\d\\d\n"));
+    const QRegularExpressionMatch match = stamp.match(payload);
+    if (match.hasMatch() && match.captured(1) == QDate::currentDate().toString(QStringLiteral("d.M.yyyy")))
+        payload.replace(0, match.capturedLength(), QStringLiteral("Date:D\nTime:T\n"));
+    return cmd + QLatin1Char('|') + payload.trimmed();
+}
+
+} // namespace
+
 RecordingServer::RecordingServer()
     : RondelServer(nullptr, nullptr, nullptr)
 {
@@ -15,8 +30,8 @@ RecordingServer::RecordingServer()
 
 void RecordingServer::send(const QVariantMap& command, const QHostAddress& ip)
 {
-    m_sent.append({ip, command.value(Constants::Cmd::Cmd).toString() + QLatin1Char('|')
-                           + command.value(Constants::Cmd::Msg).toString().trimmed()});
+    m_sent.append({ip, commandText(command.value(Constants::Cmd::Cmd).toString(),
+                                   command.value(Constants::Cmd::Msg).toString())});
 }
 
 QStringList RecordingServer::sent(const QHostAddress& ip) const
@@ -56,17 +71,9 @@ Command parsedCommand(const QString& name, const QString& payload)
 
 QStringList commandTexts(const QList<FakeUnit::Datagram>& commands)
 {
-    static const QRegularExpression stamp(
-        QStringLiteral("^Date:(\\d{1,2}\\.\\d{1,2}\\.\\d{4})\nTime:\\d{1,2}:\\d\\d:\\d\\d\n"));
     QStringList result;
-    for (const FakeUnit::Datagram& datagram : commands) {
-        QString payload = datagram.payload;
-        const QRegularExpressionMatch match = stamp.match(payload);
-        if (match.hasMatch()
-            && match.captured(1) == QDate::currentDate().toString(QStringLiteral("d.M.yyyy")))
-            payload.replace(0, match.capturedLength(), QStringLiteral("Date:D\nTime:T\n"));
-        result.append(datagram.cmd + QLatin1Char('|') + payload.trimmed());
-    }
+    for (const FakeUnit::Datagram& datagram : commands)
+        result.append(commandText(datagram.cmd, datagram.payload));
     return result;
 }
 

@@ -15,8 +15,7 @@
 class UdpSocket;
 
 // A server that records what the units send instead of transmitting it.
-// Each command is kept as "<Cmd>|<Msg>" with the message trimmed as the
-// transport trims it.
+// Each command is kept as commandTexts() writes it.
 class RecordingServer : public RondelServer
 {
 public:
