@@ -464,7 +464,6 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QVariant>("value"); // none: the key is dropped
         QTest::addColumn<int>("level");
-        QTest::newRow("unchanged") << "phone" << QVariant("12") << 0;
         QTest::newRow("client name") << "clientName" << QVariant("Petr") << 1;
         QTest::newRow("bed") << "bed" << QVariant(2) << 1;
         QTest::newRow("phone") << "phone" << QVariant("13") << 2;
