@@ -144,6 +144,7 @@ private slots:
         QTest::newRow("no code") << "" << "call 127.0.0.11" << QStringList() << usageCall;
         QTest::newRow("bad code") << "" << "call 127.0.0.11 NV9" << QStringList() << usageCall;
         QTest::newRow("number without dial") << "" << "call 127.0.0.11 VS 12" << QStringList() << usageCall;
+        QTest::newRow("too many words") << "" << "answer 127.0.0.11 now" << QStringList() << "usage: answer IP";
         QTest::newRow("no such unit") << "" << "door 127.0.0.99" << QStringList() << "no simulated unit at 127.0.0.99";
         QTest::newRow("not an address") << "" << "door kitchen" << QStringList() << "'kitchen' is not a unit address";
         QTest::newRow("nothing to cancel") << "" << "cancel 127.0.0.11" << QStringList() << "127.0.0.11 has no call to cancel";
