@@ -10,22 +10,6 @@ class TestSimWire : public QObject
 {
     Q_OBJECT
 private slots:
-    void checksum_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("crc");
-        QTest::newRow("empty") << QByteArray() << 0x0000;
-        QTest::newRow("abc") << QByteArray("abc") << 0x1ee4;
-        QTest::newRow("digits") << QByteArray("123456789") << 0xbeef;
-    }
-
-    void checksum()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, crc);
-        QCOMPARE(int(SimWire::crc16(bytes)), crc);
-    }
-
     void unitWrites()
     {
         QCOMPARE(SimWire::command(0, "CallChange", "VS:1"),

@@ -39,13 +39,11 @@ public:
 
     // A UDP port that is free on loopback at the moment of the call.
     static quint16 freePort();
-    // The independent checksum, and text + "CRC:" + four lower-case hex digits.
-    static quint16 checksum(const QByteArray& bytes) { return SimWire::crc16(bytes); }
+    // text + "CRC:" + four lower-case hex digits of the independent checksum.
     static QByteArray checksummed(const QByteArray& text) { return SimWire::checksummed(text); }
 
     bool isBound() const { return m_bound; }
     QHostAddress address() const { return m_address; }
-    quint16 port() const { return m_port; }
 
     // Acknowledge every received command with error 0 (on by default).
     void setAutoAcknowledge(bool on) { m_autoAck = on; }

@@ -30,9 +30,9 @@ void RespondingUnit::answer(const FakeUnit::Datagram& datagram)
     const QString what = datagram.payload.trimmed();
     if (what == QLatin1String("BasicInfo") || what == QLatin1String("All"))
         sendCommand(QStringLiteral("BasicInfo"),
-                    QStringLiteral("AcronymPU:%1\nNamePU:Test\nFWVersionPU:02.04\nTypeGT:Other\n"
+                    QStringLiteral("AcronymPU:%1\nNamePU:Test\nFWVersionPU:02.04\nTypeGT:%2\n"
                                    "MAC Address:00:11:22:33:44:55")
-                        .arg(m_model));
+                        .arg(m_model, m_screen));
     else if (what == QLatin1String("Presence"))
         sendCommand(QStringLiteral("PresenceStatus"), m_presenceStatus);
     else if (what == QLatin1String("Call"))

@@ -22,6 +22,8 @@ public:
     void setSilent(bool silent);
     void setPresenceStatus(const QString& payload) { m_presenceStatus = payload; }
     void setCallStatus(const QString& payload) { m_callStatus = payload; }
+    // The screen it reports in its identity ("TypeGT").
+    void setScreen(const QString& typeGT) { m_screen = typeGT; }
 
     // "GetStatus" requests received since the last clearReceived(), by what
     // they ask for ("BasicInfo", "Presence", "Call", "Notifications", "All").
@@ -35,4 +37,5 @@ private:
     bool m_silent = false;
     QString m_presenceStatus = QStringLiteral("PS:0\nPP:0");
     QString m_callStatus = QStringLiteral("VS:0");
+    QString m_screen = QStringLiteral("Other");
 };

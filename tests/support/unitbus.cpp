@@ -8,6 +8,21 @@
 #include <QDate>
 #include <QRegularExpression>
 
+namespace {
+
+// "Cmd|payload", the payload trimmed, today's date and time written "D" and "T".
+QString commandText(const QString& cmd, QString payload)
+{
+    static const QRegularExpression stamp(
+        QStringLiteral("^Date:(\\d{1,2}\\.\\d{1,2}\\.\\d{4})\nTime:\\d{1,2}:\\d\\d:\\d\\d\n"));
+    const QRegularExpressionMatch match = stamp.match(payload);
+    if (match.hasMatch() && match.captured(1) == QDate::currentDate().toString(QStringLiteral("d.M.yyyy")))
+        payload.replace(0, match.capturedLength(), QStringLiteral("Date:D\nTime:T\n"));
+    return cmd + QLatin1Char('|') + payload.trimmed();
+}
+
+} // namespace
+
 RecordingServer::RecordingServer()
     : RondelServer(nullptr, nullptr, nullptr)
 {
@@ -15,8 +30,8 @@ RecordingServer::RecordingServer()
 
 void RecordingServer::send(const QVariantMap& command, const QHostAddress& ip)
 {
-    m_sent.append({ip, command.value(Constants::Cmd::Cmd).toString() + QLatin1Char('|')
-                           + command.value(Constants::Cmd::Msg).toString().trimmed()});
+    m_sent.append({ip, commandText(command.value(Constants::Cmd::Cmd).toString(),
+                                   command.value(Constants::Cmd::Msg).toString())});
 }
 
 QStringList RecordingServer::sent(const QHostAddress& ip) const
@@ -56,21 +71,13 @@ Command parsedCommand(const QString& name, const QString& payload)
 
 QStringList commandTexts(const QList<FakeUnit::Datagram>& commands)
 {
-    static const QRegularExpression stamp(
-        QStringLiteral("^Date:(\\d{1,2}\\.\\d{1,2}\\.\\d{4})\nTime:\\d{1,2}:\\d\\d:\\d\\d\n"));
     QStringList result;
-    for (const FakeUnit::Datagram& datagram : commands) {
-        QString payload = datagram.payload;
-        const QRegularExpressionMatch match = stamp.match(payload);
-        if (match.hasMatch()
-            && match.captured(1) == QDate::currentDate().toString(QStringLiteral("d.M.yyyy")))
-            payload.replace(0, match.capturedLength(), QStringLiteral("Date:D\nTime:T\n"));
-        result.append(datagram.cmd + QLatin1Char('|') + payload.trimmed());
-    }
+    for (const FakeUnit::Datagram& datagram : commands)
+        result.append(commandText(datagram.cmd, datagram.payload));
     return result;
 }
 
-LoopbackBus::LoopbackBus()
+LoopbackBus::LoopbackBus(RondelLogger* logger, PublicRondelListener* publicListener)
 {
     // Fake units take the port first; the core binds the same port on
     // 127.0.0.1, as on the field network where all share one port.
@@ -85,7 +92,7 @@ LoopbackBus::LoopbackBus()
     if (!m_socket)
         return;
     m_udp = std::make_unique<UdpSocket>(m_socket.get());
-    m_server = std::make_unique<RondelServer>(nullptr, nullptr, m_udp.get());
+    m_server = std::make_unique<RondelServer>(logger, publicListener, m_udp.get());
     RondelTimings timings;
     timings.retryInterval = 100;
     timings.keepAliveInterval = 60000;

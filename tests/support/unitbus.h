@@ -15,8 +15,7 @@
 class UdpSocket;
 
 // A server that records what the units send instead of transmitting it.
-// Each command is kept as "<Cmd>|<Msg>" with the message trimmed as the
-// transport trims it.
+// Each command is kept as commandTexts() writes it.
 class RecordingServer : public RondelServer
 {
 public:
@@ -43,11 +42,12 @@ Command parsedCommand(const QString& name, const QString& payload = QString());
 QStringList commandTexts(const QList<FakeUnit::Datagram>& commands);
 
 // The core's bus on 127.0.0.1 and fake units on 127.0.0.x, all on one free
-// port, with transport timings short enough for tests.
+// port, with transport timings short enough for tests (a retry every 100 ms,
+// no keep-alive probes within a test).
 class LoopbackBus
 {
 public:
-    LoopbackBus();
+    explicit LoopbackBus(RondelLogger* logger = nullptr, PublicRondelListener* publicListener = nullptr);
     ~LoopbackBus();
 
     bool isReady() const { return m_server != nullptr; }
