@@ -42,10 +42,11 @@ struct Desk : CallCapableRepository
 
     // A call from the caller to the callee, created and connected the given
     // seconds ago (never connected for -1).
-    Call store(const QString& state, qint64 createdAgo, qint64 connectedAgo = -1)
+    Call store(const QString& state, qint64 createdAgo = 0, qint64 connectedAgo = -1,
+               CallType type = CallType::VS)
     {
         Clock::setOffset(-createdAgo * 1000);
-        Call call(CallType::VS, QStringLiteral("VS"), &caller);
+        Call call(type, callTypeName(type), &caller);
         call.setReceivers({&callee});
         call.setRinging();
         if (connectedAgo >= 0) {
@@ -120,7 +121,7 @@ private slots:
         desk.limits.talk = 180;
         desk.terminator.setCheckInterval(50);
         const Call talk = desk.store("Connected", 0, 0);
-        const Call other = desk.store("Ringing", 0);
+        const Call other = desk.store("Ringing");
         Clock::setOffset(181 * 1000);
         QElapsedTimer sincePast;
         sincePast.start();
@@ -157,10 +158,7 @@ private slots:
             Desk desk;
             desk.caller.doorLock = row.sourceLock;
             desk.callee.doorLock = true;
-            Call talk(row.type, QStringLiteral("T"), &desk.caller);
-            talk.setTarget(&desk.callee, 1);
-            talk.setConnected();
-            desk.queue.insert(talk);
+            desk.store("Connected", 0, 0, row.type);
             OpenEZDuringTalk(&desk.queue).openEZ(row.askedBySource ? static_cast<CallCapable*>(&desk.caller)
                                                                    : &desk.callee);
             QVERIFY2(desk.caller.doorOpened == row.sourceOpened && desk.callee.doorOpened == 0, row.name);
@@ -191,10 +189,7 @@ private slots:
         autoConnect.setDelay(50);
         int talks = 0;
         connect(&desk.callee.registry, &Calls::callConnected, this, [&] { ++talks; });
-        Call dial(CallType::DC, QStringLiteral("DC"), &desk.caller);
-        dial.setReceivers({&desk.callee});
-        dial.setRinging();
-        desk.queue.insert(dial);
+        const Call dial = desk.store("Ringing", 0, -1, CallType::DC);
         QTest::qWait(200);
         QCOMPARE(desk.queue.get(dial).stateName(), state);
         QCOMPARE(talks, state == "Connected" ? 1 : 0);

@@ -2,7 +2,6 @@
 #include "notifiers/lightsnotifier.h"
 #include "support/corefixture.h"
 #include "units/displays/display.h"
-#include "units/registry/unitsinitializer.h"
 #include "units/registry/unitsrepository.h"
 #include "units/unit.h"
 #include "wards/rooms.h"
@@ -27,22 +26,6 @@ void send(FakeUnit* unit, const QString& command)
     unit->sendCommand(command.section('|', 0, 0), command.section('|', 1));
 }
 
-// Starts the core; units in staffed report staff present, those in late do
-// not answer until told to.
-bool startCore(CoreFixture& core, const QStringList& units, const QStringList& staffed = {},
-               const QStringList& late = {})
-{
-    core.writeConfig(CoreFixture::config(units));
-    for (const QString& unit : units) {
-        RespondingUnit* fake = core.addUnit(unit);
-        fake->setPresenceStatus(staffed.contains(fake->address().toString()) ? "PS:1\nPP:0" : "PS:0\nPP:0");
-        fake->setStatusAnswers(!late.contains(fake->address().toString()));
-    }
-    core.initialize();
-    QSignalSpy initialized(core.core().unitsInitializer(), &UnitsInitializer::unitsInitialized);
-    return initialized.wait(CoreFixture::TimeLimit + 1000);
-}
-
 // A screen off the bus that remembers its backlight levels.
 struct RecordingDisplay : Display
 {
@@ -61,8 +44,10 @@ private slots:
     void dayAndNightFollowTheWard()
     {
         CoreFixture core;
-        QVERIFY(startCore(core, {"127.0.0.2 Fenno", "127.0.0.3 Tolva", "127.0.0.4 Tolva", "127.0.0.5 Fenno r3"},
-                          {}, {"127.0.0.4"}));
+        QVERIFY(core.bringUp({"127.0.0.2 Fenno", "127.0.0.3 Tolva", "127.0.0.4 Tolva", "127.0.0.5 Fenno r3"},
+                             [](RespondingUnit* unit) { // .4 comes up late
+                                 unit->setStatusAnswers(unit->address() != QHostAddress("127.0.0.4"));
+                             }));
         RespondingUnit* fenno = core.fake("127.0.0.2");
         RespondingUnit* otherWard = core.fake("127.0.0.5");
         // The end of the start-up gives every ward its mode.
@@ -99,7 +84,8 @@ private slots:
     void presencesAndWardListsFollowTheConnection()
     {
         CoreFixture core;
-        QVERIFY(startCore(core, {"127.0.0.2 Fenno r1", "127.0.0.3 Fenno r3"}, {"127.0.0.2", "127.0.0.3"}));
+        QVERIFY(core.bringUp({"127.0.0.2 Fenno r1", "127.0.0.3 Fenno r3"},
+                             [](RespondingUnit* unit) { unit->setPresenceStatus("PS:1\nPP:0"); }));
         RespondingUnit* a = core.fake("127.0.0.2");
         RespondingUnit* b = core.fake("127.0.0.3");
         const QString aShown = "Icon:S\nWard:W1\nRoomNo:1\nRoom:r1\nClient:\nTlfNo:\n";

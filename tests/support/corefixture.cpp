@@ -85,11 +85,15 @@ void CoreFixture::initialize()
     m_core->unitsInitializer()->setTimeLimit(TimeLimit);
 }
 
-bool CoreFixture::bringUp(const QStringList& units)
+bool CoreFixture::bringUp(const QStringList& units,
+                          const std::function<void(RespondingUnit*)>& prepare)
 {
     writeConfig(config(units));
-    for (const QString& unit : units)
-        addUnit(unit);
+    for (const QString& unit : units) {
+        RespondingUnit* fake = addUnit(unit);
+        if (prepare)
+            prepare(fake);
+    }
     initialize();
     QSignalSpy initialized(m_core->unitsInitializer(), &UnitsInitializer::unitsInitialized);
     return initialized.wait(TimeLimit + 1000);

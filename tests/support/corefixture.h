@@ -7,6 +7,7 @@
 
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -39,9 +40,11 @@ public:
 
     // Builds the core and shortens its timings; start() is queued.
     void initialize();
-    // Configures the units, gives each an answering fake, starts the core
-    // and waits for the end of the start-up.
-    bool bringUp(const QStringList& units);
+    // Configures the units, gives each an answering fake (prepared before the
+    // core asks it anything), starts the core and waits for the end of the
+    // start-up.
+    bool bringUp(const QStringList& units,
+                 const std::function<void(RespondingUnit*)>& prepare = {});
 
     // Waits until no fake unit has received anything for quietMs (at most
     // timeoutMs), so that what the core still had on its way does not spill

@@ -17,19 +17,13 @@ const QString AssemblemsgFile = QStringLiteral("/opt/assemblemsg/bin/config.json
 
 QByteArray config(const QString& synthesizerType = "Fixed", const QString& language = "cs-CZ")
 {
-    const QVariantMap settings{{"language", QVariantMap{{"core", language}}},
-                               {"synthesizer", QVariantMap{{"type", synthesizerType}}},
-                               {"volumes", QVariantMap{}},
-                               {"callQueue", QVariantMap{}},
-                               {"backlight", QVariantMap{}}};
-    const QVariantList wards{QVariantMap{{"_id", "A"}, {"name", "Ward A"}, {"group", "G"}},
-                             QVariantMap{{"_id", "B"}, {"name", "Ward B"}, {"group", "G"}}};
-    return toJson(QVariantMap{{"settings", settings},
-                              {"wards", wards},
-                              {"rooms", QVariantList{}},
-                              {"units", QVariantList{}},
-                              {"buttons", QVariantList{}},
-                              {"radios", QVariantList{}}});
+    return QStringLiteral(R"({"settings": {"language": {"core": "%2"}, "synthesizer": {"type": "%1"},)"
+                          R"("volumes": {}, "callQueue": {}, "backlight": {}},)"
+                          R"("wards": [{"_id": "A", "name": "Ward A", "group": "G"},)"
+                          R"({"_id": "B", "name": "Ward B", "group": "G"}],)"
+                          R"("rooms": [], "units": [], "buttons": [], "radios": []})")
+        .arg(synthesizerType, language)
+        .toUtf8();
 }
 
 // Writes the configuration, the message assembly's offer and, unless null,
@@ -78,10 +72,9 @@ private slots:
         // the state after both.
         wards->setMode(wards->ward("B"), Ward::Night);
         wards->connectWard(QStringLiteral("A"));
-        QCOMPARE(root.read(SettingsFile),
-                 QByteArray("{\"wards\":[{\"connected\":false,\"id\":\"none\",\"mode\":\"Day\"},"
-                            "{\"connected\":true,\"id\":\"A\",\"mode\":\"Day\"},"
-                            "{\"connected\":false,\"id\":\"B\",\"mode\":\"Night\"}]}"));
+        QCOMPARE(root.read(SettingsFile), QByteArray(R"({"wards":[{"connected":false,"id":"none","mode":"Day"},)"
+                                                     R"({"connected":true,"id":"A","mode":"Day"},)"
+                                                     R"({"connected":false,"id":"B","mode":"Night"}]})"));
 
         // A save killed between link and rename leaves its temporary file.
         root.write(SettingsFile + ".a1B2c3", "{}");
@@ -101,7 +94,7 @@ private slots:
         QTest::addColumn<QString>("warning");
         QTest::newRow("truncated") << QByteArray("{\"wards\":[{\"id\":\"A\",\"conn")
                                    << "Warning PersistentSettings file is not valid.";
-        QTest::newRow("no wards") << QByteArray("{\"rooms\":[]}")
+        QTest::newRow("no wards") << QByteArray(R"({"rooms":[]})")
                                   << "Warning PersistentSettings file - wards missing.";
     }
     void unusableFilesGiveTheirWarnings()
