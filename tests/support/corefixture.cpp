@@ -1,6 +1,5 @@
 #include "support/corefixture.h"
 
-#include <QElapsedTimer>
 #include <QtTest>
 
 #include "core/runtimeoptions.h"
@@ -8,9 +7,6 @@
 #include "units/registry/units.h"
 #include "units/registry/unitsinitializer.h"
 #include "units/registry/unitsrepository.h"
-
-#include <QJsonDocument>
-#include <QSignalSpy>
 
 CoreFixture::CoreFixture()
     : m_port(FakeUnit::freePort())

@@ -5,17 +5,13 @@
 #include "calls/callcapable.h"
 
 #include <QHostAddress>
-#include <QString>
 
 // A stand-in unit for call logic: answers from plain fields and counts how
 // often it was asked for a call's display description.
 class FakeCallCapable : public CallCapable
 {
 public:
-    explicit FakeCallCapable(const QString& address = QStringLiteral("127.0.0.2"))
-        : address(address)
-    {
-    }
+    explicit FakeCallCapable(const QString& address = QStringLiteral("127.0.0.2")) : address(address) {}
 
     QHostAddress ip() const override { return address; }
     Location location() const override { return place; }
@@ -25,10 +21,7 @@ public:
     QString audioType(int) const override { return audio; }
     Calls* calls() const override { return callRegistry; }
     CallReceiveMode* callReceiveMode() const override { return receiveMode; }
-    int sourceMode(const QString& code) const override
-    {
-        return code.startsWith(QLatin1String("NV")) ? 3 : 1;
-    }
+    int sourceMode(const QString& code) const override { return code.startsWith(QLatin1String("NV")) ? 3 : 1; }
     CallDisplayInfo displayInfo(const Call& call) const override
     {
         ++displayInfoRequests;

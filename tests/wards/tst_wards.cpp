@@ -3,8 +3,6 @@
 #include "wards/rooms.h"
 #include "wards/wards.h"
 
-#include <QPointer>
-#include <QSignalSpy>
 #include <QtTest>
 
 #include <utility>
