@@ -157,9 +157,8 @@ private slots:
         QCOMPARE(before.mic("Pardo", "Fenno"), 20);
         QCOMPARE(before.speaker("Melde", "PA"), 0);
 
-        // New pairs are added; elements without a source are skipped whole;
-        // a volume that is no number leaves its entry alone; a later load
-        // builds on the earlier one.
+        // New pairs are added; elements without a source are skipped whole; a volume
+        // that is no number leaves its entry alone; a later load builds on the earlier.
         volumes.load(QVariantMap{
             {"speaker", QVariantList{QVariantMap{{"sourceType", "Melde"}, {"PA", "70"}},
                                      QVariantMap{{"Melde", 1}},

@@ -15,8 +15,7 @@
 
 namespace {
 
-// Takes the calls of other units while willing; a PA only while talking
-// in nothing else.
+// Takes other units' calls while willing; a PA only while in no other talk.
 class WillingMode : public CallReceiveMode
 {
 public:
@@ -60,14 +59,16 @@ struct Node
     QStringList voips; // "mode mic speaker address localPort remotePort"
 };
 
-// Units 10.1.7.20, .21, ... around a handler; receiversOf asks their modes.
+// Units 10.1.7.20, .21, ... around a handler, those numbered in willingOnes
+// taking calls; receiversOf asks their modes.
 class Bench : public CallCapableRepository
 {
 public:
-    explicit Bench(int count)
+    explicit Bench(int count, const QVector<int>& willingOnes = {})
     {
         for (int i = 0; i < count; ++i)
             nodes.emplace_back(new Node(QStringLiteral("10.1.7.%1").arg(20 + i)));
+        willing(willingOnes);
         QObject::connect(&queue, &CallQueue::callChanged, [this](const Call& c) { changes << c; });
     }
     QVector<CallCapable*> receiversOf(const Call& call) const override
@@ -159,10 +160,9 @@ private slots:
     void answeringAndEndingWithTheirLogLines()
     {
         LogCapture log;
-        Bench b(3);
+        Bench b(3, {1});
         b[0].unit.audio = "Pardo";
         b[1].unit.audio = "Fenno";
-        b.willing({1});
         const Call vs = b.raise(0, CallType::VS, "VS");
         QVERIFY(!b.queue.canAnswer(b.queue.get(vs))); // names no answering unit
         QVERIFY(!b.answer(vs, 2)); // not a receiver
@@ -197,8 +197,7 @@ private slots:
         QFETCH(bool, persists);
         QFETCH(EndType, end);
         QFETCH(QString, fate);
-        Bench b(3);
-        b.willing({1, 2});
+        Bench b(3, {1, 2});
         const Call vs = b.raise(b.make(0, CallType::VS, "VS", persists));
         QVERIFY(b.answer(vs, 1));
         QCOMPARE(b[2].received(), persists ? QStringList{"VS:ConnectedMuted"} : QStringList{});
@@ -217,8 +216,7 @@ private slots:
     // A unit whose staff leaves stops showing the calls its mode no longer takes.
     void staffLeavingWithdrawsCallsNoLongerTaken()
     {
-        Bench b(3);
-        b.willing({1, 2});
+        Bench b(3, {1, 2});
         b.raise(0, CallType::NV, "NV");
         QCOMPARE(b[1].received(), QStringList{"NV:Ringing"});
         b.willing({2});
@@ -229,9 +227,8 @@ private slots:
 
     void paFromStartToEnd()
     {
-        Bench b(4);
+        Bench b(4, {1});
         b[0].unit.audio = "Fenno";
-        b.willing({1});
         const Call pa = b.raise(0, CallType::PA, "PA");
         QCOMPARE(b.fate(pa), "Connected");
         QCOMPARE(b[0].voips, QStringList{"1 50 0 239.254.7.20 10002 12300"});
@@ -268,8 +265,7 @@ private slots:
 
     void movedDeviceEndsItsCallAtTheUnitItLeft()
     {
-        Bench b(3);
-        b.willing({2});
+        Bench b(3, {2});
         Call first = b.make(0, CallType::NV, "BT7");
         first.setMobile();
         b.raise(first);
@@ -303,8 +299,7 @@ private slots:
 
     void synthesizerTalk()
     {
-        Bench b(2);
-        b.willing({1});
+        Bench b(2, {1});
         Call nv = b.make(0, CallType::NV, "NV1");
         nv.setSourceMode(3);
         b.raise(nv);
@@ -342,11 +337,10 @@ private slots:
         QFETCH(bool, sameRoom);
         QFETCH(bool, answered);
         Room room("a"), other("b");
-        Bench b(3);
+        Bench b(3, {2});
         b.unit(0)->place.room = sameRoom ? &room : &other;
         b.unit(0)->presence = staffAtSource;
         b.unit(1)->place.room = &room;
-        b.willing({2});
         const Call call = b.raise(0, type, callTypeName(type));
         if (answered)
             QVERIFY(b.answer(call, 2));
@@ -365,8 +359,7 @@ private slots:
     void goneUnit()
     {
         QFETCH(EndType, end);
-        Bench b(4);
-        b.willing({0});
+        Bench b(4, {0});
         const Call waiting = b.raise(2, CallType::VS, "VS");
         const Call heldAt0 = b.held(3, "NV1", 0);
         b.willing({1});

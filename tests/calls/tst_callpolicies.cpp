@@ -113,8 +113,7 @@ private slots:
     }
 
     // A busy queue changes more often than the checks come round; they must
-    // come round all the same. Scaled down a hundredfold: checks every 50 ms,
-    // a change every 20 ms.
+    // come round all the same (checks every 50 ms, a change every 20 ms).
     void busyQueueStillChecksTheLimits()
     {
         Desk desk;
@@ -139,8 +138,7 @@ private slots:
         QVERIFY(!desk.terminator.isChecking());
     }
 
-    // The caller opening the answering unit's door is shown over the bus
-    // below.
+    // Either end may open the other's door; a PA has no single other end.
     void doorDuringTalk()
     {
         const struct {
@@ -166,8 +164,7 @@ private slots:
     }
 
     // Staff dialling a unit where nobody is get through by themselves after
-    // a delay, unless staff there could answer. (A call answered meanwhile
-    // is no longer ringing, and the handler answers a call only once.)
+    // a delay, unless staff there could answer.
     void dialCallIntoAnEmptyRoom_data()
     {
         QTest::addColumn<bool>("callerPresent");
@@ -195,8 +192,7 @@ private slots:
         QCOMPARE(talks, state == "Connected" ? 1 : 0);
     }
 
-    // The core connects a dial call to the empty room, and the caller then
-    // opens that unit's door.
+    // In the core: a dial call into an empty room connects; the caller opens its door.
     void dialCallIntoAnEmptyRoomOpensItsDoor()
     {
         CoreFixture core;

@@ -161,8 +161,7 @@ private slots:
         calls.endTalk(other);
         QVERIFY(log.take().isEmpty());
         QVERIFY(calls.isTalk(vs));
-        // An own call in talk stays until the talk has ended, but the unit
-        // is still told that the call ended.
+        // An own call in talk stays until the talk ends; its end is told all the same.
         calls.removeCall(vs);
         QVERIFY(log.take().isEmpty());
         calls.terminateCall(vs, EndType::Timeout);

@@ -40,15 +40,13 @@ public:
 
     // Builds the core and shortens its timings; start() is queued.
     void initialize();
-    // Configures the units, gives each an answering fake (prepared before the
-    // core asks it anything), starts the core and waits for the end of the
-    // start-up.
+    // Configures the units, gives each an answering fake (after prepare, if
+    // any), starts the core and waits for the end of the start-up.
     bool bringUp(const QStringList& units,
                  const std::function<void(RespondingUnit*)>& prepare = {});
 
     // Waits until no fake unit has received anything for quietMs (at most
-    // timeoutMs), so that what the core still had on its way does not spill
-    // into the next step's expectations.
+    // timeoutMs), so that what the core still sends spills into no later step.
     bool settle(int quietMs = 200, int timeoutMs = 5000);
 
     Orvanta& core() { return *m_core; }

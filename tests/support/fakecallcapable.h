@@ -21,7 +21,7 @@ public:
     QString audioType(int) const override { return audio; }
     Calls* calls() const override { return callRegistry; }
     CallReceiveMode* callReceiveMode() const override { return receiveMode; }
-    int sourceMode(const QString& code) const override { return code.startsWith(QLatin1String("NV")) ? 3 : 1; }
+    int sourceMode(const QString& code) const override { return code.startsWith("NV") ? 3 : 1; }
     CallDisplayInfo displayInfo(const Call& call) const override
     {
         ++displayInfoRequests;

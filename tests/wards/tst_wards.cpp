@@ -100,8 +100,7 @@ private slots:
         QCOMPARE(b->mode(), int(Ward::Day));
         QCOMPARE(std::exchange(events, {}), (QStringList{"connection:A,B,C", "mode:A"}));
 
-        // Connected wards change mode together, and the signal comes even
-        // when nothing changed.
+        // Connected wards change mode together; the signal comes even unchanged.
         wards.connectWard(a);
         wards.setMode(b, Ward::Night);
         QCOMPARE(a->mode(), int(Ward::Night));

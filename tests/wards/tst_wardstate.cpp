@@ -42,9 +42,8 @@ Orvanta* started(TempRoot& root, const QByteArray& configuration, const QByteArr
 
 } // namespace
 
-// Runs the application object against files in a temporary root. The
-// objects are never destroyed: their loggers stay registered with the
-// process log until the end of the test run.
+// Runs the application against files in a temporary root. The objects are never
+// destroyed: their loggers stay registered with the process log to the end.
 class TestWardState : public QObject
 {
     Q_OBJECT
@@ -68,8 +67,7 @@ private slots:
         Wards* wards = first->wards();
         QVERIFY(!QFile::exists(root.file(SettingsFile)));
 
-        // Connecting writes the file once per signal; the last write holds
-        // the state after both.
+        // Each signal writes the file; the last write holds both changes.
         wards->setMode(wards->ward("B"), Ward::Night);
         wards->connectWard(QStringLiteral("A"));
         QCOMPARE(root.read(SettingsFile), QByteArray(R"({"wards":[{"connected":false,"id":"none","mode":"Day"},)"
