@@ -53,19 +53,6 @@ class TestCallReceiveModes : public QObject
 {
     Q_OBJECT
 private slots:
-    void neverOwnCallsAndPlainModeNothing()
-    {
-        Site site;
-        const QVariantMap all{{"pp", true}, {"ps", true}, {"pl", true}};
-        Lumo* unit = site.lumo(2, &site.a, all);
-        Lumo* neighbour = site.lumo(3, &site.a, all);
-        const Call own(CallType::AL, "AL", unit);
-        QVERIFY(!takes(unit, own));
-        QVERIFY(takes(neighbour, own));
-        QVERIFY(!CollectingUnitMode(unit, {"3"}).accepts(own));
-        QVERIFY(!CallReceiveMode().accepts(Call(CallType::AL, "AL", neighbour)));
-    }
-
     void wardsJoinedOnlyWhileBothConnected()
     {
         Site site;
@@ -102,6 +89,11 @@ private slots:
         QCOMPARE(receivers(CallType::VS, "VS"), QStringLiteral("0100"));
         QCOMPARE(receivers(CallType::NV, "NV1"), QStringLiteral("0100"));
         QCOMPARE(receivers(CallType::AL, "AL"), QStringLiteral("0110"));
+        // Never its own call; the plain mode takes nothing.
+        const Call own(CallType::AL, "AL", units[1]);
+        QVERIFY(!takes(units[1], own) && takes(units[2], own));
+        QVERIFY(!CollectingUnitMode(units[1], {"3"}).accepts(own));
+        QVERIFY(!CallReceiveMode().accepts(Call(CallType::AL, "AL", source)));
         // A registered presence counts like a configured one.
         units.last()->presences()->applyStatus(PresenceStatus{true, false});
         QCOMPARE(receivers(CallType::VK, "VK"), QStringLiteral("1001"));

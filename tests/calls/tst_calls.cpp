@@ -191,7 +191,7 @@ private slots:
         QCOMPARE(log.take(), QStringList{"callTerminated/Canceled:NV4"});
     }
 
-    void receivedCallsAreHeldByKind()
+    void receivedCallsAreHeldByKindAndAnswered()
     {
         Calls calls;
         SignalLog log(&calls);
@@ -224,6 +224,15 @@ private slots:
         QCOMPARE(log.take(), (QStringList{"callsChanged", "callsChanged"}));
         QCOMPARE(calls.receivedCalls(), (QVector<Call>{al, vs2, pa, dc}));
         QVERIFY(!calls.hasRingingReceived());
+
+        // Answering a delivered call stores the connected copy in place.
+        Call answered = al;
+        answered.setConnected();
+        calls.connectReceivedCall(answered, VoIP());
+        QCOMPARE(log.take(), (QStringList{"talkChanged", "callsChanged", "callConnected:AL"}));
+        QVERIFY(calls.isTalk(al));
+        QCOMPARE(calls.receivedCalls().size(), 4);
+        QVERIFY(calls.receivedCalls().at(0).isConnected());
     }
 
     void busyAndPending()
@@ -256,15 +265,11 @@ private slots:
         QVERIFY(!own.hasPendingVK());
     }
 
-    void connectingTalks()
+    void onlyTheOwnCallConnectsAsTheCaller()
     {
         Calls calls;
         SignalLog log(&calls);
-        const VoIP voip;
-
-        // Only the unit's own call is connected as the caller.
-        const Call stranger(CallType::VS, QStringLiteral("VS"), nullptr);
-        calls.connectCall(stranger, voip);
+        calls.connectCall(Call(CallType::VS, QStringLiteral("VS"), nullptr), VoIP());
         QVERIFY(log.take().isEmpty());
         QVERIFY(!calls.hasTalk());
 
@@ -272,24 +277,10 @@ private slots:
         calls.setCall(vs);
         log.take();
         vs.setConnected();
-        calls.connectCall(vs, voip);
+        calls.connectCall(vs, VoIP());
         QCOMPARE(log.take(), (QStringList{"talkChanged", "callsChanged", "callConnected:VS"}));
         QVERIFY(calls.isTalk(vs));
         QVERIFY(calls.ownCall().isConnected());
-
-        // Answering a delivered call stores the connected copy in place.
-        Calls target;
-        SignalLog targetLog(&target);
-        Call al(CallType::AL, QStringLiteral("AL"), nullptr);
-        al.setRinging();
-        target.addReceivedCall(al);
-        targetLog.take();
-        al.setConnected();
-        target.connectReceivedCall(al, voip);
-        QCOMPARE(targetLog.take(), (QStringList{"talkChanged", "callsChanged", "callConnected:AL"}));
-        QVERIFY(target.isTalk(al));
-        QCOMPARE(target.receivedCalls().size(), 1);
-        QVERIFY(target.receivedCalls().at(0).isConnected());
     }
 };
 
