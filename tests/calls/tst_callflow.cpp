@@ -10,16 +10,6 @@ namespace {
 const QString Patient = QStringLiteral("127.0.0.2");
 const QString Nurse = QStringLiteral("127.0.0.3");
 
-// A Pardo at the bed in r1 (ward w1) and a Fenno in r2 (w1); the patient's
-// unit left out or moved for a reload.
-QStringList installation(bool withPatient = true, const QString& patientRoom = "r1")
-{
-    QStringList units{Nurse + " Fenno r2"};
-    if (withPatient)
-        units.prepend(Patient + " Pardo " + patientRoom);
-    return units;
-}
-
 } // namespace
 
 // The core in process with fake units on loopback: a unit that goes takes
@@ -41,7 +31,7 @@ private slots:
         QFETCH(QString, how);
         QFETCH(EndType, end);
         CoreFixture core;
-        QVERIFY(core.bringUp(installation()));
+        QVERIFY(core.bringUp({Patient + " Pardo r1", Nurse + " Fenno r2"}));
         QSignalSpy staffed(core.core().units(), &Units::registeredPS);
         core.fake(Nurse)->sendCommand("PresenceStatus", "PS:1");
         QTRY_COMPARE(staffed.count(), 1);
@@ -56,7 +46,11 @@ private slots:
         if (how == "silent") {
             core.fake(Patient)->setSilent(true);
         } else {
-            core.writeConfig(CoreFixture::config(installation(how == "moved", "r2")));
+            // The patient's unit is left out, or moved to the nurse's room.
+            QStringList units{Nurse + " Fenno r2"};
+            if (how == "moved")
+                units << Patient + " Pardo r2";
+            core.writeConfig(CoreFixture::config(units));
             core.core().configLoader()->reload();
         }
         QVERIFY(core.fake(Nurse)->waitForCommand("DisplayCalls", 3000));
