@@ -286,11 +286,9 @@ private slots:
     void dialCallThatCannotRing()
     {
         QFETCH(bool, calleeBusy);
-        Bench b(2);
-        if (calleeBusy) {
-            b.willing({1});
+        Bench b(2, calleeBusy ? QVector<int>{1} : QVector<int>{});
+        if (calleeBusy)
             b[1].calls.setCall(b.make(1, CallType::VS, "VS"));
-        }
         const Call dc = b.raise(0, CallType::DC, "DC");
         QTEST(b.fate(dc), "fate");
         QVERIFY(!b[0].calls.hasOwnCall()); // the caller is told at once
