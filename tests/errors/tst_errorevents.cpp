@@ -113,20 +113,13 @@ private slots:
     {
         ErrorEvents events;
         Journal journal(events);
-        ErrorEvent bus;
-        bus.id = 7;
-        bus.ip = unit(4);
-        bus.type = ErrorEvent::SBus;
-        bus.start = Start;
+        const ErrorEvent bus{7, unit(4), ErrorEvent::SBus, Start, {}};
         events.add(bus);
         QCOMPARE(bus.typeName(), QStringLiteral("SBus"));
         QVERIFY(!events.hasActiveError(unit(4)));
 
         // Finishing an event that is not stored says nothing.
-        ErrorEvent stranger;
-        stranger.id = 42;
-        stranger.ip = unit(4);
-        events.finish(stranger, Start);
+        events.finish({42, unit(4), ErrorEvent::Rondel, {}, {}}, Start);
 
         // Clearing the Rondel flag leaves the other kind alone; raising it adds
         // the unit's Rondel event beside it.

@@ -166,11 +166,23 @@ BrokerClient::BrokerClient(const BrokerFixture& broker, const QString& persisten
     else
         m_mosq = mosquitto_new(persistentId.toUtf8().constData(), false, this);
     Q_ASSERT(m_mosq);
-    mosquitto_connect_callback_set(m_mosq, &BrokerClient::onConnect);
-    mosquitto_disconnect_callback_set(m_mosq, &BrokerClient::onDisconnect);
-    mosquitto_subscribe_callback_set(m_mosq, &BrokerClient::onSubscribe);
-    mosquitto_publish_callback_set(m_mosq, &BrokerClient::onPublish);
-    mosquitto_message_callback_set(m_mosq, &BrokerClient::onMessage);
+    mosquitto_connect_callback_set(m_mosq, [](mosquitto*, void* self, int rc) {
+        static_cast<BrokerClient*>(self)->m_connected = rc == 0;
+    });
+    mosquitto_disconnect_callback_set(m_mosq, [](mosquitto*, void* self, int) {
+        static_cast<BrokerClient*>(self)->m_connected = false;
+    });
+    mosquitto_subscribe_callback_set(m_mosq, [](mosquitto*, void* self, int mid, int, const int*) {
+        static_cast<BrokerClient*>(self)->m_acknowledged.append(mid);
+    });
+    mosquitto_publish_callback_set(m_mosq, [](mosquitto*, void* self, int mid) {
+        static_cast<BrokerClient*>(self)->m_acknowledged.append(mid);
+    });
+    mosquitto_message_callback_set(m_mosq, [](mosquitto*, void* self, const mosquitto_message* m) {
+        const QByteArray payload(static_cast<const char*>(m->payload), m->payloadlen);
+        static_cast<BrokerClient*>(self)->m_messages.append(
+            {QString::fromUtf8(m->topic), payload, m->qos, m->retain});
+    });
     m_poll->setInterval(PollInterval);
     QObject::connect(m_poll.get(), &QTimer::timeout, [this] { poll(); });
 }
@@ -231,14 +243,6 @@ QVector<BrokerMessage> BrokerClient::messages(const QString& topic) const
     return result;
 }
 
-QStringList BrokerClient::topics() const
-{
-    QStringList result;
-    for (const BrokerMessage& message : m_messages)
-        result.append(message.topic);
-    return result;
-}
-
 QStringList BrokerClient::summaries(int qos) const
 {
     QStringList result;
@@ -269,35 +273,4 @@ void BrokerClient::poll()
         return;
     m_lastAttempt = now;
     mosquitto_reconnect(m_mosq);
-}
-
-void BrokerClient::onConnect(mosquitto*, void* self, int rc)
-{
-    if (rc == 0)
-        static_cast<BrokerClient*>(self)->m_connected = true;
-}
-
-void BrokerClient::onDisconnect(mosquitto*, void* self, int)
-{
-    static_cast<BrokerClient*>(self)->m_connected = false;
-}
-
-void BrokerClient::onSubscribe(mosquitto*, void* self, int mid, int, const int*)
-{
-    static_cast<BrokerClient*>(self)->m_acknowledged.append(mid);
-}
-
-void BrokerClient::onPublish(mosquitto*, void* self, int mid)
-{
-    static_cast<BrokerClient*>(self)->m_acknowledged.append(mid);
-}
-
-void BrokerClient::onMessage(mosquitto*, void* self, const struct mosquitto_message* message)
-{
-    BrokerMessage received;
-    received.topic = QString::fromUtf8(message->topic);
-    received.payload = QByteArray(static_cast<const char*>(message->payload), message->payloadlen);
-    received.qos = message->qos;
-    received.retain = message->retain;
-    static_cast<BrokerClient*>(self)->m_messages.append(received);
 }

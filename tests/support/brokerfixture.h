@@ -96,7 +96,6 @@ public:
 
     const QVector<BrokerMessage>& messages() const { return m_messages; }
     QVector<BrokerMessage> messages(const QString& topic) const;
-    QStringList topics() const;
     // "topic q<QoS>[ retained] payload" of each message in arrival order;
     // only those of one QoS when qos is 0, 1 or 2. The broker keeps order
     // only within one QoS: it forwards a QoS 2 message after its handshake,
@@ -106,11 +105,6 @@ public:
     void clear() { m_messages.clear(); }
 
 private:
-    static void onConnect(mosquitto*, void* self, int rc);
-    static void onDisconnect(mosquitto*, void* self, int rc);
-    static void onSubscribe(mosquitto*, void* self, int mid, int count, const int* granted);
-    static void onPublish(mosquitto*, void* self, int mid);
-    static void onMessage(mosquitto*, void* self, const struct mosquitto_message* message);
     void poll();
 
     QString m_host;
