@@ -1,13 +1,14 @@
 #include "support/brokerfixture.h"
 
 #include <QDateTime>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 #include <mosquitto.h>
 #include <pwd.h>
@@ -110,42 +111,32 @@ bool BrokerFixture::writeConfig()
         m_error = QStringLiteral("Cannot write the broker configuration.");
         return false;
     }
-    QByteArray text;
-    text += "listener " + QByteArray::number(m_port) + " 127.0.0.1\n";
-    text += "allow_anonymous true\n";
+    QByteArray text = "listener " + QByteArray::number(m_port) + " 127.0.0.1\nallow_anonymous true\n";
     // Run as whoever runs the tests: started as root, mosquitto would switch
     // to its own user, which cannot write into our private folder.
     const QString user = currentUserName();
     if (!user.isEmpty())
         text += "user " + user.toLocal8Bit() + "\n";
-    if (m_persistence == Persistence::On) {
-        text += "persistence true\n";
-        text += "persistence_location " + m_dir.path().toLocal8Bit() + "/\n";
-        // Offline persistent sessions get QoS 0 messages too, so that a test
-        // client sees everything that was published while it was away.
-        text += "queue_qos0_messages true\n";
-    } else {
+    // Offline persistent sessions get QoS 0 messages too, so that a test
+    // client sees everything that was published while it was away.
+    if (m_persistence == Persistence::On)
+        text += "persistence true\nqueue_qos0_messages true\npersistence_location "
+                + m_dir.path().toLocal8Bit() + "/\n";
+    else
         text += "persistence false\n";
-    }
     config.write(text);
     return true;
 }
 
 bool BrokerFixture::waitUntilListening(int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        if (!m_process || m_process->state() == QProcess::NotRunning)
-            return false;
+    const auto listening = [this] {
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, m_port);
-        if (probe.waitForConnected(200)) {
-            probe.abort();
-            return true;
-        }
-        QTest::qWait(20);
-    }
-    return false;
+        return probe.waitForConnected(200);
+    };
+    // A broker that exits (port taken, bad configuration) ends the wait early.
+    return QTest::qWaitFor([&] { return !isRunning() || listening(); }, timeoutMs) && isRunning();
 }
 
 // ---------------------------------------------------------------------------
@@ -236,10 +227,8 @@ bool BrokerClient::publish(const QString& topic, const QByteArray& payload, int 
 QVector<BrokerMessage> BrokerClient::messages(const QString& topic) const
 {
     QVector<BrokerMessage> result;
-    for (const BrokerMessage& message : m_messages) {
-        if (message.topic == topic)
-            result.append(message);
-    }
+    std::copy_if(m_messages.cbegin(), m_messages.cend(), std::back_inserter(result),
+                 [&](const BrokerMessage& message) { return message.topic == topic; });
     return result;
 }
 
