@@ -25,31 +25,7 @@ QString findMosquitto()
                           : path;
 }
 
-quint16 pickFreePort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
-
-QString currentUserName()
-{
-    const passwd* entry = getpwuid(geteuid());
-    return entry ? QString::fromLocal8Bit(entry->pw_name) : QString();
-}
-
 } // namespace
-
-BrokerFixture::BrokerFixture(Persistence persistence)
-    : m_persistence(persistence)
-{
-}
-
-BrokerFixture::~BrokerFixture()
-{
-    stop();
-}
 
 bool BrokerFixture::start()
 {
@@ -60,8 +36,11 @@ bool BrokerFixture::start()
                                  "(scripts/install-deps installs the Debian package mosquitto).");
         return false;
     }
-    if (m_port == 0)
-        m_port = pickFreePort();
+    if (m_port == 0) {
+        QTcpServer probe;
+        if (probe.listen(QHostAddress::LocalHost, 0))
+            m_port = probe.serverPort();
+    }
     if (m_port == 0) {
         m_error = QStringLiteral("No free loopback port for the broker.");
         return false;
@@ -114,9 +93,8 @@ bool BrokerFixture::writeConfig()
     QByteArray text = "listener " + QByteArray::number(m_port) + " 127.0.0.1\nallow_anonymous true\n";
     // Run as whoever runs the tests: started as root, mosquitto would switch
     // to its own user, which cannot write into our private folder.
-    const QString user = currentUserName();
-    if (!user.isEmpty())
-        text += "user " + user.toLocal8Bit() + "\n";
+    if (const passwd* entry = getpwuid(geteuid()))
+        text += "user " + QByteArray(entry->pw_name) + "\n";
     // Offline persistent sessions get QoS 0 messages too, so that a test
     // client sees everything that was published while it was away.
     if (m_persistence == Persistence::On)

@@ -14,13 +14,8 @@ class QTimer;
 
 // A private mosquitto broker for one test: listens on a free loopback port
 // with its own configuration and data folder, and can be stopped and started
-// again on the same port. Stopped when destroyed.
-//
-//     BrokerFixture broker;
-//     QVERIFY2(broker.start(), qPrintable(broker.errorString()));
-//     MqttPublisher publisher(broker.host(), broker.port());
-//
-// A missing mosquitto binary makes start() fail with a message saying so.
+// again on the same port. Stopped when destroyed. A missing mosquitto
+// binary makes start() fail with a message saying so.
 class BrokerFixture
 {
 public:
@@ -29,8 +24,8 @@ public:
         On   // sessions, subscriptions and retained messages survive a restart
     };
 
-    explicit BrokerFixture(Persistence persistence = Persistence::Off);
-    ~BrokerFixture();
+    explicit BrokerFixture(Persistence persistence = Persistence::Off) : m_persistence(persistence) {}
+    ~BrokerFixture() { stop(); }
     BrokerFixture(const BrokerFixture&) = delete;
     BrokerFixture& operator=(const BrokerFixture&) = delete;
 
