@@ -119,20 +119,18 @@ void TestJsonFile::repeatedKeysKeepTheLastMember_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("document");
-    QTest::newRow("objects") << QByteArray(R"({"a":{"x":1},"b":2,"a":{"y":2}})")
-                             << QByteArray(R"({"a":{"y":2},"b":2})");
-    QTest::newRow("three times, spaced") << QByteArray("{ \"a\" : [1] ,\n\"a\":[2], \"a\" : 3 }")
-                                         << QByteArray(R"({"a":3})");
-    QTest::newRow("nested, in a list") << QByteArray(R"([{"w":{"k":{"q":[1]},"k":1},"w":{"k":[{}],"k":{"z":0}}}])")
-                                       << QByteArray(R"([{"w":{"k":{"z":0}}}])");
-    QTest::newRow("escaped key") << QByteArray(R"({"\u0061\"{":{"x":1},"a\"{":[5]})")
-                                 << QByteArray(R"({"a\"{":[5]})");
-    QTest::newRow("braces in strings") << QByteArray(R"({"s":"}{,\\","s":{"t":"\"]"},"u":"a"})")
-                                       << QByteArray(R"({"s":{"t":"\"]"},"u":"a"})");
-    QTest::newRow("distinct keys") << QByteArray(R"({"a":{"b":1},"A":{"b":2}})")
-                                   << QByteArray(R"({"A":{"b":2},"a":{"b":1}})");
-    QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbf{\"k\":{\"v\":1},\"k\":2}")
-                                     << QByteArray(R"({"k":2})");
+    const auto row = [](const char* name, const QByteArray& bytes, const QByteArray& document) {
+        QTest::newRow(name) << bytes << document;
+    };
+    row("objects", R"({"a":{"x":1},"b":2,"a":{"y":2}})", R"({"a":{"y":2},"b":2})");
+    row("three times, spaced", "{ \"a\" : [1] ,\n\"a\":[2], \"a\" : 3 }", R"({"a":3})");
+    row("nested, in a list", R"([{"w":{"k":{"q":[1]},"k":1},"w":{"k":[{}],"k":{"z":0}}}])",
+        R"([{"w":{"k":{"z":0}}}])");
+    row("escaped key", R"({"\u0061\"{":{"x":1},"a\"{":[5]})", R"({"a\"{":[5]})");
+    row("braces in strings", R"({"s":"}{,\\","s":{"t":"\"]"},"u":"a"})", R"({"s":{"t":"\"]"},"u":"a"})");
+    row("distinct keys", R"({"a":{"b":1},"A":{"b":2}})", R"({"A":{"b":2},"a":{"b":1}})");
+    row("byte order mark", "\xef\xbb\xbf{\"k\":{\"v\":1},\"k\":2}", R"({"k":2})");
 }
+
 QTEST_GUILESS_MAIN(TestJsonFile)
 #include "tst_jsonfile.moc"
