@@ -216,10 +216,8 @@ QStringList BrokerClient::summaries(int qos) const
     for (const BrokerMessage& message : m_messages) {
         if (qos < 0 || message.qos == qos)
             result.append(QStringLiteral("%1 q%2%3 %4")
-                              .arg(message.topic)
-                              .arg(message.qos)
-                              .arg(message.retain ? QStringLiteral(" retained") : QString())
-                              .arg(QString::fromUtf8(message.payload)));
+                              .arg(message.topic).arg(message.qos)
+                              .arg(message.retain ? " retained" : "", QString::fromUtf8(message.payload)));
     }
     return result;
 }
