@@ -19,19 +19,14 @@ class TestMqttLoggers : public QObject
 {
     Q_OBJECT
 private slots:
-    void init()
+    // One broker for all: the tests publish nothing retained.
+    void initTestCase()
     {
         m_broker = std::make_unique<BrokerFixture>();
         QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
         m_publisher = std::make_unique<MqttPublisher>(m_broker->host(), m_broker->port());
         m_publisher->connectToHost();
         QTRY_VERIFY(m_publisher->isConnectedToHost());
-    }
-
-    void cleanup()
-    {
-        m_publisher.reset();
-        m_broker.reset();
     }
 
     void busTrafficIsMirroredPerUnitAndDirectionInLocalTime()

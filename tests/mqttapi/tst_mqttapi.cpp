@@ -51,15 +51,13 @@ QStringList settled(BrokerClient& client, int count)
     return result;
 }
 
-QString text(const QDateTime& dateTime)
-{
-    return dateTime.isValid() ? dateTime.toString("yyyy-MM-dd'T'HH:mm:ss.zzz") : QString();
-}
-
 // A VS call of 127.0.0.2 as published; `last` is its state on "calls/<id>",
 // its end type on "callsHistory/<id>".
 QString payload(const Call& call, const QString& last, const QString& to)
 {
+    const auto text = [](const QDateTime& at) {
+        return at.isValid() ? at.toString("yyyy-MM-dd'T'HH:mm:ss.zzz") : QString();
+    };
     const bool queued = !call.isFinished() || last == "Finished";
     return QString(R"({"endCall":"%1","endTalk":"%2",%3"from":"127.0.0.2","priority":"VS","startCall":"%4","startTalk":"%5",%6"to":[%7],"type":"VS"})")
         .arg(text(call.finishedAt()), text(call.disconnectedAt()),
