@@ -5,7 +5,6 @@
 
 #include <QElapsedTimer>
 #include <QSocketNotifier>
-#include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -57,8 +56,7 @@ private slots:
     {
         TempRoot root;
         LogCapture log;
-        QTemporaryDir socketDir;
-        const QString socketPath = socketDir.filePath("notify");
+        const QString socketPath = root.file("/notify");
         NotifySocket manager;
         QVERIFY(manager.bind(socketPath));
         qputenv("NOTIFY_SOCKET", QFile::encodeName(socketPath));

@@ -1,4 +1,3 @@
-#include "calls/callqueue.h"
 #include "calls/calls.h"
 #include "config/configloader.h"
 #include "core/runtimeoptions.h"
