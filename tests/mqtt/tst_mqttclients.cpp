@@ -145,11 +145,9 @@ private slots:
         QTRY_COMPARE(subscribed.count(), 1);
         subscriber.subscribe(QStringLiteral("settings/updated"));
         QTRY_COMPARE(subscribed.count(), 2);
-        {
-            BrokerClient sender(broker);
-            QVERIFY(sender.connectToBroker());
-            QVERIFY(sender.publish(QStringLiteral("call/1700000000123/terminate"), "", 1));
-        }
+        BrokerClient sender(broker);
+        QVERIFY(sender.connectToBroker());
+        QVERIFY(sender.publish(QStringLiteral("call/1700000000123/terminate"), "", 1));
         QTRY_COMPARE(messages.count(), 1);
 
         broker.stop();
@@ -161,8 +159,7 @@ private slots:
         QCOMPARE(firstArguments(subscribed), QStringList({"call/+/terminate", "settings/updated",
                                                           "call/+/terminate", "settings/updated"}));
 
-        BrokerClient sender(broker);
-        QVERIFY(sender.connectToBroker());
+        QTRY_VERIFY(sender.isConnected());
         QVERIFY(sender.publish(QStringLiteral("settings/updated"), "1", 1));
         QVERIFY(sender.publish(QStringLiteral("call/1700000000456/terminate"), "", 1));
         QTRY_COMPARE(messages.count(), 3);

@@ -182,13 +182,9 @@ bool BrokerClient::subscribe(const QString& topic, int qos, int timeoutMs)
 
 bool BrokerClient::watch(const QStringList& filters)
 {
-    if (!connectToBroker())
-        return false;
-    for (const QString& filter : filters) {
-        if (!subscribe(filter))
-            return false;
-    }
-    return true;
+    return connectToBroker() && std::all_of(filters.cbegin(), filters.cend(), [this](const QString& filter) {
+               return subscribe(filter);
+           });
 }
 
 bool BrokerClient::publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
