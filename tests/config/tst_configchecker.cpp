@@ -12,13 +12,6 @@ QByteArray sample()
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A row either replaces every occurrence of a text of the sample, or, with
-// nothing to replace, gives the whole file.
-void row(const char* name, const QByteArray& from, const QByteArray& to, const QStringList& lines)
-{
-    QTest::newRow(name) << from << to << lines;
-}
-
 } // namespace
 
 class TestConfigChecker : public QObject
@@ -31,6 +24,10 @@ private slots:
         QTest::addColumn<QByteArray>("from");
         QTest::addColumn<QByteArray>("to");
         QTest::addColumn<QStringList>("lines");
+        // A row either replaces every occurrence of a text of the sample, or,
+        // with nothing to replace, gives the whole file.
+        const auto row = [](const char* name, const QByteArray& from, const QByteArray& to,
+                            const QStringList& lines) { QTest::newRow(name) << from << to << lines; };
 
         row("the sample", "", sample(), {});
         row("type in any case", R"("type": "Brisa", "room": "r-102")", R"("type": "bRISA", "room": "r-102")", {});

@@ -11,19 +11,15 @@
 
 namespace {
 
-const QStringList AllMissingLines = {
-    "Warning Config file - settings missing.",
-    "Warning Config file - language missing.",
-    "Warning Config file - synthesizer missing.",
-    "Warning Config file - volumes missing.",
-    "Warning Config file - callqueue missing.",
-    "Warning Config file - backlight missing.",
-    "Warning Config file - wards missing.",
-    "Warning Config file - rooms missing.",
-    "Warning Config file - units missing.",
-    "Warning Config file - buttons missing.",
-    "Warning Config file - radios missing.",
-};
+// The warnings of a file that has none of the sections the loader reads.
+QStringList allMissing()
+{
+    QStringList lines;
+    for (const char* section : {"settings", "language", "synthesizer", "volumes", "callqueue",
+                                "backlight", "wards", "rooms", "units", "buttons", "radios"})
+        lines << QStringLiteral("Warning Config file - %1 missing.").arg(section);
+    return lines;
+}
 
 const QByteArray CompleteConfig = R"({
   "settings": {
@@ -82,31 +78,25 @@ private slots:
         if (file != "no file")
             rig.write(file);
         rig.loader.load();
-        QCOMPARE(rig.warnings(), first + AllMissingLines);
+        QCOMPARE(rig.warnings(), first + allMissing());
     }
 
     void numbersConvertLikeVariants_data()
     {
         QTest::addColumn<QByteArray>("backlight");
         QTest::addColumn<QByteArray>("callQueue");
-        QTest::addColumn<int>("day");
-        QTest::addColumn<int>("night");
-        QTest::addColumn<qint64>("maxCall");
-        QTest::addColumn<qint64>("maxTalk");
-        QTest::addColumn<qint64>("maxMute");
-
+        QTest::addColumn<QString>("values"); // day night, max call talk mute duration
         QTest::newRow("strings convert, missing keys default")
             << QByteArray(R"({"day": "70"})") << QByteArray(R"({"maxTalkDuration": "45"})")
-            << 70 << 20 << qint64(900) << qint64(45) << qint64(300);
+            << "70 20, 900 45 300";
         QTest::newRow("unconvertible values default")
             << QByteArray(R"({"day": "bright", "night": [1]})")
-            << QByteArray(R"({"maxCallDuration": "long", "maxMuteDuration": {}})")
-            << 100 << 20 << qint64(900) << qint64(180) << qint64(300);
-        QTest::newRow("section not an object") << QByteArray("[50, 10]") << QByteArray("\"x\"") << 100
-                                               << 20 << qint64(900) << qint64(180) << qint64(300);
+            << QByteArray(R"({"maxCallDuration": "long", "maxMuteDuration": {}})") << "100 20, 900 180 300";
+        QTest::newRow("section not an object")
+            << QByteArray("[50, 10]") << QByteArray("\"x\"") << "100 20, 900 180 300";
         QTest::newRow("zero switches a limit off")
-            << QByteArray(R"({"day": 0, "night": 5})") << QByteArray(R"({"maxCallDuration": 0})") << 0
-            << 5 << qint64(0) << qint64(180) << qint64(300);
+            << QByteArray(R"({"day": 0, "night": 5})") << QByteArray(R"({"maxCallDuration": 0})")
+            << "0 5, 0 180 300";
     }
 
     void numbersConvertLikeVariants()
@@ -124,12 +114,12 @@ private slots:
                        callQueue);
         rig.write(config);
         rig.loader.reload();
-        QTEST(rig.backlight.day(), "day");
-        QTEST(rig.backlight.night(), "night");
-        QTEST(rig.callLimits.maxCallDuration(), "maxCall");
-        QTEST(rig.callLimits.maxTalkDuration(), "maxTalk");
-        QTEST(rig.callLimits.maxMuteDuration(), "maxMute");
-        QCOMPARE(rig.callLimits.isMaxCallDurationSet(), rig.callLimits.maxCallDuration() != 0);
+        const CallLimitsSettings& limits = rig.callLimits;
+        QTEST(QStringLiteral("%1 %2, %3 %4 %5")
+                  .arg(rig.backlight.day()).arg(rig.backlight.night())
+                  .arg(limits.maxCallDuration()).arg(limits.maxTalkDuration()).arg(limits.maxMuteDuration()),
+              "values");
+        QCOMPARE(limits.isMaxCallDurationSet(), limits.maxCallDuration() != 0);
     }
 
     void languageMatching_data()
@@ -177,41 +167,41 @@ private slots:
         QCOMPARE(rig.callLimits.maxTalkDuration(), qint64(120));
         QCOMPARE(done.count(), 0);
 
-        // Only the call limits change: no flag.
+        // The settings the last reload flagged as changed.
+        const auto changed = [&] {
+            QStringList names;
+            if (rig.loader.languageChanged())
+                names << "language";
+            if (rig.loader.synthesizerChanged())
+                names << "synthesizer";
+            if (rig.loader.backlightChanged())
+                names << "backlight";
+            return names;
+        };
         QByteArray config = CompleteConfig;
-        config.replace("\"maxCallDuration\": 600", "\"maxCallDuration\": 700");
-        rig.write(config);
+        const auto reloadWith = [&](const QByteArray& from, const QByteArray& to) {
+            config.replace(from, to);
+            rig.write(config);
+            rig.loader.reload();
+            return changed();
+        };
         rig.log.clear();
-        rig.loader.reload();
+        QCOMPARE(reloadWith("\"maxCallDuration\": 600", "\"maxCallDuration\": 700"), QStringList());
         QCOMPARE(rig.log.lines().mid(0, 2),
                  (QStringList{"Debug ==========================================",
                               "Debug == Reloading configuration ..."}));
         QCOMPARE(done.count(), 1);
-        QVERIFY(!rig.loader.languageChanged());
-        QVERIFY(!rig.loader.synthesizerChanged());
-        QVERIFY(!rig.loader.backlightChanged());
         QCOMPARE(rig.callLimits.maxCallDuration(), qint64(700));
+        QCOMPARE(reloadWith("\"night\": 20", "\"night\": 30"), QStringList{"backlight"});
+        // The backlight flag of the previous reload is cleared.
+        QCOMPARE(reloadWith("cs-CZ", "en-US"), QStringList{"language"});
 
-        // Night 20 -> 30: backlight only.
-        config.replace("\"night\": 20", "\"night\": 30");
-        rig.write(config);
-        rig.loader.reload();
-        QVERIFY(rig.loader.backlightChanged());
-        QVERIFY(!rig.loader.languageChanged());
-
-        // Language changes: the backlight flag of the previous reload is cleared.
-        config.replace("cs-CZ", "en-US");
-        rig.write(config);
-        rig.loader.reload();
-        QVERIFY(rig.loader.languageChanged());
-        QVERIFY(!rig.loader.backlightChanged());
-
-        // The file disappears: defaults come back, and that is a backlight change.
+        // The file disappears: defaults come back, and that is a backlight
+        // change; with no "core" the language is kept.
         rig.root.remove(Constants::ConfigFile);
         rig.loader.reload();
+        QCOMPARE(changed(), QStringList{"backlight"});
         QCOMPARE(done.count(), 4);
-        QVERIFY(rig.loader.backlightChanged());
-        QVERIFY(!rig.loader.languageChanged()); // no "core": language kept
         QCOMPARE(rig.backlight.day(), 100);
         QCOMPARE(rig.backlight.night(), 20);
     }

@@ -31,23 +31,19 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("message");
-        QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "Unknown option 'frobnicate'.";
-        QTest::newRow("missing value") << QStringList{"--root"} << "Missing value after '--root'.";
-        QTest::newRow("root missing") << QStringList{"--root", "/no/such/folder"}
-                                      << "--root: folder '/no/such/folder' does not exist.";
-        QTest::newRow("address") << QStringList{"--rondel-address", "10.0.0"}
-                                 << "--rondel-address: '10.0.0' is not an IPv4 address.";
-        QTest::newRow("ipv6 address") << QStringList{"--rondel-address", "::1"}
-                                      << "--rondel-address: '::1' is not an IPv4 address.";
-        QTest::newRow("port zero") << QStringList{"--rondel-port", "0"}
-                                   << "--rondel-port: '0' is not a port number (1-65535).";
-        QTest::newRow("port too big") << QStringList{"--rondel-port", "70000"}
-                                      << "--rondel-port: '70000' is not a port number (1-65535).";
-        QTest::newRow("broker no port") << QStringList{"--broker", "localhost"}
-                                        << "--broker: 'localhost' is not host:port.";
-        QTest::newRow("broker bad port") << QStringList{"--broker", "h:x"}
-                                         << "--broker: 'h:x' is not host:port.";
-        QTest::newRow("positional") << QStringList{"extra"} << "Unexpected argument 'extra'.";
+        const auto row = [](const QStringList& arguments, const char* message) {
+            QTest::newRow(qPrintable(arguments.join(' '))) << arguments << QString(message);
+        };
+        row({"--frobnicate"}, "Unknown option 'frobnicate'.");
+        row({"--root"}, "Missing value after '--root'.");
+        row({"--root", "/no/such/folder"}, "--root: folder '/no/such/folder' does not exist.");
+        row({"--rondel-address", "10.0.0"}, "--rondel-address: '10.0.0' is not an IPv4 address.");
+        row({"--rondel-address", "::1"}, "--rondel-address: '::1' is not an IPv4 address.");
+        row({"--rondel-port", "0"}, "--rondel-port: '0' is not a port number (1-65535).");
+        row({"--rondel-port", "70000"}, "--rondel-port: '70000' is not a port number (1-65535).");
+        row({"--broker", "localhost"}, "--broker: 'localhost' is not host:port.");
+        row({"--broker", "h:x"}, "--broker: 'h:x' is not host:port.");
+        row({"extra"}, "Unexpected argument 'extra'.");
     }
 
     void badValuesAreRefused()

@@ -89,44 +89,36 @@ private slots:
     void raisedEventCarriesTheUnitAndTime()
     {
         ErrorEvents events;
+        ErrorEvents others;
         Journal journal(events);
-        // Later than every event of the other tests: ids only ever grow.
-        journal.now = Start.addYears(1);
+        Journal othersJournal(others);
+        // Later than every event of the other tests: ids only ever grow. A
+        // second store raising at the same moment draws from the same ids.
+        journal.now = othersJournal.now = Start.addYears(1);
         QSignalSpy raised(&events, &ErrorEvents::newEvent);
+        QSignalSpy othersRaised(&others, &ErrorEvents::newEvent);
         events.onUnitErrorChanged(unit(2), true);
+        others.onUnitErrorChanged(unit(2), true);
         const ErrorEvent event = raised.at(0).at(0).value<ErrorEvent>();
         QCOMPARE(event.id, journal.now.toMSecsSinceEpoch());
         QCOMPARE(event.ip, unit(2));
         QCOMPARE(event.typeName(), QStringLiteral("Rondel"));
         QCOMPARE(event.start, journal.now);
         QVERIFY(event.end.isNull());
-
-        // A second store draws from the same identities.
-        ErrorEvents others;
-        Journal othersJournal(others);
-        QSignalSpy othersRaised(&others, &ErrorEvents::newEvent);
-        others.onUnitErrorChanged(unit(2), true);
-        QVERIFY(othersRaised.at(0).at(0).value<ErrorEvent>().id != event.id);
+        QCOMPARE(othersRaised.at(0).at(0).value<ErrorEvent>().id, event.id + 1);
     }
 
     void otherKindsAndStrangersStayApart()
     {
         ErrorEvents events;
         Journal journal(events);
-        ErrorEvent bus;
-        bus.id = 7;
-        bus.ip = unit(4);
-        bus.type = ErrorEvent::SBus;
-        bus.start = Start;
+        const ErrorEvent bus{7, unit(4), ErrorEvent::SBus, Start, {}};
         events.add(bus);
         QCOMPARE(bus.typeName(), QStringLiteral("SBus"));
         QVERIFY(!events.hasActiveError(unit(4)));
 
         // Finishing an event that is not stored says nothing.
-        ErrorEvent stranger;
-        stranger.id = 42;
-        stranger.ip = unit(4);
-        events.finish(stranger, Start);
+        events.finish({42, unit(4), ErrorEvent::Rondel, {}, {}}, Start);
 
         // Clearing the Rondel flag leaves the other kind alone; raising it adds
         // the unit's Rondel event beside it.

@@ -4,18 +4,14 @@
 
 namespace {
 
-class RecordingLogger : public ErrorLogger
+// Writes "<name>: <line>" into a journal shared with other loggers.
+struct RecordingLogger : ErrorLogger
 {
-public:
-    explicit RecordingLogger(QStringList* journal, const QString& name)
-        : m_journal(journal), m_name(name)
-    {
-    }
-    void log(const QString& message) override { m_journal->append(m_name + ": " + message); }
+    RecordingLogger(QStringList* journal, const QString& name) : journal(journal), name(name) {}
+    void log(const QString& message) override { journal->append(name + ": " + message); }
 
-private:
-    QStringList* m_journal;
-    QString m_name;
+    QStringList* journal;
+    QString name;
 };
 
 void deliver(QtMsgType type, const QString& text)

@@ -11,13 +11,15 @@ namespace {
 // Short enough that no test waits long for a reconnection.
 constexpr int FastReconnect = 100;
 
-// The topic and payload of each message a subscriber received.
-QStringList received(const QSignalSpy& spy)
+// The first argument of each signal; a message as its topic and payload.
+QStringList firstArguments(const QSignalSpy& spy)
 {
     QStringList result;
     for (const QList<QVariant>& arguments : spy) {
         const MqttMessage message = arguments.first().value<MqttMessage>();
-        result << message.topic + QLatin1Char(' ') + QString::fromUtf8(message.payload);
+        result << (arguments.first().canConvert<MqttMessage>()
+                       ? message.topic + QLatin1Char(' ') + QString::fromUtf8(message.payload)
+                       : arguments.first().toString());
     }
     return result;
 }
@@ -75,7 +77,6 @@ private slots:
         QVERIFY2(broker.start(), qPrintable(broker.errorString()));
         QVERIFY(watcher.waitForMessages(7));
         QTest::qWait(100);
-        QCOMPARE(watcher.messages().size(), 7);
         QCOMPARE(watcher.summaries(2), QStringList({"units/127.0.0.2/state q2 s1", "calls/1700000000000 q2 c"}));
         QCOMPARE(watcher.summaries(1), QStringList({"errors/1 q1 s3"}));
         QCOMPARE(watcher.summaries(0), QStringList({"units/127.0.0.2/info q0 s2", traffic + "d7",
@@ -134,12 +135,6 @@ private slots:
         QSignalSpy messages(&subscriber, &MqttSubscriber::messageReceived);
         QSignalSpy connected(&subscriber, &MqttClient::connected);
         QSignalSpy disconnected(&subscriber, &MqttClient::disconnected);
-        const auto topics = [&] {
-            QStringList result;
-            for (const QList<QVariant>& arguments : subscribed)
-                result << arguments.first().toString();
-            return result;
-        };
 
         // Asked for twice before connecting: subscribed once; asked for while
         // connected: subscribed at once.
@@ -150,11 +145,9 @@ private slots:
         QTRY_COMPARE(subscribed.count(), 1);
         subscriber.subscribe(QStringLiteral("settings/updated"));
         QTRY_COMPARE(subscribed.count(), 2);
-        {
-            BrokerClient sender(broker);
-            QVERIFY(sender.connectToBroker());
-            QVERIFY(sender.publish(QStringLiteral("call/1700000000123/terminate"), "", 1));
-        }
+        BrokerClient sender(broker);
+        QVERIFY(sender.connectToBroker());
+        QVERIFY(sender.publish(QStringLiteral("call/1700000000123/terminate"), "", 1));
         QTRY_COMPARE(messages.count(), 1);
 
         broker.stop();
@@ -163,16 +156,15 @@ private slots:
         QTRY_COMPARE(connected.count(), 2);
         QTRY_COMPARE(subscribed.count(), 4);
         QTest::qWait(100);
-        QCOMPARE(topics(), QStringList({"call/+/terminate", "settings/updated", "call/+/terminate",
-                                        "settings/updated"}));
+        QCOMPARE(firstArguments(subscribed), QStringList({"call/+/terminate", "settings/updated",
+                                                          "call/+/terminate", "settings/updated"}));
 
-        BrokerClient sender(broker);
-        QVERIFY(sender.connectToBroker());
+        QTRY_VERIFY(sender.isConnected());
         QVERIFY(sender.publish(QStringLiteral("settings/updated"), "1", 1));
         QVERIFY(sender.publish(QStringLiteral("call/1700000000456/terminate"), "", 1));
         QTRY_COMPARE(messages.count(), 3);
-        QCOMPARE(received(messages), QStringList({"call/1700000000123/terminate ", "settings/updated 1",
-                                                  "call/1700000000456/terminate "}));
+        QCOMPARE(firstArguments(messages), QStringList({"call/1700000000123/terminate ", "settings/updated 1",
+                                                        "call/1700000000456/terminate "}));
     }
 };
 

@@ -19,7 +19,8 @@ class TestMqttLoggers : public QObject
 {
     Q_OBJECT
 private slots:
-    void init()
+    // One broker for all: the tests publish nothing retained.
+    void initTestCase()
     {
         m_broker = std::make_unique<BrokerFixture>();
         QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
@@ -28,13 +29,7 @@ private slots:
         QTRY_VERIFY(m_publisher->isConnectedToHost());
     }
 
-    void cleanup()
-    {
-        m_publisher.reset();
-        m_broker.reset();
-    }
-
-    void busTrafficIsMirroredPerUnitAndDirection()
+    void busTrafficIsMirroredPerUnitAndDirectionInLocalTime()
     {
         BrokerClient watcher(*m_broker);
         QVERIFY(watcher.watch({"rondel/#"}));
@@ -65,37 +60,30 @@ private slots:
                               "rondel/127.0.0.3/out q0 {\"cmd\":\"GetStatus\",\"data\":\"MsgNo:200\\nCmd:GetStatus"
                               "\\nCRC:4d2c\"," + at,
                               "rondel/127.0.0.2/in q0 {\"cmd\":\"\",\"data\":\"MsgNo:8\\nMode:1\\nCRC:0000\"," + at}));
-    }
 
-    void busTrafficEntriesCarryTheLocalTime()
-    {
-        BrokerClient watcher(*m_broker);
-        QVERIFY(watcher.watch({"rondel/#"}));
-
-        // Summer time in Prague; the clock is moved to 200 ms past a second,
-        // so that the entries below fall into the same second.
+        // The entries carry the local time, here summer time in Prague. The
+        // clock is moved to 200 ms past a second, so that both entries fall
+        // into the same second.
+        watcher.clear();
         const QByteArray zone = qgetenv("TZ");
         qputenv("TZ", ":/usr/share/zoneinfo/Europe/Prague");
         tzset();
         const QDateTime target(QDate(2024, 7, 15), QTime(10, 0, 0, 200), Qt::UTC);
         Clock::setOffset(target.toMSecsSinceEpoch() - QDateTime::currentMSecsSinceEpoch());
-        RondelMqttLogger logger(m_publisher.get());
-        const QList<QHostAddress> units = {QHostAddress(QStringLiteral("10.0.0.1")),
-                                           QHostAddress(QStringLiteral("192.168.100.255"))};
-        for (const QHostAddress& unit : units)
-            logger.logSent("AckNo:1\nError:0\nCRC:0000", unit);
+        RondelMqttLogger local(m_publisher.get());
+        for (const char* unit : {"10.0.0.1", "192.168.100.255"})
+            local.logSent("AckNo:1\nError:0\nCRC:0000", QHostAddress(unit));
         Clock::setOffset(0);
         qputenv("TZ", zone);
         tzset();
 
         QVERIFY(watcher.waitForMessages(2));
-        QCOMPARE(watcher.topics(), QStringList({QStringLiteral("rondel/10.0.0.1/out"),
-                                                QStringLiteral("rondel/192.168.100.255/out")}));
-        for (const BrokerMessage& message : watcher.messages()) {
-            const QByteArray stamp = message.payload.mid(message.payload.indexOf("\"timestamp\":"));
-            QVERIFY2(stamp.startsWith("\"timestamp\":\"2024-07-15T12:00:00.2") && stamp.size() == 38,
-                     stamp.constData());
-        }
+        // Only the milliseconds after the 200 may differ.
+        QStringList entries = watcher.summaries();
+        entries.replaceInStrings(QRegularExpression("\\.2\\d\\d\"}$"), ".2xx\"}");
+        const QString entry = R"(rondel/%1/out q0 {"cmd":"Ack","data":"AckNo:1\nError:0\nCRC:0000",)"
+                              R"("timestamp":"2024-07-15T12:00:00.2xx"})";
+        QCOMPARE(entries, QStringList({entry.arg("10.0.0.1"), entry.arg("192.168.100.255")}));
     }
 
     // The daemon as the run command starts it: its loggers are wired before the

@@ -1,4 +1,3 @@
-#include "calls/callqueue.h"
 #include "calls/calls.h"
 #include "config/configloader.h"
 #include "core/runtimeoptions.h"
@@ -27,50 +26,37 @@
 
 namespace {
 
-// A unit whose error flag and model the test decides.
-class TestUnit : public Unit
+// A unit whose model and error flag the test decides.
+struct TestUnit : Unit
 {
-public:
-    explicit TestUnit(const char* ip, int model = NoType, bool rondelError = false)
+    TestUnit(const char* ip, int model, bool rondelError)
         : Unit(QHostAddress(QString::fromLatin1(ip))), m_model(model), m_error(rondelError) {}
     int type() const override { return m_model; }
     bool hasRondelError() const override { return m_error; }
 
-private:
     int m_model;
     bool m_error;
 };
 
-QStringList lines(const QVector<BrokerMessage>& messages)
+// "topic payload" of each message the client received, once `count` have
+// arrived and nothing more followed for a moment.
+QStringList settled(BrokerClient& client, int count)
 {
+    client.waitForMessages(count);
+    QTest::qWait(300);
     QStringList result;
-    for (const BrokerMessage& message : messages)
+    for (const BrokerMessage& message : client.messages())
         result << message.topic + QLatin1Char(' ') + QString::fromUtf8(message.payload);
     return result;
-}
-
-// The "units/<ip>/state" payload with the named flags set.
-QByteArray state(const QStringList& set)
-{
-    QStringList fields;
-    for (const char* key : {"alIn", "alOut", "dcIn", "dcOut", "mtf", "nvIn", "nvOut", "paIn", "paOut",
-                            "pl", "pp", "ps", "rdErr", "sbErr", "vkIn", "vkOut", "vsIn", "vsOut"}) {
-        const QString name = QString::fromLatin1(key);
-        fields << QStringLiteral("\"%1\":%2").arg(name, name == "mtf" ? "\"\""
-                                                    : set.contains(name) ? "true" : "false");
-    }
-    return '{' + fields.join(',').toUtf8() + '}';
-}
-
-QString text(const QDateTime& dateTime)
-{
-    return dateTime.isValid() ? dateTime.toString("yyyy-MM-dd'T'HH:mm:ss.zzz") : QString();
 }
 
 // A VS call of 127.0.0.2 as published; `last` is its state on "calls/<id>",
 // its end type on "callsHistory/<id>".
 QString payload(const Call& call, const QString& last, const QString& to)
 {
+    const auto text = [](const QDateTime& at) {
+        return at.isValid() ? at.toString("yyyy-MM-dd'T'HH:mm:ss.zzz") : QString();
+    };
     const bool queued = !call.isFinished() || last == "Finished";
     return QString(R"({"endCall":"%1","endTalk":"%2",%3"from":"127.0.0.2","priority":"VS","startCall":"%4","startTalk":"%5",%6"to":[%7],"type":"VS"})")
         .arg(text(call.finishedAt()), text(call.disconnectedAt()),
@@ -206,9 +192,7 @@ private slots:
                  << topic + payload(vs, "Finished", R"("127.0.0.3")")
                  << history + ' ' + payload(vs, "HangUp", R"("127.0.0.3")")
                  << topic;
-        QVERIFY(m_watcher->waitForMessages(expected.size()));
-        QTest::qWait(200);
-        QCOMPARE(lines(m_watcher->messages()), expected);
+        QCOMPARE(settled(*m_watcher, expected.size()), expected);
         // The removed PMB, synthesizer and call topics are gone; the rest stays.
         QCOMPARE(retained(QStringLiteral("#")),
                  (QStringList{"bts/BT12/version", "bts/BT7/version", "bts/BTbt3/version",
@@ -221,7 +205,7 @@ private slots:
         // Left by an earlier run, or by someone else; only the first four unit
         // topics and the unknown call may go.
         QStringList cleared{"units/127.0.0.9/info", "units/127.0.0.9/connections",
-                                  "units/127.0.0.9/pmbInfo", "units/127.0.0.9/state", "calls/77"};
+                            "units/127.0.0.9/pmbInfo", "units/127.0.0.9/state", "calls/77"};
         const QStringList kept{"units/127.0.0.2/state", "units/garbage/state", "units//state",
                                "units/127.000.0.9/state", "units/::1/state", "calls/55", "calls/077",
                                "calls/x1", "calls/-5"};
@@ -245,11 +229,10 @@ private slots:
         infoCleaner.start(), connectionsCleaner.start(), pmbCleaner.start(), statesCleaner.start();
         callsCleaner.start();
 
-        QVERIFY(m_watcher->waitForMessages(cleared.size()));
-        QTest::qWait(300);
-        QStringList removed = lines(m_watcher->messages()), expected = cleared.replaceInStrings(QRegularExpression("$"), " ");
-        removed.sort(), expected.sort();
-        QCOMPARE(removed, expected);
+        QStringList removed = settled(*m_watcher, cleared.size());
+        removed.sort();
+        cleared.replaceInStrings(QRegularExpression("$"), " ").sort();
+        QCOMPARE(removed, cleared);
 
         // A unit the registry lets go of right after announcing it takes its
         // topic along; one that is replaced at its address keeps it.
@@ -257,9 +240,7 @@ private slots:
         statesCleaner.onUnitRemoved(QHostAddress("127.0.0.2"));
         statesCleaner.onUnitRemoved(QHostAddress("127.0.0.3"));
         units = {QHostAddress("127.0.0.3")};
-        QVERIFY(m_watcher->waitForMessages(1));
-        QTest::qWait(200);
-        QCOMPARE(lines(m_watcher->messages()), QStringList{"units/127.0.0.2/state "});
+        QCOMPARE(settled(*m_watcher, 1), QStringList{"units/127.0.0.2/state "});
     }
 
     void listenersActOnlyOnTheirOwnWellFormedMessages()
@@ -303,12 +284,73 @@ private slots:
     }
 
     // The whole core in the test process, on the same broker.
-    void startUpCleaningThenUnitState();
-    void reloadAnnouncementsAndScannerAnswers();
+    void startUpCleaningThenUnitState()
+    {
+        // Left by an earlier run: a unit no longer configured, a known one and a
+        // call the queue does not hold.
+        for (const char* topic : {"units/127.0.0.9/state", "units/127.0.0.9/info", "units/127.0.0.2/state",
+                                  "calls/1234"})
+            QVERIFY(m_watcher->publish(topic, "{\"old\":1}", 1, true));
+        QVERIFY(m_core->bringUp({"127.0.0.2 Tolva"}));
+        const auto last = [&](const QString& topic) {
+            const QVector<BrokerMessage> messages = m_watcher->messages(topic);
+            return messages.isEmpty() ? QByteArray("none") : messages.last().payload;
+        };
+        for (const char* gone : {"units/127.0.0.9/state", "units/127.0.0.9/info", "calls/1234"})
+            QTRY_COMPARE(last(gone), QByteArray());
+        const QByteArray idle = R"({"alIn":false,"alOut":false,"dcIn":false,"dcOut":false,"mtf":"","nvIn":false,"nvOut":false,"paIn":false,"paOut":false,"pl":false,"pp":false,"ps":false,"rdErr":false,"sbErr":false,"vkIn":false,"vkOut":false,"vsIn":false,"vsOut":false})";
+        QTRY_COMPARE(last("units/127.0.0.2/state"), idle);
+        QCOMPARE(last("units/127.0.0.2/connections"),
+                 QByteArray(R"({"nv":[{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false}],"oez":{"detected":false},"sv":{"detected":false}})"));
+
+        m_core->fake("127.0.0.2")->sendCommand("CallChange", "VS:1");
+        QTRY_COMPARE(last("units/127.0.0.2/state"),
+                     QByteArray(idle).replace("\"vsOut\":false", "\"vsOut\":true"));
+    }
+
+    void reloadAnnouncementsAndScannerAnswers()
+    {
+        // No unit answers, so the start-up takes its whole time limit.
+        m_core->writeConfig(CoreFixture::config({"127.0.0.2 Tolva"}));
+        m_core->initialize();
+        Orvanta& core = m_core->core();
+        QSignalSpy reloads(core.configLoader(), &ConfigLoader::reloadDone);
+        QSignalSpy initialized(core.unitsInitializer(), &UnitsInitializer::unitsInitialized);
+        QSignalSpy subscribed(core.mqttSubscriber(), &MqttClient::subscribed);
+        QSignalSpy newUnits(core.units(), &Units::newUnit);
+        QTRY_VERIFY(m_core->log().contains("Debug Units initialisation ..."));
+        for (int i = 0; i < 3; ++i)
+            core.configChangedListener()->onMessage(MqttMessage(0, "settings/updated", ""));
+        QTest::qWait(200);
+        QCOMPARE(reloads.count(), 0);
+        QVERIFY(initialized.wait(CoreFixture::TimeLimit + 1000));
+        QCOMPARE(reloads.count(), 1);
+
+        QTRY_VERIFY(subscribed.count() >= 6);
+
+        RespondingUnit* first = m_core->addUnit("127.0.0.5 Melde");
+        RespondingUnit* second = m_core->addUnit("127.0.0.6 Lumo");
+        QVERIFY(m_watcher->publish("scannerAnswers",
+            R"({"arpLeases":[{"ip":"127.0.0.5","mac":"x"}],"dhcpLeases":[{"address":"127.0.0.6","name":"b"},{"address":"127.0.0.5"},{"address":"127.0.0.2"}]})", 1));
+        QTRY_VERIFY(first->statusRequests("BasicInfo") == 1 && second->statusRequests("BasicInfo") == 1);
+        QTest::qWait(300);
+        QCOMPARE(first->statusRequests("BasicInfo"), 1);
+        QCOMPARE(newUnits.count(), 2);
+    }
 
 private:
     // What a client connecting now is given as retained under the filter.
-    QStringList retained(const QString& filter);
+    QStringList retained(const QString& filter)
+    {
+        BrokerClient late(*m_broker);
+        late.watch({filter}); // a failed connection shows as nothing retained
+        QTest::qWait(300);
+        QStringList result;
+        for (const BrokerMessage& message : late.messages())
+            result << (message.retain && message.qos == 2 ? "" : "NOT RETAINED ") + message.topic;
+        result.sort();
+        return result;
+    }
 
     std::unique_ptr<BrokerFixture> m_broker;
     std::unique_ptr<MqttPublisher> m_publisher;
@@ -316,73 +358,6 @@ private:
     std::unique_ptr<BrokerClient> m_watcher;
     std::unique_ptr<CoreFixture> m_core;
 };
-
-QStringList TestMqttApi::retained(const QString& filter)
-{
-    BrokerClient late(*m_broker);
-    if (!late.watch({filter}))
-        return {QStringLiteral("no connection")};
-    QTest::qWait(300);
-    QStringList result;
-    for (const BrokerMessage& message : late.messages())
-        result << (message.retain && message.qos == 2 ? QString() : QStringLiteral("NOT RETAINED "))
-                + message.topic;
-    result.sort();
-    return result;
-}
-
-void TestMqttApi::startUpCleaningThenUnitState()
-{
-    // Left by an earlier run: a unit no longer configured, a known one and a
-    // call the queue does not hold.
-    for (const char* topic : {"units/127.0.0.9/state", "units/127.0.0.9/info", "units/127.0.0.2/state",
-                              "calls/1234"})
-        QVERIFY(m_watcher->publish(topic, "{\"old\":1}", 1, true));
-    QVERIFY(m_core->bringUp({"127.0.0.2 Tolva"}));
-    const auto last = [&](const QString& topic) {
-        const QVector<BrokerMessage> messages = m_watcher->messages(topic);
-        return messages.isEmpty() ? QByteArray("none") : messages.last().payload;
-    };
-    QTRY_COMPARE(last("units/127.0.0.9/state"), QByteArray());
-    QTRY_COMPARE(last("units/127.0.0.9/info"), QByteArray());
-    QTRY_COMPARE(last("calls/1234"), QByteArray());
-    QTRY_COMPARE(last("units/127.0.0.2/state"), state({}));
-    QCOMPARE(last("units/127.0.0.2/connections"),
-             QByteArray(R"({"nv":[{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false}],"oez":{"detected":false},"sv":{"detected":false}})"));
-
-    m_core->fake("127.0.0.2")->sendCommand("CallChange", "VS:1");
-    QTRY_COMPARE(last("units/127.0.0.2/state"), state({"vsOut"}));
-}
-
-void TestMqttApi::reloadAnnouncementsAndScannerAnswers()
-{
-    // No unit answers, so the start-up takes its whole time limit.
-    m_core->writeConfig(CoreFixture::config({"127.0.0.2 Tolva"}));
-    m_core->initialize();
-    Orvanta& core = m_core->core();
-    QSignalSpy reloads(core.configLoader(), &ConfigLoader::reloadDone);
-    QSignalSpy initialized(core.unitsInitializer(), &UnitsInitializer::unitsInitialized);
-    QSignalSpy subscribed(core.mqttSubscriber(), &MqttClient::subscribed);
-    QSignalSpy newUnits(core.units(), &Units::newUnit);
-    QTRY_VERIFY(m_core->log().contains("Debug Units initialisation ..."));
-    for (int i = 0; i < 3; ++i)
-        core.configChangedListener()->onMessage(MqttMessage(0, "settings/updated", ""));
-    QTest::qWait(200);
-    QCOMPARE(reloads.count(), 0);
-    QVERIFY(initialized.wait(CoreFixture::TimeLimit + 1000));
-    QCOMPARE(reloads.count(), 1);
-
-    QTRY_VERIFY(subscribed.count() >= 6);
-
-    RespondingUnit* first = m_core->addUnit("127.0.0.5 Melde");
-    RespondingUnit* second = m_core->addUnit("127.0.0.6 Lumo");
-    QVERIFY(m_watcher->publish("scannerAnswers",
-        R"({"arpLeases":[{"ip":"127.0.0.5","mac":"x"}],"dhcpLeases":[{"address":"127.0.0.6","name":"b"},{"address":"127.0.0.5"},{"address":"127.0.0.2"}]})", 1));
-    QTRY_VERIFY(first->statusRequests("BasicInfo") == 1 && second->statusRequests("BasicInfo") == 1);
-    QTest::qWait(300);
-    QCOMPARE(first->statusRequests("BasicInfo"), 1);
-    QCOMPARE(newUnits.count(), 2);
-}
 
 QTEST_GUILESS_MAIN(TestMqttApi)
 #include "tst_mqttapi.moc"

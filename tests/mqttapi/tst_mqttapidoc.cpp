@@ -191,20 +191,17 @@ private slots:
         connect(&scanner, &UnitScannerMqttListener::discoveredUnit, this,
                 [&](const QHostAddress& ip) { adopted << ip.toString(); });
 
-        const QRegularExpression option(QStringLiteral(" -(t|m) '([^']*)'"));
         QStringList reactions;
         for (const QString& line : m_doc.commands) {
-            QMap<QString, QString> options;
-            for (auto it = option.globalMatch(line); it.hasNext();) {
-                const QRegularExpressionMatch match = it.next();
-                options[match.captured(1)] = match.captured(2);
-            }
-            const MqttMessage message(0, options.value("t"), options.value("m").toUtf8());
+            const auto option = [&line](const char* flag) {
+                return QRegularExpression(QStringLiteral(" -%1 '([^']*)'").arg(flag)).match(line).captured(1);
+            };
+            const MqttMessage message(0, option("t"), option("m").toUtf8());
             for (MqttListener* listener : std::initializer_list<MqttListener*>{&terminate, &reload, &scanner})
                 listener->onMessage(message);
             reactions << QStringLiteral("%1 %2 %3").arg(terminated.count()).arg(reloaded.count()).arg(adopted.size());
             if (message.topic == scanner.topic())
-                QCOMPARE(options.value("m"), m_doc.examples.value(scanner.topic()).value(0));
+                QCOMPARE(option("m"), m_doc.examples.value(scanner.topic()).value(0));
         }
         // Each line is heard by its own listener alone: the call named in the
         // topic, and every address of the example answer.

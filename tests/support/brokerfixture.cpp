@@ -1,13 +1,14 @@
 #include "support/brokerfixture.h"
 
 #include <QDateTime>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
+
+#include <algorithm>
 
 #include <mosquitto.h>
 #include <pwd.h>
@@ -24,31 +25,7 @@ QString findMosquitto()
                           : path;
 }
 
-quint16 pickFreePort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
-
-QString currentUserName()
-{
-    const passwd* entry = getpwuid(geteuid());
-    return entry ? QString::fromLocal8Bit(entry->pw_name) : QString();
-}
-
 } // namespace
-
-BrokerFixture::BrokerFixture(Persistence persistence)
-    : m_persistence(persistence)
-{
-}
-
-BrokerFixture::~BrokerFixture()
-{
-    stop();
-}
 
 bool BrokerFixture::start()
 {
@@ -59,8 +36,11 @@ bool BrokerFixture::start()
                                  "(scripts/install-deps installs the Debian package mosquitto).");
         return false;
     }
-    if (m_port == 0)
-        m_port = pickFreePort();
+    if (m_port == 0) {
+        QTcpServer probe;
+        if (probe.listen(QHostAddress::LocalHost, 0))
+            m_port = probe.serverPort();
+    }
     if (m_port == 0) {
         m_error = QStringLiteral("No free loopback port for the broker.");
         return false;
@@ -110,42 +90,31 @@ bool BrokerFixture::writeConfig()
         m_error = QStringLiteral("Cannot write the broker configuration.");
         return false;
     }
-    QByteArray text;
-    text += "listener " + QByteArray::number(m_port) + " 127.0.0.1\n";
-    text += "allow_anonymous true\n";
+    QByteArray text = "listener " + QByteArray::number(m_port) + " 127.0.0.1\nallow_anonymous true\n";
     // Run as whoever runs the tests: started as root, mosquitto would switch
     // to its own user, which cannot write into our private folder.
-    const QString user = currentUserName();
-    if (!user.isEmpty())
-        text += "user " + user.toLocal8Bit() + "\n";
-    if (m_persistence == Persistence::On) {
-        text += "persistence true\n";
-        text += "persistence_location " + m_dir.path().toLocal8Bit() + "/\n";
-        // Offline persistent sessions get QoS 0 messages too, so that a test
-        // client sees everything that was published while it was away.
-        text += "queue_qos0_messages true\n";
-    } else {
+    if (const passwd* entry = getpwuid(geteuid()))
+        text += "user " + QByteArray(entry->pw_name) + "\n";
+    // Offline persistent sessions get QoS 0 messages too, so that a test
+    // client sees everything that was published while it was away.
+    if (m_persistence == Persistence::On)
+        text += "persistence true\nqueue_qos0_messages true\npersistence_location "
+                + m_dir.path().toLocal8Bit() + "/\n";
+    else
         text += "persistence false\n";
-    }
     config.write(text);
     return true;
 }
 
 bool BrokerFixture::waitUntilListening(int timeoutMs)
 {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        if (!m_process || m_process->state() == QProcess::NotRunning)
-            return false;
+    const auto listening = [this] {
         QTcpSocket probe;
         probe.connectToHost(QHostAddress::LocalHost, m_port);
-        if (probe.waitForConnected(200)) {
-            probe.abort();
-            return true;
-        }
-        QTest::qWait(20);
-    }
-    return false;
+        return probe.waitForConnected(200);
+    };
+    // A broker that exits (port taken, bad configuration) ends the wait early.
+    return QTest::qWaitFor([&] { return !isRunning() || listening(); }, timeoutMs) && isRunning();
 }
 
 // ---------------------------------------------------------------------------
@@ -166,11 +135,23 @@ BrokerClient::BrokerClient(const BrokerFixture& broker, const QString& persisten
     else
         m_mosq = mosquitto_new(persistentId.toUtf8().constData(), false, this);
     Q_ASSERT(m_mosq);
-    mosquitto_connect_callback_set(m_mosq, &BrokerClient::onConnect);
-    mosquitto_disconnect_callback_set(m_mosq, &BrokerClient::onDisconnect);
-    mosquitto_subscribe_callback_set(m_mosq, &BrokerClient::onSubscribe);
-    mosquitto_publish_callback_set(m_mosq, &BrokerClient::onPublish);
-    mosquitto_message_callback_set(m_mosq, &BrokerClient::onMessage);
+    mosquitto_connect_callback_set(m_mosq, [](mosquitto*, void* self, int rc) {
+        static_cast<BrokerClient*>(self)->m_connected = rc == 0;
+    });
+    mosquitto_disconnect_callback_set(m_mosq, [](mosquitto*, void* self, int) {
+        static_cast<BrokerClient*>(self)->m_connected = false;
+    });
+    mosquitto_subscribe_callback_set(m_mosq, [](mosquitto*, void* self, int mid, int, const int*) {
+        static_cast<BrokerClient*>(self)->m_acknowledged.append(mid);
+    });
+    mosquitto_publish_callback_set(m_mosq, [](mosquitto*, void* self, int mid) {
+        static_cast<BrokerClient*>(self)->m_acknowledged.append(mid);
+    });
+    mosquitto_message_callback_set(m_mosq, [](mosquitto*, void* self, const mosquitto_message* m) {
+        const QByteArray payload(static_cast<const char*>(m->payload), m->payloadlen);
+        static_cast<BrokerClient*>(self)->m_messages.append(
+            {QString::fromUtf8(m->topic), payload, m->qos, m->retain});
+    });
     m_poll->setInterval(PollInterval);
     QObject::connect(m_poll.get(), &QTimer::timeout, [this] { poll(); });
 }
@@ -201,13 +182,9 @@ bool BrokerClient::subscribe(const QString& topic, int qos, int timeoutMs)
 
 bool BrokerClient::watch(const QStringList& filters)
 {
-    if (!connectToBroker())
-        return false;
-    for (const QString& filter : filters) {
-        if (!subscribe(filter))
-            return false;
-    }
-    return true;
+    return connectToBroker() && std::all_of(filters.cbegin(), filters.cend(), [this](const QString& filter) {
+               return subscribe(filter);
+           });
 }
 
 bool BrokerClient::publish(const QString& topic, const QByteArray& payload, int qos, bool retain,
@@ -224,18 +201,8 @@ bool BrokerClient::publish(const QString& topic, const QByteArray& payload, int 
 QVector<BrokerMessage> BrokerClient::messages(const QString& topic) const
 {
     QVector<BrokerMessage> result;
-    for (const BrokerMessage& message : m_messages) {
-        if (message.topic == topic)
-            result.append(message);
-    }
-    return result;
-}
-
-QStringList BrokerClient::topics() const
-{
-    QStringList result;
-    for (const BrokerMessage& message : m_messages)
-        result.append(message.topic);
+    std::copy_if(m_messages.cbegin(), m_messages.cend(), std::back_inserter(result),
+                 [&](const BrokerMessage& message) { return message.topic == topic; });
     return result;
 }
 
@@ -245,10 +212,8 @@ QStringList BrokerClient::summaries(int qos) const
     for (const BrokerMessage& message : m_messages) {
         if (qos < 0 || message.qos == qos)
             result.append(QStringLiteral("%1 q%2%3 %4")
-                              .arg(message.topic)
-                              .arg(message.qos)
-                              .arg(message.retain ? QStringLiteral(" retained") : QString())
-                              .arg(QString::fromUtf8(message.payload)));
+                              .arg(message.topic).arg(message.qos)
+                              .arg(message.retain ? " retained" : "", QString::fromUtf8(message.payload)));
     }
     return result;
 }
@@ -269,35 +234,4 @@ void BrokerClient::poll()
         return;
     m_lastAttempt = now;
     mosquitto_reconnect(m_mosq);
-}
-
-void BrokerClient::onConnect(mosquitto*, void* self, int rc)
-{
-    if (rc == 0)
-        static_cast<BrokerClient*>(self)->m_connected = true;
-}
-
-void BrokerClient::onDisconnect(mosquitto*, void* self, int)
-{
-    static_cast<BrokerClient*>(self)->m_connected = false;
-}
-
-void BrokerClient::onSubscribe(mosquitto*, void* self, int mid, int, const int*)
-{
-    static_cast<BrokerClient*>(self)->m_acknowledged.append(mid);
-}
-
-void BrokerClient::onPublish(mosquitto*, void* self, int mid)
-{
-    static_cast<BrokerClient*>(self)->m_acknowledged.append(mid);
-}
-
-void BrokerClient::onMessage(mosquitto*, void* self, const struct mosquitto_message* message)
-{
-    BrokerMessage received;
-    received.topic = QString::fromUtf8(message->topic);
-    received.payload = QByteArray(static_cast<const char*>(message->payload), message->payloadlen);
-    received.qos = message->qos;
-    received.retain = message->retain;
-    static_cast<BrokerClient*>(self)->m_messages.append(received);
 }

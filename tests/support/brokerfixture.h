@@ -14,13 +14,8 @@ class QTimer;
 
 // A private mosquitto broker for one test: listens on a free loopback port
 // with its own configuration and data folder, and can be stopped and started
-// again on the same port. Stopped when destroyed.
-//
-//     BrokerFixture broker;
-//     QVERIFY2(broker.start(), qPrintable(broker.errorString()));
-//     MqttPublisher publisher(broker.host(), broker.port());
-//
-// A missing mosquitto binary makes start() fail with a message saying so.
+// again on the same port. Stopped when destroyed. A missing mosquitto
+// binary makes start() fail with a message saying so.
 class BrokerFixture
 {
 public:
@@ -29,8 +24,8 @@ public:
         On   // sessions, subscriptions and retained messages survive a restart
     };
 
-    explicit BrokerFixture(Persistence persistence = Persistence::Off);
-    ~BrokerFixture();
+    explicit BrokerFixture(Persistence persistence = Persistence::Off) : m_persistence(persistence) {}
+    ~BrokerFixture() { stop(); }
     BrokerFixture(const BrokerFixture&) = delete;
     BrokerFixture& operator=(const BrokerFixture&) = delete;
 
@@ -96,7 +91,6 @@ public:
 
     const QVector<BrokerMessage>& messages() const { return m_messages; }
     QVector<BrokerMessage> messages(const QString& topic) const;
-    QStringList topics() const;
     // "topic q<QoS>[ retained] payload" of each message in arrival order;
     // only those of one QoS when qos is 0, 1 or 2. The broker keeps order
     // only within one QoS: it forwards a QoS 2 message after its handshake,
@@ -106,11 +100,6 @@ public:
     void clear() { m_messages.clear(); }
 
 private:
-    static void onConnect(mosquitto*, void* self, int rc);
-    static void onDisconnect(mosquitto*, void* self, int rc);
-    static void onSubscribe(mosquitto*, void* self, int mid, int count, const int* granted);
-    static void onPublish(mosquitto*, void* self, int mid);
-    static void onMessage(mosquitto*, void* self, const struct mosquitto_message* message);
     void poll();
 
     QString m_host;

@@ -2,6 +2,7 @@
 
 #include "errors/errorlog.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 // Collects the process log lines (with their "Debug "/"Warning "/"Critical "
@@ -10,15 +11,16 @@ class LogCapture : public ErrorLogger
 {
 public:
     LogCapture();
-    ~LogCapture() override;
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
-    void log(const QString& message) override;
+    void log(const QString& message) override { m_lines.append(message); }
 
     const QStringList& lines() const { return m_lines; }
-    // Lines starting with the prefix, in order.
-    QStringList linesStartingWith(const QString& prefix) const;
+    QStringList linesStartingWith(const QString& prefix) const
+    {
+        return m_lines.filter(QRegularExpression('^' + QRegularExpression::escape(prefix)));
+    }
     int count(const QString& line) const { return m_lines.count(line); }
     bool contains(const QString& line) const { return m_lines.contains(line); }
     void clear() { m_lines.clear(); }

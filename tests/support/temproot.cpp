@@ -38,12 +38,5 @@ void TempRoot::write(const QString& systemPath, const QByteArray& content) const
 QByteArray TempRoot::read(const QString& systemPath) const
 {
     QFile in(file(systemPath));
-    if (!in.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return in.readAll();
-}
-
-void TempRoot::remove(const QString& systemPath) const
-{
-    QFile::remove(file(systemPath));
+    return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
 }

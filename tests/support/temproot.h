@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -20,7 +21,7 @@ public:
     // Writes a file at a system path, creating its folders.
     void write(const QString& systemPath, const QByteArray& content) const;
     QByteArray read(const QString& systemPath) const;
-    void remove(const QString& systemPath) const;
+    void remove(const QString& systemPath) const { QFile::remove(file(systemPath)); }
 
 private:
     QTemporaryDir m_dir;

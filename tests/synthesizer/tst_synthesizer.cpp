@@ -1,6 +1,5 @@
 #include "synthesizer/synthesizer.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 class TestSynthesizer : public QObject
@@ -47,8 +46,14 @@ private slots:
     void portsAndMessages()
     {
         Synthesizer synthesizer;
-        QSignalSpy started(&synthesizer, &Synthesizer::messageStarted);
-        QSignalSpy stopped(&synthesizer, &Synthesizer::messageStoped);
+        QStringList journal;
+        const auto note = [&journal](const char* what) {
+            return [&journal, what](const SynthesizedMessage& m) {
+                journal << QStringLiteral("%1 %2:%3 p%4").arg(what, m.ip.toString()).arg(m.port).arg(m.priority);
+            };
+        };
+        connect(&synthesizer, &Synthesizer::messageStarted, this, note("start"));
+        connect(&synthesizer, &Synthesizer::messageStoped, this, note("stop"));
         QCOMPARE(synthesizer.freePort(), quint16(10100));
 
         SynthesizedMessage first(QHostAddress("127.0.0.5"), 10100);
@@ -56,26 +61,18 @@ private slots:
         synthesizer.start(first);
         synthesizer.start(SynthesizedMessage(QHostAddress("127.0.0.6"), 10102));
         QCOMPARE(synthesizer.freePort(), quint16(10104));
-        QCOMPARE(started.count(), 2);
-        QCOMPARE(started.at(0).at(0).value<SynthesizedMessage>().priority, 32);
-
         synthesizer.stop(10100);
-        QCOMPARE(stopped.count(), 1);
-        const auto stoppedMessage = stopped.at(0).at(0).value<SynthesizedMessage>();
-        QCOMPARE(stoppedMessage.ip, QHostAddress("127.0.0.5"));
-        QCOMPARE(stoppedMessage.port, quint16(10100));
         QCOMPARE(synthesizer.freePort(), quint16(10100));
-
+        // Ports where nothing plays stop nothing.
         synthesizer.stop(10100);
         synthesizer.stop(10104);
-        QCOMPARE(stopped.count(), 1);
-
         // A second start on a port replaces the message playing there.
         synthesizer.start(SynthesizedMessage(QHostAddress("127.0.0.7"), 10102));
         synthesizer.stop(10102);
-        QCOMPARE(stopped.count(), 2);
-        QCOMPARE(stopped.at(1).at(0).value<SynthesizedMessage>().ip, QHostAddress("127.0.0.7"));
         QVERIFY(!synthesizer.isPlaying(10102));
+        QCOMPARE(journal, QStringList({"start 127.0.0.5:10100 p32", "start 127.0.0.6:10102 p16",
+                                       "stop 127.0.0.5:10100 p32", "start 127.0.0.7:10102 p16",
+                                       "stop 127.0.0.7:10102 p16"}));
     }
 
     void allPortsInUse()
