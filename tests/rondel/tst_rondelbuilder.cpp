@@ -12,26 +12,13 @@ namespace {
 CallDisplayInfo call(QChar icon, const QString& ward, const QString& roomNo, const QString& bedNo,
                      const QString& room, const QString& client)
 {
-    CallDisplayInfo info;
-    info.icon = icon;
-    info.ward = ward;
-    info.roomNo = roomNo;
-    info.bedNo = bedNo;
-    info.room = room;
-    info.client = client;
-    return info;
+    return {icon, ward, roomNo, bedNo, room, client};
 }
 
 PresenceDisplayInfo presence(const QString& ward, const QString& bedNo)
 {
-    PresenceDisplayInfo info;
-    info.icon = QLatin1Char('P');
-    info.ward = ward;
-    info.roomNo = QStringLiteral("12");
-    info.bedNo = bedNo;
-    info.room = QStringLiteral("Room 12");
-    info.client = QStringLiteral("Novak");
-    return info;
+    return {QLatin1Char('P'), ward, QStringLiteral("12"), bedNo, QStringLiteral("Room 12"),
+            QStringLiteral("Novak"), QString()};
 }
 
 using Build = std::function<void(Rondel&)>;

@@ -79,13 +79,6 @@ private slots:
         m_language.setLanguage(LanguageSettings::Czech);
     }
 
-    void cleanup()
-    {
-        m_calls.reset();
-        m_sender.reset();
-        m_server.reset();
-    }
-
     void waitingDeviceCallOrDialCallHideReceivedCalls()
     {
         Calls other;

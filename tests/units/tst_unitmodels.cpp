@@ -29,14 +29,20 @@ void deliver(RondelUnit& unit, const QString& name, const QString& payload)
     unit.receivedCommand(command);
 }
 
-// Completes a retrieval from the given answers and applies it.
-void bringUp(RondelUnit& unit, const QString& basicInfo, const QString& callStatus = QString())
+// Answers every request of a retrieval that has been started.
+void answerRetrieval(RondelUnit& unit, const QString& basicInfo, const QString& callStatus)
 {
-    unit.startStatusRetrieval();
     unit.receivedCommand(parsedCommand("BasicInfo", basicInfo));
     unit.receivedCommand(parsedCommand("PresenceStatus", "PS:0"));
     unit.receivedCommand(parsedCommand("CallStatus", callStatus));
     unit.receivedCommand(parsedCommand("Notifications", "CallStatus NOT_CONNECTED"));
+}
+
+// Completes a retrieval from the given answers and applies it.
+void bringUp(RondelUnit& unit, const QString& basicInfo, const QString& callStatus = QString())
+{
+    unit.startStatusRetrieval();
+    answerRetrieval(unit, basicInfo, callStatus);
     unit.initialiseFromBasicInfo();
     unit.applyRetrievedState();
 }
@@ -65,14 +71,6 @@ private slots:
         m_room->setName(QStringLiteral("Pokoj"));
         m_room->setNumber(12);
         m_room->setWard(m_ward.get());
-    }
-
-    void cleanup()
-    {
-        m_room.reset();
-        m_ward.reset();
-        m_nv.reset();
-        m_server.reset();
     }
 
     void callReports_data()
@@ -344,24 +342,17 @@ private slots:
     {
         Tolva unit(Ip);
         unit.attach(m_server.get());
-        const auto readState = [&unit](const QString& callStatus, bool complete = true) {
-            unit.receivedCommand(parsedCommand("BasicInfo", "AcronymPU:Tolva"));
-            unit.receivedCommand(parsedCommand("PresenceStatus", "PS:0"));
-            unit.receivedCommand(parsedCommand("CallStatus", callStatus));
-            if (complete)
-                unit.receivedCommand(parsedCommand("Notifications", "CallStatus NOT_CONNECTED"));
-        };
 
         // Read, then the device call is reported cancelled while the state
         // waits to be applied; the unit is read again (it fell out of step)
         // after the patient called once more.
         unit.startStatusRetrieval();
-        readState("NV1:1");
+        answerRetrieval(unit, "AcronymPU:Tolva", "NV1:1");
         unit.receivedCommand(parsedCommand("CallChange", "NV1:0"));
         QCOMPARE(unit.pendingCommandCount(), 1);
         unit.startStatusRetrieval();
         QCOMPARE(unit.pendingCommandCount(), 0);
-        readState("NV1:1");
+        answerRetrieval(unit, "AcronymPU:Tolva", "NV1:1");
         unit.initialiseFromBasicInfo();
         unit.applyRetrievedState();
         QVERIFY(unit.calls()->hasNVCall("NV1"));
