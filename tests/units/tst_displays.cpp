@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -90,25 +91,24 @@ private slots:
 
         m_calls->addReceivedCall(received(CallType::VK, "VK", "Hall", true));
         m_calls->addReceivedCall(received(CallType::VS, "VS", "Duty"));
-        QCOMPARE(display.log.mid(3), QStringList({"active P/Duty", "muted t/Hall", "all P/Duty t/Hall"}));
+        QCOMPARE(std::exchange(display.log, {}).mid(3),
+                 QStringList({"active P/Duty", "muted t/Hall", "all P/Duty t/Hall"}));
 
         // A device call that still waits for an answer hides them, until muted.
         Call device(CallType::NV, "NV1", &m_self);
-        display.log.clear();
         m_calls->setNVCall(device);
-        QCOMPARE(display.log, QStringList({"active", "muted", "all"}));
+        QCOMPARE(std::exchange(display.log, {}), QStringList({"active", "muted", "all"}));
         device.mute();
         m_calls->setNVCall(device);
-        QCOMPARE(display.log.at(3), QString("active P/Duty"));
+        QCOMPARE(display.log.at(0), QString("active P/Duty"));
         m_calls->cancelNVCall("NV1");
 
         // While dialling, the screen shows whom the unit calls and the muted calls.
         Call dial(CallType::DC, "DC", &m_self);
         display.log.clear();
         m_calls->setCall(dial);
-        QCOMPARE(display.log, QStringList({"active", "muted t/Hall", "all t/Hall"}));
+        QCOMPARE(std::exchange(display.log, {}), QStringList({"active", "muted t/Hall", "all t/Hall"}));
         dial.setTarget(&m_station, 1);
-        display.log.clear();
         m_calls->updateOwnCall(dial);
         QCOMPARE(display.log, QStringList({"active V/Station", "muted t/Hall", "all V/Station t/Hall"}));
     }

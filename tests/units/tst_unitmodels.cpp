@@ -10,6 +10,7 @@
 #include "units/firmwareversion.h"
 #include "units/unconfiguredunit.h"
 #include "units/models/unitmodels.h"
+#include "units/registry/unitsfactory.h"
 #include "wards/room.h"
 #include "wards/ward.h"
 
@@ -131,11 +132,9 @@ private slots:
         QFETCH(QString, model);
         QFETCH(QString, retrieved);
         QFETCH(QStringList, reports);
-        std::unique_ptr<RondelUnit> unit;
-        if (model == QLatin1String("Deska"))
-            unit = std::make_unique<Deska>(Ip);
-        else
-            unit = std::make_unique<Tolva>(Ip);
+        const UnitsFactory factory(nullptr, nullptr, nullptr, nullptr);
+        std::unique_ptr<RondelUnit> unit(
+            qobject_cast<RondelUnit*>(factory.create(UnitsFactory::typeFromText(model), Ip, Location())));
         unit->setInstallationSettings(nullptr, nullptr, m_nv.get(), nullptr);
         QVariantList nv;
         for (int i = 0; i < 9; ++i)
@@ -505,11 +504,16 @@ private slots:
         }
     }
 
+    // The screen type is matched in its letter case: "rasto" is no screen the
+    // core knows, and the unit keeps the plain display.
     void pardoFollowsItsHandset()
     {
         Pardo pardo(Ip);
         pardo.attach(m_server.get());
-        bringUp(pardo, "AcronymPU:Pardo");
+        bringUp(pardo, "AcronymPU:Pardo\nTypeGT:rasto");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(pardo.display()->metaObject(), &Display::staticMetaObject);
+        QCOMPARE(pardo.display()->calls(), pardo.calls());
         QVERIFY(!pardo.acceptsDialCalls());
         QCOMPARE(pardo.sourceMode("VS"), 2);
 
@@ -541,18 +545,6 @@ private slots:
         Brisa brisa(QHostAddress("127.0.0.3"));
         QCOMPARE(QStringList({tolva.audioType(1), tolva.audioType(2), brisa.audioType(2)}),
                  QStringList({"Tolva/Brisa", "Tolva-MTF", "Tolva/Brisa"}));
-    }
-
-    // The screen type is matched in its letter case: "rasto" is no screen the
-    // core knows, and the unit keeps the plain display.
-    void displayChoice()
-    {
-        Pardo plain(Ip);
-        plain.attach(m_server.get());
-        bringUp(plain, "AcronymPU:Pardo\nTypeGT:rasto");
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(plain.display()->metaObject(), &Display::staticMetaObject);
-        QCOMPARE(plain.display()->calls(), plain.calls());
     }
 
     void doorLock()

@@ -171,14 +171,10 @@ private slots:
         const QVariantList same{button("BT-1", "Pendant", 1, "127.0.0.11"),
                                 button("BT-2", "Other", 2, "127.0.0.12")};
         QTest::newRow("unchanged") << same << 0;
-        QTest::newRow("name") << QVariantList{button("BT-1", "Renamed", 1, "127.0.0.11"),
-                                             same.at(1)}
-                              << 2;
-        QTest::newRow("bed") << QVariantList{button("BT-1", "Pendant", 4, "127.0.0.11"), same.at(1)}
-                             << 2;
-        QTest::newRow("unit") << QVariantList{button("BT-1", "Pendant", 1, "127.0.0.12"),
-                                             same.at(1)}
-                              << 2;
+        const auto firstIs = [&same](const QVariantMap& first) { return QVariantList{first, same.at(1)}; };
+        QTest::newRow("name") << firstIs(button("BT-1", "Renamed", 1, "127.0.0.11")) << 2;
+        QTest::newRow("bed") << firstIs(button("BT-1", "Pendant", 4, "127.0.0.11")) << 2;
+        QTest::newRow("unit") << firstIs(button("BT-1", "Pendant", 1, "127.0.0.12")) << 2;
         QTest::newRow("removed") << QVariantList{same.at(0)} << 2;
         QTest::newRow("new and paired")
             << (same + QVariantList{button("BT-3", "", 0, "127.0.0.11")}) << 2;
