@@ -130,11 +130,7 @@ private slots:
                           "SetConfig|RadioChannels:0"} << "setConfigCorvi";
         // The defaults: local host, ports 10002 and 10004.
         QTest::newRow("voice") << Build([](Rondel& r) {
-            VoIP voip;
-            voip.type = 2;
-            voip.levelIn = 4;
-            voip.levelOut = 6;
-            voip.address = QHostAddress(QStringLiteral("10.10.0.21"));
+            VoIP voip{2, 4, 6, QHostAddress(QStringLiteral("10.10.0.21")), 10002, 10004};
             r.voipImmediateTalk(voip);
             voip.type = 1;
             voip.address = QHostAddress(QStringLiteral("239.254.0.9"));

@@ -398,10 +398,7 @@ private slots:
 
         deliver(unit, "CallChange", "VS:1");
         Call own = calls->ownCall();
-        VoIP voip;
-        voip.address = QHostAddress(QStringLiteral("127.0.0.3"));
-        voip.levelIn = 53;
-        voip.levelOut = 60;
+        const VoIP voip{0, 53, 60, QHostAddress(QStringLiteral("127.0.0.3")), 10002, 10004};
         m_server->clear();
         own.setConnected();
         calls->connectCall(own, voip);
