@@ -83,7 +83,6 @@ private slots:
         QFETCH(QStringList, retrieval);
         QFETCH(QStringList, applied);
         QFETCH(QStringList, ownCall);
-        QFETCH(int, sourceMode);
 
         LoopbackBus bus;
         RespondingUnit responding(UnitIp, bus.port(), model);
@@ -126,7 +125,7 @@ private slots:
         QVERIFY(night.wait(2000));
         const Call own = unit->calls()->ownCall();
         QVERIFY(own.isAL());
-        QCOMPARE(own.sourceMode(), sourceMode);
+        QTEST(own.sourceMode(), "sourceMode");
         settle(ownCall.size());
         QCOMPARE(commandTexts(responding.commands()), ownCall);
     }
