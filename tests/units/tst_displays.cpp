@@ -138,9 +138,8 @@ private slots:
     void rastoBacklightAndRefreshOnlyOnDateTime()
     {
         DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
-        display.setCalls(m_calls.get());
         m_language.setLanguage(LanguageSettings::English);
-        display.start();
+        start(display);
         QCOMPARE(sent(), QStringList({"DisplayLanguage|Language:ENG", dateTime(100, "Karel")}));
 
         display.setRefreshInterval(100);
@@ -168,8 +167,7 @@ private slots:
     void rastoSwitchesBetweenCallsTalkAndDateTime()
     {
         DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
-        display.setCalls(m_calls.get());
-        display.start();
+        start(display);
         sent();
 
         const Call call = received(CallType::AL, "AL", "Novak");
@@ -199,8 +197,7 @@ private slots:
     void rastoShowsMutedCallsBesidePresences()
     {
         DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
-        display.setCalls(m_calls.get());
-        display.start();
+        start(display);
         sent();
 
         m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
@@ -221,8 +218,7 @@ private slots:
     void lumoShowsActiveCallsAtFullBrightness()
     {
         DisplayLumo display(m_sender.get(), &m_language);
-        display.setCalls(m_calls.get());
-        display.start();
+        start(display);
         QCOMPARE(sent(), QStringList({"DisplayLanguage|Language:CZE", dateTime(100),
                                        "DisplayCalls|Clear"}));
 
@@ -241,8 +237,7 @@ private slots:
     void fennoSendsEachAreaOnItsOwn()
     {
         DisplayFenno display(m_sender.get(), &m_language, m_namedays.get());
-        display.setCalls(m_calls.get());
-        display.start();
+        start(display);
         QCOMPARE(sent(), QStringList({"DisplayLanguage|Language:CZE", dateTime(100, "@Karel"),
                                        "DisplayCalls|Clear", "DisplayPresences|Clear",
                                        "DisplayTalk|Clear", "DisplayWards|Clear"}));
@@ -269,6 +264,12 @@ private slots:
     }
 
 private:
+    void start(Display& display)
+    {
+        display.setCalls(m_calls.get());
+        display.start();
+    }
+
     // The commands sent to the unit since the last call.
     QStringList sent() { return m_server->take(UnitIp); }
 
