@@ -194,7 +194,6 @@ private slots:
 
     void radios()
     {
-        const QHostAddress local = runtimeOptions().rondelAddress;
         RadiosSettings radios;
         LogCapture log;
         radios.load({QVariantMap{{"ip", "10.10.0.7"}, {"port", 5012}},
@@ -204,7 +203,7 @@ private slots:
                               "Warning \"Config file - radio 3 port 65536 is out of range, 0 used\""}));
         // The units are given the controller's own address; only a missing
         // address is the controller's own.
-        const QString own = local.toString();
+        const QString own = runtimeOptions().rondelAddress.toString();
         QCOMPARE(radios.channels().size(), 3);
         QCOMPARE(text(radios.channels().at(0)), "10.10.0.7:5012 for " + own + ":5012");
         QCOMPARE(text(radios.channels().at(1)), own + ":5013 for " + own + ":5013");
