@@ -12,26 +12,13 @@ namespace {
 CallDisplayInfo call(QChar icon, const QString& ward, const QString& roomNo, const QString& bedNo,
                      const QString& room, const QString& client)
 {
-    CallDisplayInfo info;
-    info.icon = icon;
-    info.ward = ward;
-    info.roomNo = roomNo;
-    info.bedNo = bedNo;
-    info.room = room;
-    info.client = client;
-    return info;
+    return {icon, ward, roomNo, bedNo, room, client};
 }
 
 PresenceDisplayInfo presence(const QString& ward, const QString& bedNo)
 {
-    PresenceDisplayInfo info;
-    info.icon = QLatin1Char('P');
-    info.ward = ward;
-    info.roomNo = QStringLiteral("12");
-    info.bedNo = bedNo;
-    info.room = QStringLiteral("Room 12");
-    info.client = QStringLiteral("Novak");
-    return info;
+    return {QLatin1Char('P'), ward, QStringLiteral("12"), bedNo, QStringLiteral("Room 12"),
+            QStringLiteral("Novak"), QString()};
 }
 
 using Build = std::function<void(Rondel&)>;
@@ -143,11 +130,7 @@ private slots:
                           "SetConfig|RadioChannels:0"} << "setConfigCorvi";
         // The defaults: local host, ports 10002 and 10004.
         QTest::newRow("voice") << Build([](Rondel& r) {
-            VoIP voip;
-            voip.type = 2;
-            voip.levelIn = 4;
-            voip.levelOut = 6;
-            voip.address = QHostAddress(QStringLiteral("10.10.0.21"));
+            VoIP voip{2, 4, 6, QHostAddress(QStringLiteral("10.10.0.21")), 10002, 10004};
             r.voipImmediateTalk(voip);
             voip.type = 1;
             voip.address = QHostAddress(QStringLiteral("239.254.0.9"));

@@ -19,26 +19,22 @@ private slots:
         QCOMPARE(RondelFormat::acknowledgement(-1, RondelInvalidAckNo),
                  QByteArray("AckNo:-1\nError:65528\nCRC:8028"));
 
-        QVariantMap command{{QStringLiteral("Cmd"), QStringLiteral("GetStatus")},
-                            {QStringLiteral("Msg"), QStringLiteral("BasicInfo")}};
-        QCOMPARE(RondelFormat::commandDatagram(command, 7),
-                 QByteArray("MsgNo:7\nCmd:GetStatus\nBasicInfo\nCRC:4d64"));
-
         // An empty or absent payload leaves no empty line; trailing blank lines
         // of a payload collapse into one line end.
-        QVariantMap lights{{QStringLiteral("Cmd"), QStringLiteral("Lights")},
-                           {QStringLiteral("Msg"), QString()}};
-        QCOMPARE(RondelFormat::commandDatagram(lights, 0), QByteArray("MsgNo:0\nCmd:Lights\nCRC:a376"));
-        lights.remove(QStringLiteral("Msg"));
-        QCOMPARE(RondelFormat::commandDatagram(lights, 0), QByteArray("MsgNo:0\nCmd:Lights\nCRC:a376"));
-        lights.insert(QStringLiteral("Msg"), QStringLiteral("PS:1\n\n\n"));
-        QCOMPARE(RondelFormat::commandDatagram(lights, 0),
-                 QByteArray("MsgNo:0\nCmd:Lights\nPS:1\nCRC:026b"));
+        const auto datagram = [](const QString& name, const QVariant& payload, int number) {
+            QVariantMap command{{QStringLiteral("Cmd"), name}};
+            if (payload.isValid())
+                command.insert(QStringLiteral("Msg"), payload);
+            return RondelFormat::commandDatagram(command, number);
+        };
+        QCOMPARE(datagram("GetStatus", "BasicInfo", 7),
+                 QByteArray("MsgNo:7\nCmd:GetStatus\nBasicInfo\nCRC:4d64"));
+        QCOMPARE(datagram("Lights", QString(), 0), QByteArray("MsgNo:0\nCmd:Lights\nCRC:a376"));
+        QCOMPARE(datagram("Lights", QVariant(), 0), QByteArray("MsgNo:0\nCmd:Lights\nCRC:a376"));
+        QCOMPARE(datagram("Lights", "PS:1\n\n\n", 0), QByteArray("MsgNo:0\nCmd:Lights\nPS:1\nCRC:026b"));
 
         // Text is UTF-8 on the wire, and the checksum covers the encoded bytes.
-        QVariantMap calls{{QStringLiteral("Cmd"), QStringLiteral("DisplayCalls")},
-                          {QStringLiteral("Msg"), QStringLiteral("Icon:A\nClient:\u017Dofie\n")}};
-        QCOMPARE(RondelFormat::commandDatagram(calls, 3),
+        QCOMPARE(datagram("DisplayCalls", QStringLiteral("Icon:A\nClient:\u017Dofie\n"), 3),
                  QByteArray("MsgNo:3\nCmd:DisplayCalls\nIcon:A\nClient:\xc5\xbdofie\nCRC:55a9"));
     }
 

@@ -160,14 +160,12 @@ private slots:
     {
         QFETCH(QString, before);
         QFETCH(QString, line);
-        QFETCH(QStringList, sent);
-        QFETCH(QString, error);
 
         Rig rig;
         QCOMPARE(rig.console.execute(before).error, QString());
         rig.sent.clear();
-        QCOMPARE(rig.console.execute(line).error, error);
-        QCOMPARE(rig.sent, sent);
+        QTEST(rig.console.execute(line).error, "error");
+        QTEST(rig.sent, "sent");
     }
 
     void coreDrivesUnits_data()
@@ -264,8 +262,6 @@ private slots:
         QFETCH(QStringList, before);
         QFETCH(QString, ip);
         QFETCH(QStringList, core);
-        QFETCH(QStringList, events);
-        QFETCH(QStringList, replies);
 
         Rig rig;
         for (const QString& line : before)
@@ -273,8 +269,8 @@ private slots:
         rig.sent.clear();
         for (const QString& command : core)
             rig.fromCore(ip, command);
-        QCOMPARE(rig.events, events);
-        QCOMPARE(rig.sent, replies);
+        QTEST(rig.events, "events");
+        QTEST(rig.sent, "replies");
     }
 
     // Lines after a "wait" run once it has passed; a bad line in between is

@@ -57,8 +57,6 @@ private slots:
     {
         QFETCH(bool, plugged);
         QFETCH(Bytes, in);
-        QFETCH(Bytes, out);
-        QFETCH(QStringList, delivered);
 
         SimLink link;
         link.setPlugged(plugged);
@@ -70,8 +68,8 @@ private slots:
         });
         for (const QByteArray& datagram : in)
             link.receive(datagram);
-        QCOMPARE(sent, out);
-        QCOMPARE(got, delivered);
+        QTEST(sent, "out");
+        QTEST(got, "delivered");
     }
 
     // A command goes out again, unchanged, until its acknowledgement arrives;

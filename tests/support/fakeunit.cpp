@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QThread>
 
+#include <algorithm>
+
 const QHostAddress FakeUnit::CoreAddress = QHostAddress(QStringLiteral("127.0.0.1"));
 
 FakeUnit::FakeUnit(const QHostAddress& address, quint16 port, QObject* parent)
@@ -56,22 +58,14 @@ QStringList FakeUnit::payloads(const QString& name) const
     return list;
 }
 
-QList<FakeUnit::Datagram> FakeUnit::acks() const
+QList<FakeUnit::Datagram> FakeUnit::ofKind(Datagram::Kind kind) const
 {
     QList<Datagram> result;
     for (const Datagram& d : m_received) {
-        if (d.kind == Datagram::Ack)
+        if (d.kind == kind)
             result.append(d);
     }
     return result;
-}
-
-int FakeUnit::pingCount() const
-{
-    int count = 0;
-    for (const Datagram& d : m_received)
-        count += d.kind == Datagram::Ping ? 1 : 0;
-    return count;
 }
 
 bool FakeUnit::waitFor(const std::function<bool()>& condition, int timeoutMs)
@@ -88,15 +82,12 @@ bool FakeUnit::waitFor(const std::function<bool()>& condition, int timeoutMs)
 
 bool FakeUnit::waitForAck(int number, int timeoutMs)
 {
-    return waitFor(
-        [&] {
-            for (const Datagram& d : acks()) {
-                if (d.number == number)
-                    return true;
-            }
-            return false;
-        },
-        timeoutMs);
+    const auto acknowledged = [&] {
+        const QList<Datagram> received = acks();
+        return std::any_of(received.cbegin(), received.cend(),
+                           [number](const Datagram& d) { return d.number == number; });
+    };
+    return waitFor(acknowledged, timeoutMs);
 }
 
 void FakeUnit::readPending()

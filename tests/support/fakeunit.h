@@ -71,8 +71,9 @@ public:
     // The payloads of the named command; a repetition of one message (a
     // retransmission of what was not acknowledged in time) counts once.
     QStringList payloads(const QString& name) const;
-    QList<Datagram> acks() const;
-    int pingCount() const;
+    QList<Datagram> ofKind(Datagram::Kind kind) const;
+    QList<Datagram> acks() const { return ofKind(Datagram::Ack); }
+    int pingCount() const { return ofKind(Datagram::Ping).size(); }
     void clearReceived() { m_received.clear(); }
 
     // Each waits (running the event loop) until the condition holds for the

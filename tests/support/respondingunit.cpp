@@ -1,5 +1,7 @@
 #include "support/respondingunit.h"
 
+#include <algorithm>
+
 RespondingUnit::RespondingUnit(const QHostAddress& address, quint16 port, const QString& model,
                                QObject* parent)
     : FakeUnit(address, port, parent)
@@ -16,10 +18,9 @@ void RespondingUnit::setSilent(bool silent)
 
 int RespondingUnit::statusRequests(const QString& what) const
 {
-    int count = 0;
-    for (const Datagram& datagram : commands(QStringLiteral("GetStatus")))
-        count += datagram.payload.trimmed() == what ? 1 : 0;
-    return count;
+    const QList<Datagram> asked = commands(QStringLiteral("GetStatus"));
+    return int(std::count_if(asked.cbegin(), asked.cend(),
+                             [&what](const Datagram& d) { return d.payload.trimmed() == what; }));
 }
 
 void RespondingUnit::answer(const FakeUnit::Datagram& datagram)

@@ -8,6 +8,8 @@
 #include <QDate>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 // "Cmd|payload", the payload trimmed, today's date and time written "D" and "T".
@@ -47,10 +49,8 @@ QStringList RecordingServer::sent(const QHostAddress& ip) const
 QStringList RecordingServer::take(const QHostAddress& ip)
 {
     const QStringList result = sent(ip);
-    for (int i = m_sent.size() - 1; i >= 0; --i) {
-        if (m_sent.at(i).first == ip)
-            m_sent.removeAt(i);
-    }
+    m_sent.erase(std::remove_if(m_sent.begin(), m_sent.end(), [&ip](const auto& e) { return e.first == ip; }),
+                 m_sent.end());
     return result;
 }
 
@@ -100,13 +100,7 @@ LoopbackBus::LoopbackBus(RondelLogger* logger, PublicRondelListener* publicListe
     m_server->setTimings(timings);
 }
 
-LoopbackBus::~LoopbackBus()
-{
-    m_server.reset();
-    m_udp.reset();
-    m_units.clear();
-    m_socket.reset();
-}
+LoopbackBus::~LoopbackBus() = default;
 
 FakeUnit* LoopbackBus::addUnit(const QHostAddress& address)
 {

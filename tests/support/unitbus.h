@@ -57,6 +57,7 @@ public:
     FakeUnit* addUnit(const QHostAddress& address);
 
 private:
+    // Torn down from the last: the units, then the core's side before its socket.
     quint16 m_port = 0;
     std::unique_ptr<QUdpSocket> m_socket;
     std::unique_ptr<UdpSocket> m_udp;

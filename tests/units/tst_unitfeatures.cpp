@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -40,12 +41,6 @@ private slots:
     {
         m_server = std::make_unique<RecordingServer>();
         m_source = std::make_unique<Tolva>(OtherIp);
-    }
-
-    void cleanup()
-    {
-        m_source.reset();
-        m_server.reset();
     }
 
     void buzzerForReceivedCalls()
@@ -194,19 +189,15 @@ private slots:
         devices.reset();
         devices.statusReceived(status("ConnectionStatus", "SV:Connect"));
         devices.changeReceived(status("ConnectionChange", "MTF:0010"));
-        QCOMPARE(events, QStringList({"sv+", "changed", "ask"}));
-        events.clear();
+        QCOMPARE(std::exchange(events, {}), QStringList({"sv+", "changed", "ask"}));
         devices.statusReceived(status("ConnectionStatus", "SV:Connect\nNV8:Connect VS:Disconnect\nMTF:0010"));
-        QCOMPARE(events, QStringList({"mtf+", "NV8+", "changed"}));
-        events.clear();
+        QCOMPARE(std::exchange(events, {}), QStringList({"mtf+", "NV8+", "changed"}));
         devices.changeReceived(status("ConnectionChange", "MTF:0011\nOEZ:Connect\nNV8:Disconnect"));
-        QCOMPARE(events, QStringList({"mtf~", "oez+", "NV8-", "changed"}));
+        QCOMPARE(std::exchange(events, {}), QStringList({"mtf~", "oez+", "NV8-", "changed"}));
         QVERIFY(devices.isSVConnected());
-        events.clear();
         // A full status without a line for something means it is gone.
         devices.statusReceived(status("ConnectionStatus", "OEZ:Connect"));
-        QCOMPARE(events, QStringList({"mtf-", "sv-", "changed"}));
-        events.clear();
+        QCOMPARE(std::exchange(events, {}), QStringList({"mtf-", "sv-", "changed"}));
         devices.statusReceived(status("ConnectionStatus", "OEZ:Connect"));
         QCOMPARE(events, QStringList());
     }

@@ -10,6 +10,7 @@
 #include "units/firmwareversion.h"
 #include "units/unconfiguredunit.h"
 #include "units/models/unitmodels.h"
+#include "units/registry/unitsfactory.h"
 #include "wards/room.h"
 #include "wards/ward.h"
 
@@ -29,14 +30,20 @@ void deliver(RondelUnit& unit, const QString& name, const QString& payload)
     unit.receivedCommand(command);
 }
 
-// Completes a retrieval from the given answers and applies it.
-void bringUp(RondelUnit& unit, const QString& basicInfo, const QString& callStatus = QString())
+// Answers every request of a retrieval that has been started.
+void answerRetrieval(RondelUnit& unit, const QString& basicInfo, const QString& callStatus)
 {
-    unit.startStatusRetrieval();
     unit.receivedCommand(parsedCommand("BasicInfo", basicInfo));
     unit.receivedCommand(parsedCommand("PresenceStatus", "PS:0"));
     unit.receivedCommand(parsedCommand("CallStatus", callStatus));
     unit.receivedCommand(parsedCommand("Notifications", "CallStatus NOT_CONNECTED"));
+}
+
+// Completes a retrieval from the given answers and applies it.
+void bringUp(RondelUnit& unit, const QString& basicInfo, const QString& callStatus = QString())
+{
+    unit.startStatusRetrieval();
+    answerRetrieval(unit, basicInfo, callStatus);
     unit.initialiseFromBasicInfo();
     unit.applyRetrievedState();
 }
@@ -65,14 +72,6 @@ private slots:
         m_room->setName(QStringLiteral("Pokoj"));
         m_room->setNumber(12);
         m_room->setWard(m_ward.get());
-    }
-
-    void cleanup()
-    {
-        m_room.reset();
-        m_ward.reset();
-        m_nv.reset();
-        m_server.reset();
     }
 
     void callReports_data()
@@ -133,11 +132,9 @@ private slots:
         QFETCH(QString, model);
         QFETCH(QString, retrieved);
         QFETCH(QStringList, reports);
-        std::unique_ptr<RondelUnit> unit;
-        if (model == QLatin1String("Deska"))
-            unit = std::make_unique<Deska>(Ip);
-        else
-            unit = std::make_unique<Tolva>(Ip);
+        const UnitsFactory factory(nullptr, nullptr, nullptr, nullptr);
+        std::unique_ptr<RondelUnit> unit(
+            qobject_cast<RondelUnit*>(factory.create(UnitsFactory::typeFromText(model), Ip, Location())));
         unit->setInstallationSettings(nullptr, nullptr, m_nv.get(), nullptr);
         QVariantList nv;
         for (int i = 0; i < 9; ++i)
@@ -344,24 +341,17 @@ private slots:
     {
         Tolva unit(Ip);
         unit.attach(m_server.get());
-        const auto readState = [&unit](const QString& callStatus, bool complete = true) {
-            unit.receivedCommand(parsedCommand("BasicInfo", "AcronymPU:Tolva"));
-            unit.receivedCommand(parsedCommand("PresenceStatus", "PS:0"));
-            unit.receivedCommand(parsedCommand("CallStatus", callStatus));
-            if (complete)
-                unit.receivedCommand(parsedCommand("Notifications", "CallStatus NOT_CONNECTED"));
-        };
 
         // Read, then the device call is reported cancelled while the state
         // waits to be applied; the unit is read again (it fell out of step)
         // after the patient called once more.
         unit.startStatusRetrieval();
-        readState("NV1:1");
+        answerRetrieval(unit, "AcronymPU:Tolva", "NV1:1");
         unit.receivedCommand(parsedCommand("CallChange", "NV1:0"));
         QCOMPARE(unit.pendingCommandCount(), 1);
         unit.startStatusRetrieval();
         QCOMPARE(unit.pendingCommandCount(), 0);
-        readState("NV1:1");
+        answerRetrieval(unit, "AcronymPU:Tolva", "NV1:1");
         unit.initialiseFromBasicInfo();
         unit.applyRetrievedState();
         QVERIFY(unit.calls()->hasNVCall("NV1"));
@@ -408,10 +398,7 @@ private slots:
 
         deliver(unit, "CallChange", "VS:1");
         Call own = calls->ownCall();
-        VoIP voip;
-        voip.address = QHostAddress(QStringLiteral("127.0.0.3"));
-        voip.levelIn = 53;
-        voip.levelOut = 60;
+        const VoIP voip{0, 53, 60, QHostAddress(QStringLiteral("127.0.0.3")), 10002, 10004};
         m_server->clear();
         own.setConnected();
         calls->connectCall(own, voip);
@@ -514,11 +501,16 @@ private slots:
         }
     }
 
+    // The screen type is matched in its letter case: "rasto" is no screen the
+    // core knows, and the unit keeps the plain display.
     void pardoFollowsItsHandset()
     {
         Pardo pardo(Ip);
         pardo.attach(m_server.get());
-        bringUp(pardo, "AcronymPU:Pardo");
+        bringUp(pardo, "AcronymPU:Pardo\nTypeGT:rasto");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(pardo.display()->metaObject(), &Display::staticMetaObject);
+        QCOMPARE(pardo.display()->calls(), pardo.calls());
         QVERIFY(!pardo.acceptsDialCalls());
         QCOMPARE(pardo.sourceMode("VS"), 2);
 
@@ -550,18 +542,6 @@ private slots:
         Brisa brisa(QHostAddress("127.0.0.3"));
         QCOMPARE(QStringList({tolva.audioType(1), tolva.audioType(2), brisa.audioType(2)}),
                  QStringList({"Tolva/Brisa", "Tolva-MTF", "Tolva/Brisa"}));
-    }
-
-    // The screen type is matched in its letter case: "rasto" is no screen the
-    // core knows, and the unit keeps the plain display.
-    void displayChoice()
-    {
-        Pardo plain(Ip);
-        plain.attach(m_server.get());
-        bringUp(plain, "AcronymPU:Pardo\nTypeGT:rasto");
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(plain.display()->metaObject(), &Display::staticMetaObject);
-        QCOMPARE(plain.display()->calls(), plain.calls());
     }
 
     void doorLock()

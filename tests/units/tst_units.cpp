@@ -70,7 +70,6 @@ private slots:
         QFETCH(QStringList, config);
         QFETCH(QStringList, answering);
         QFETCH(QString, silent);
-        QFETCH(QStringList, expected);
 
         CoreFixture core;
         core.writeConfig(CoreFixture::config(config));
@@ -89,7 +88,7 @@ private slots:
         const qint64 elapsed = clock.elapsed();
 
         const QStringList lines = core.log().lines();
-        QCOMPARE(lines.filter("Config file - failed") + lines.filter("== Initialisation"), expected);
+        QTEST(lines.filter("Config file - failed") + lines.filter("== Initialisation"), "expected");
         QCOMPARE(core.core().unitsRepository()->configuredUnits().size(), answering.size() + (late ? 1 : 0));
         QVERIFY2(late ? elapsed >= CoreFixture::TimeLimit : elapsed < CoreFixture::TimeLimit / 2,
                  qPrintable(QString::number(elapsed)));

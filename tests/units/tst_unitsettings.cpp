@@ -171,14 +171,10 @@ private slots:
         const QVariantList same{button("BT-1", "Pendant", 1, "127.0.0.11"),
                                 button("BT-2", "Other", 2, "127.0.0.12")};
         QTest::newRow("unchanged") << same << 0;
-        QTest::newRow("name") << QVariantList{button("BT-1", "Renamed", 1, "127.0.0.11"),
-                                             same.at(1)}
-                              << 2;
-        QTest::newRow("bed") << QVariantList{button("BT-1", "Pendant", 4, "127.0.0.11"), same.at(1)}
-                             << 2;
-        QTest::newRow("unit") << QVariantList{button("BT-1", "Pendant", 1, "127.0.0.12"),
-                                             same.at(1)}
-                              << 2;
+        const auto firstIs = [&same](const QVariantMap& first) { return QVariantList{first, same.at(1)}; };
+        QTest::newRow("name") << firstIs(button("BT-1", "Renamed", 1, "127.0.0.11")) << 2;
+        QTest::newRow("bed") << firstIs(button("BT-1", "Pendant", 4, "127.0.0.11")) << 2;
+        QTest::newRow("unit") << firstIs(button("BT-1", "Pendant", 1, "127.0.0.12")) << 2;
         QTest::newRow("removed") << QVariantList{same.at(0)} << 2;
         QTest::newRow("new and paired")
             << (same + QVariantList{button("BT-3", "", 0, "127.0.0.11")}) << 2;
@@ -198,7 +194,6 @@ private slots:
 
     void radios()
     {
-        const QHostAddress local = runtimeOptions().rondelAddress;
         RadiosSettings radios;
         LogCapture log;
         radios.load({QVariantMap{{"ip", "10.10.0.7"}, {"port", 5012}},
@@ -208,7 +203,7 @@ private slots:
                               "Warning \"Config file - radio 3 port 65536 is out of range, 0 used\""}));
         // The units are given the controller's own address; only a missing
         // address is the controller's own.
-        const QString own = local.toString();
+        const QString own = runtimeOptions().rondelAddress.toString();
         QCOMPARE(radios.channels().size(), 3);
         QCOMPARE(text(radios.channels().at(0)), "10.10.0.7:5012 for " + own + ":5012");
         QCOMPARE(text(radios.channels().at(1)), own + ":5013 for " + own + ":5013");
