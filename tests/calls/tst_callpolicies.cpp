@@ -12,7 +12,6 @@
 #include "support/corefixture.h"
 #include "support/fakecallcapable.h"
 #include "synthesizer/synthesizer.h"
-#include "units/registry/units.h"
 
 #include <QtTest>
 
@@ -184,25 +183,24 @@ private slots:
         desk.callee.presence = calleePresent;
         AutoConnectDialCall autoConnect(&desk.handler, &desk.queue);
         autoConnect.setDelay(50);
-        int talks = 0;
-        connect(&desk.callee.registry, &Calls::callConnected, this, [&] { ++talks; });
+        QSignalSpy talks(&desk.callee.registry, &Calls::callConnected);
         const Call dial = desk.store("Ringing", 0, -1, CallType::DC);
         QTest::qWait(200);
         QCOMPARE(desk.queue.get(dial).stateName(), state);
-        QCOMPARE(talks, state == "Connected" ? 1 : 0);
+        QCOMPARE(talks.count(), state == "Connected" ? 1 : 0);
     }
 
     // In the core: a dial call into an empty room connects; the caller opens its door.
     void dialCallIntoAnEmptyRoomOpensItsDoor()
     {
         CoreFixture core;
-        QVERIFY(core.bringUp({"127.0.0.2 Brisa r1 phone=101", "127.0.0.3 Fenno r2"}));
+        QVERIFY(core.bringUp({"127.0.0.2 Brisa r1 phone=101", "127.0.0.3 Fenno r2"}, [](RespondingUnit* unit) {
+            if (unit->address() == QHostAddress("127.0.0.3")) // staff at the caller
+                unit->setPresenceStatus("PS:1\nPP:0");
+        }));
         core.core().autoConnectDialCall()->setDelay(50);
         RespondingUnit* callee = core.fake("127.0.0.2");
         RespondingUnit* caller = core.fake("127.0.0.3");
-        QSignalSpy presences(core.core().units(), &Units::registeredPS);
-        caller->sendCommand("PresenceStatus", "PS:1");
-        QTRY_COMPARE(presences.count(), 1);
 
         caller->sendCommand("DialCall", "Dial:101\nDestination:Base");
         // Only the talk counts: a late repeat of the start-up "EndCall" may still arrive.
