@@ -109,37 +109,33 @@ private slots:
         QVERIFY(!unanswered.disconnectedAt().isValid());
     }
 
+    // "code [staff@source] [staff@target] [second]": where staff is present, and
+    // whether a second unit takes part in the talk.
     void whoMayEndTheTalk_data()
     {
-        QTest::addColumn<CallType>("type");
-        QTest::addColumn<bool>("sourcePresence");
-        QTest::addColumn<int>("targets");
-        QTest::addColumn<bool>("targetPresence");
+        QTest::addColumn<QString>("how");
         QTest::addColumn<bool>("targetMay");
         QTest::addColumn<bool>("sourceMay");
-        QTest::newRow("PA") << CallType::PA << false << 1 << true << false << true;
-        QTest::newRow("VS no presence") << CallType::VS << false << 1 << false << true << false;
-        QTest::newRow("VS staff at bed, nurse answers")
-            << CallType::VS << true << 1 << false << false << true;
-        QTest::newRow("VS staff at both ends") << CallType::VS << true << 1 << true << true << true;
-        QTest::newRow("VS two targets") << CallType::VS << true << 2 << false << true << true;
-        QTest::newRow("VK") << CallType::VK << false << 1 << false << true << true;
-        QTest::newRow("DC") << CallType::DC << false << 1 << false << true << true;
-        QTest::newRow("NV") << CallType::NV << false << 1 << false << true << false;
-        QTest::newRow("AL with presence") << CallType::AL << true << 1 << false << false << true;
+        QTest::newRow("PA") << "PA staff@target" << false << true;
+        QTest::newRow("VS no presence") << "VS" << true << false;
+        QTest::newRow("VS staff at bed, nurse answers") << "VS staff@source" << false << true;
+        QTest::newRow("VS staff at both ends") << "VS staff@source staff@target" << true << true;
+        QTest::newRow("VS two targets") << "VS staff@source second" << true << true;
+        QTest::newRow("VK") << "VK" << true << true;
+        QTest::newRow("DC") << "DC" << true << true;
+        QTest::newRow("NV") << "NV" << true << false;
+        QTest::newRow("AL with presence") << "AL staff@source" << false << true;
     }
     void whoMayEndTheTalk()
     {
-        QFETCH(CallType, type);
-        QFETCH(bool, sourcePresence);
-        QFETCH(int, targets);
-        QFETCH(bool, targetPresence);
+        QFETCH(QString, how);
         FakeCallCapable source, target, other;
-        source.presence = sourcePresence;
-        target.presence = targetPresence;
-        Call call(type, callTypeName(type), &source);
+        source.presence = how.contains("staff@source");
+        target.presence = how.contains("staff@target");
+        const QString code = how.section(' ', 0, 0);
+        Call call(callTypeFromCode(code), code, &source);
         call.setTarget(&target, 1);
-        if (targets == 2)
+        if (how.contains("second"))
             call.addTarget(&other, 1);
         QTEST(call.targetMayEndTalk(), "targetMay");
         QTEST(call.sourceMayEndTalk(), "sourceMay");

@@ -310,39 +310,34 @@ private slots:
         QVERIFY(!b.synthesizer.isPlaying(10100));
     }
 
+    // "presence code [staff] [elsewhere] [answered]": staff at the calling unit, the
+    // calling unit in another room, the call in talk with a third unit.
     void presenceEndsTheRoomsCalls_data()
     {
-        QTest::addColumn<QString>("presence");
-        QTest::addColumn<CallType>("type");
-        QTest::addColumn<bool>("staffAtSource");
-        QTest::addColumn<bool>("sameRoom");
+        QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("fate");
-        QTest::addColumn<bool>("answered");
-        QTest::newRow("PS ends NV") << "PS" << CallType::NV << true << true << "Finished/Presence" << false;
-        QTest::newRow("PS ends VS") << "PS" << CallType::VS << false << true << "Finished/Presence" << false;
-        QTest::newRow("PS, VS with staff") << "PS" << CallType::VS << true << true << "Ringing" << false;
-        QTest::newRow("PS keeps VK") << "PS" << CallType::VK << false << true << "Ringing" << false;
-        QTest::newRow("PP ends VK") << "PP" << CallType::VK << false << true << "Finished/Presence" << false;
-        QTest::newRow("PS elsewhere") << "PS" << CallType::NV << false << false << "Ringing" << false;
-        QTest::newRow("PS ends NV talk") << "PS" << CallType::NV << false << true << "Finished/Presence" << true;
-        QTest::newRow("PS keeps VS talk") << "PS" << CallType::VS << false << true << "Connected" << true;
+        QTest::newRow("PS ends NV") << "PS NV staff" << "Finished/Presence";
+        QTest::newRow("PS ends VS") << "PS VS" << "Finished/Presence";
+        QTest::newRow("PS, VS with staff") << "PS VS staff" << "Ringing";
+        QTest::newRow("PS keeps VK") << "PS VK" << "Ringing";
+        QTest::newRow("PP ends VK") << "PP VK" << "Finished/Presence";
+        QTest::newRow("PS elsewhere") << "PS NV elsewhere" << "Ringing";
+        QTest::newRow("PS ends NV talk") << "PS NV answered" << "Finished/Presence";
+        QTest::newRow("PS keeps VS talk") << "PS VS answered" << "Connected";
     }
     void presenceEndsTheRoomsCalls()
     {
-        QFETCH(QString, presence);
-        QFETCH(CallType, type);
-        QFETCH(bool, staffAtSource);
-        QFETCH(bool, sameRoom);
-        QFETCH(bool, answered);
+        QFETCH(QString, how);
+        const QStringList words = how.split(' ');
         Room room("a"), other("b");
         Bench b(3, {2});
-        b.unit(0)->place.room = sameRoom ? &room : &other;
-        b.unit(0)->presence = staffAtSource;
+        b.unit(0)->place.room = words.contains("elsewhere") ? &other : &room;
+        b.unit(0)->presence = words.contains("staff");
         b.unit(1)->place.room = &room;
-        const Call call = b.raise(0, type, callTypeName(type));
-        if (answered)
+        const Call call = b.raise(0, callTypeFromCode(words[1]), words[1]);
+        if (words.contains("answered"))
             QVERIFY(b.answer(call, 2));
-        presence == "PS" ? b.handler.presenceRegisteredPS(b.unit(1))
+        words[0] == "PS" ? b.handler.presenceRegisteredPS(b.unit(1))
                          : b.handler.presenceRegisteredPP(b.unit(1));
         QTEST(b.fate(call), "fate");
     }

@@ -166,21 +166,19 @@ private slots:
     // a delay, unless staff there could answer.
     void dialCallIntoAnEmptyRoom_data()
     {
-        QTest::addColumn<bool>("callerPresent");
-        QTest::addColumn<bool>("calleePresent");
+        QTest::addColumn<QString>("staffAt");
         QTest::addColumn<QString>("state");
-        QTest::newRow("nobody at the callee") << true << false << "Connected";
-        QTest::newRow("staff at the callee") << true << true << "Ringing";
-        QTest::newRow("nobody at the caller") << false << false << "Ringing";
+        QTest::newRow("nobody at the callee") << "caller" << "Connected";
+        QTest::newRow("staff at the callee") << "caller callee" << "Ringing";
+        QTest::newRow("nobody at the caller") << "" << "Ringing";
     }
     void dialCallIntoAnEmptyRoom()
     {
-        QFETCH(bool, callerPresent);
-        QFETCH(bool, calleePresent);
+        QFETCH(QString, staffAt);
         QFETCH(QString, state);
         Desk desk;
-        desk.caller.presence = callerPresent;
-        desk.callee.presence = calleePresent;
+        desk.caller.presence = staffAt.contains("caller");
+        desk.callee.presence = staffAt.contains("callee");
         AutoConnectDialCall autoConnect(&desk.handler, &desk.queue);
         autoConnect.setDelay(50);
         QSignalSpy talks(&desk.callee.registry, &Calls::callConnected);
