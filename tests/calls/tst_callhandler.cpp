@@ -38,7 +38,6 @@ struct Node
 {
     explicit Node(const QString& ip) : unit(ip), mode(&unit)
     {
-        unit.callRegistry = &calls;
         unit.receiveMode = &mode;
         QObject::connect(&calls, &Calls::callConnected, &calls, [this](const Call&, const VoIP& v) {
             voips << QStringLiteral("%1 %2 %3 %4 %5 %6").arg(v.type).arg(v.levelIn).arg(v.levelOut)
@@ -54,7 +53,7 @@ struct Node
     }
 
     FakeCallCapable unit;
-    Calls calls;
+    Calls& calls = unit.registry;
     WillingMode mode;
     QStringList voips; // "mode mic speaker address localPort remotePort"
 };

@@ -25,14 +25,6 @@ struct Limits : CallLimits
     qint64 maxMuteDuration() const override { return mute; }
 };
 
-struct Party : FakeCallCapable
-{
-    explicit Party(const QString& ip) : FakeCallCapable(ip) { callRegistry = &registry; }
-    void openDoor() override { ++doorOpened; }
-    Calls registry;
-    int doorOpened = 0;
-};
-
 // The policies around a handler whose units receive nothing by themselves:
 // the calls are stored directly, in the state a test wants.
 struct Desk : CallCapableRepository
@@ -62,8 +54,8 @@ struct Desk : CallCapableRepository
         return call;
     }
 
-    Party caller{"10.0.0.2"};
-    Party callee{"10.0.0.3"};
+    FakeCallCapable caller{"10.0.0.2"};
+    FakeCallCapable callee{"10.0.0.3"};
     CallQueue queue;
     PAs pas;
     Synthesizer synthesizer;

@@ -1,13 +1,15 @@
 #pragma once
 
 #include "calls/call.h"
-#include "rondel/calldisplayinfo.h"
 #include "calls/callcapable.h"
+#include "calls/calls.h"
+#include "rondel/calldisplayinfo.h"
 
 #include <QHostAddress>
 
-// A stand-in unit for call logic: answers from plain fields and counts how
-// often it was asked for a call's display description.
+// A stand-in unit for call logic: answers from plain fields, keeps its own
+// calls, counts how often it was asked for a call's display description and
+// how often its door was opened.
 class FakeCallCapable : public CallCapable
 {
 public:
@@ -19,7 +21,7 @@ public:
     bool hasPresence() const override { return presence; }
     bool hasDoorLock() const override { return doorLock; }
     QString audioType(int) const override { return audio; }
-    Calls* calls() const override { return callRegistry; }
+    Calls* calls() const override { return &registry; }
     CallReceiveMode* callReceiveMode() const override { return receiveMode; }
     int sourceMode(const QString& code) const override { return code.startsWith("NV") ? 3 : 1; }
     CallDisplayInfo displayInfo(const Call& call) const override
@@ -36,6 +38,7 @@ public:
     bool isPLConfigured() const override { return false; }
     bool acceptsCalls(const Call&) const override { return true; }
     bool isReachable() const override { return reachable; }
+    void openDoor() override { ++doorOpened; }
 
     QHostAddress address;
     Location place;
@@ -43,8 +46,9 @@ public:
     QString audio = QStringLiteral("Tolva/Brisa");
     bool presence = false;
     bool doorLock = false;
-    Calls* callRegistry = nullptr;
+    mutable Calls registry;
     CallReceiveMode* receiveMode = nullptr;
     bool reachable = true;
     mutable int displayInfoRequests = 0;
+    int doorOpened = 0;
 };
