@@ -35,16 +35,12 @@ QVariantList CoreFixture::config(const QStringList& units)
 
 void CoreFixture::writeConfig(const QVariantList& units)
 {
-    const auto ward = [](const QString& id) {
-        return QVariantMap{{"_id", id}, {"name", id.toUpper()}, {"group", "g"}};
-    };
-    const auto room = [](const QString& id, const QString& ward) {
-        return QVariantMap{{"_id", id}, {"name", id}, {"number", id.mid(1).toInt()}, {"ward", ward}};
-    };
-    const QVariantMap config{
-        {"wards", QVariantList{ward("w1"), ward("w2")}},
-        {"rooms", QVariantList{room("r1", "w1"), room("r2", "w1"), room("r3", "w2")}},
-        {"units", units}};
+    QVariantMap config = QJsonDocument::fromJson(R"({
+        "wards": [{"_id": "w1", "name": "W1", "group": "g"}, {"_id": "w2", "name": "W2", "group": "g"}],
+        "rooms": [{"_id": "r1", "name": "r1", "number": 1, "ward": "w1"},
+                  {"_id": "r2", "name": "r2", "number": 2, "ward": "w1"},
+                  {"_id": "r3", "name": "r3", "number": 3, "ward": "w2"}]})").toVariant().toMap();
+    config.insert("units", units);
     m_root.write(QStringLiteral("/opt/adminapp/etc/config.json"),
                  QJsonDocument::fromVariant(config).toJson());
 }
@@ -108,10 +104,9 @@ bool CoreFixture::settle(int quietMs, int timeoutMs)
             count += unit->commands().size() - unit->commands("Ping").size();
         return count;
     };
-    QElapsedTimer elapsed;
-    elapsed.start();
+    const QDeadlineTimer deadline(timeoutMs);
     int before = total();
-    while (elapsed.elapsed() < timeoutMs) {
+    while (!deadline.hasExpired()) {
         QTest::qWait(quietMs);
         const int now = total();
         if (now == before)
