@@ -56,12 +56,16 @@ class TestCalls : public QObject
     Q_OBJECT
 
 private slots:
-    void ownCallNewReplacedUpdatedCanceled()
+    void ownCallFromNewToTalk()
     {
         Calls calls;
         SignalLog log(&calls);
-        const Call vs(CallType::VS, QStringLiteral("VS"), nullptr);
+        Call vs(CallType::VS, QStringLiteral("VS"), nullptr);
         const Call al(CallType::AL, QStringLiteral("AL"), nullptr);
+        // Only the own call connects as the caller.
+        calls.connectCall(vs, VoIP());
+        QVERIFY(log.take().isEmpty());
+        QVERIFY(!calls.hasTalk());
 
         calls.setCall(vs);
         QCOMPARE(log.take(), (QStringList{"callsChanged", "callNew:VS"}));
@@ -76,6 +80,14 @@ private slots:
         calls.cancelCall();
         QCOMPARE(log.take(), (QStringList{"callsChanged", "callCanceled:AL(muted)"}));
         QVERIFY(!calls.hasOwnCall());
+
+        calls.setCall(vs);
+        log.take();
+        vs.setConnected();
+        calls.connectCall(vs, VoIP());
+        QCOMPARE(log.take(), (QStringList{"talkChanged", "callsChanged", "callConnected:VS"}));
+        QVERIFY(calls.isTalk(vs));
+        QVERIFY(calls.ownCall().isConnected());
     }
 
     void deviceCallsByCode()
@@ -263,24 +275,6 @@ private slots:
         own.setCall(al);
         QVERIFY(own.hasPendingAL());
         QVERIFY(!own.hasPendingVK());
-    }
-
-    void onlyTheOwnCallConnectsAsTheCaller()
-    {
-        Calls calls;
-        SignalLog log(&calls);
-        calls.connectCall(Call(CallType::VS, QStringLiteral("VS"), nullptr), VoIP());
-        QVERIFY(log.take().isEmpty());
-        QVERIFY(!calls.hasTalk());
-
-        Call vs(CallType::VS, QStringLiteral("VS"), nullptr);
-        calls.setCall(vs);
-        log.take();
-        vs.setConnected();
-        calls.connectCall(vs, VoIP());
-        QCOMPARE(log.take(), (QStringList{"talkChanged", "callsChanged", "callConnected:VS"}));
-        QVERIFY(calls.isTalk(vs));
-        QVERIFY(calls.ownCall().isConnected());
     }
 };
 
