@@ -4,12 +4,8 @@
 
 #include <QtTest>
 
-namespace {
-
-const QString Patient = QStringLiteral("127.0.0.2");
-const QString Nurse = QStringLiteral("127.0.0.3");
-
-} // namespace
+static const QString Patient = QStringLiteral("127.0.0.2");
+static const QString Nurse = QStringLiteral("127.0.0.3");
 
 // The core in process with fake units on loopback: a unit that goes takes
 // its calls with it, and the screens that showed them are cleared.

@@ -148,8 +148,7 @@ private slots:
             desk.caller.doorLock = row.sourceLock;
             desk.callee.doorLock = true;
             desk.store("Connected", 0, 0, row.type);
-            OpenEZDuringTalk(&desk.queue).openEZ(row.askedBySource ? static_cast<CallCapable*>(&desk.caller)
-                                                                   : &desk.callee);
+            OpenEZDuringTalk(&desk.queue).openEZ(row.askedBySource ? &desk.caller : &desk.callee);
             QVERIFY2(desk.caller.doorOpened == row.sourceOpened && desk.callee.doorOpened == 0, row.name);
         }
     }

@@ -12,8 +12,6 @@
 
 namespace {
 
-QHostAddress address(int last) { return QHostAddress(QStringLiteral("127.0.0.%1").arg(last)); }
-
 // Wards 3 and 5 share a group, ward 4 is in another; rooms a, b and c lie
 // in wards 3, 5 and 4.
 struct Site
@@ -30,7 +28,7 @@ struct Site
     template<typename Model = Lumo>
     Model* add(int last, Room* room, const QVariantMap& settings = {})
     {
-        auto unit = std::make_unique<Model>(address(last));
+        auto unit = std::make_unique<Model>(QHostAddress(QStringLiteral("127.0.0.%1").arg(last)));
         unit->setLocation(Location{room, 0});
         unit->loadSettings(settings);
         unit->setCallReceiveMode(new ConnectedWardsMode(unit.get(), &wards));
