@@ -15,34 +15,23 @@
 
 namespace {
 
-// Takes other units' calls while willing; a PA only while in no other talk.
-class WillingMode : public CallReceiveMode
+// A unit and its calls. It takes other units' calls while willing; a PA only
+// while in no other talk.
+struct Node : CallReceiveMode
 {
-public:
-    explicit WillingMode(const FakeCallCapable* unit) : m_unit(unit) {}
-    bool accepts(const Call& call) const override
+    explicit Node(const QString& ip) : unit(ip)
     {
-        const Calls* calls = m_unit->calls();
-        return willing && call.source() != m_unit
-            && (onlyCodes.isEmpty() || onlyCodes.contains(call.code()))
-            && (!call.isPA() || !calls->hasTalk() || calls->isTalk(call));
-    }
-    bool willing = false;
-    QStringList onlyCodes; // empty: any
-
-private:
-    const FakeCallCapable* m_unit;
-};
-
-struct Node
-{
-    explicit Node(const QString& ip) : unit(ip), mode(&unit)
-    {
-        unit.receiveMode = &mode;
+        unit.receiveMode = this;
         QObject::connect(&calls, &Calls::callConnected, &calls, [this](const Call&, const VoIP& v) {
             voips << QStringLiteral("%1 %2 %3 %4 %5 %6").arg(v.type).arg(v.levelIn).arg(v.levelOut)
                          .arg(v.address.toString()).arg(v.portA).arg(v.portB);
         });
+    }
+    bool accepts(const Call& call) const override
+    {
+        return willing && call.source() != &unit
+            && (onlyCodes.isEmpty() || onlyCodes.contains(call.code()))
+            && (!call.isPA() || !calls.hasTalk() || calls.isTalk(call));
     }
     QStringList received() const
     {
@@ -54,12 +43,13 @@ struct Node
 
     FakeCallCapable unit;
     Calls& calls = unit.registry;
-    WillingMode mode;
+    bool willing = false;
+    QStringList onlyCodes; // empty: any
     QStringList voips; // "mode mic speaker address localPort remotePort"
 };
 
 // Units 10.1.7.20, .21, ... around a handler, those numbered in willingOnes
-// taking calls; receiversOf asks their modes.
+// taking calls; receiversOf asks each of them.
 class Bench : public CallCapableRepository
 {
 public:
@@ -74,7 +64,7 @@ public:
     {
         QVector<CallCapable*> units;
         for (const auto& node : nodes) {
-            if (node->mode.accepts(call))
+            if (node->accepts(call))
                 units << &node->unit;
         }
         return units;
@@ -84,7 +74,7 @@ public:
     void willing(const QVector<int>& which)
     {
         for (int i = 0; i < int(nodes.size()); ++i)
-            nodes[i]->mode.willing = which.contains(i);
+            nodes[i]->willing = which.contains(i);
     }
     Call make(int i, CallType type, const QString& code, bool persists = false)
     {
@@ -355,10 +345,10 @@ private slots:
         const Call waiting = b.raise(2, CallType::VS, "VS");
         const Call heldAt0 = b.held(3, "NV1", 0);
         b.willing({1});
-        b[1].mode.onlyCodes = QStringList{"NV2"};
+        b[1].onlyCodes = QStringList{"NV2"};
         const Call heldAt1 = b.held(3, "NV2", 1);
         b.willing({0, 1});
-        b[1].mode.onlyCodes = QStringList{"VS"};
+        b[1].onlyCodes = QStringList{"VS"};
         const Call own = b.raise(0, CallType::VS, "VS");
 
         b.unit(0)->reachable = end != EndType::LostCommunication;

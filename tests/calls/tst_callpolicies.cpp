@@ -17,19 +17,14 @@
 
 namespace {
 
-struct Limits : CallLimits
-{
-    qint64 call = 0, talk = 0, mute = 0;
-    qint64 maxCallDuration() const override { return call; }
-    qint64 maxTalkDuration() const override { return talk; }
-    qint64 maxMuteDuration() const override { return mute; }
-};
-
 // The policies around a handler whose units receive nothing by themselves:
-// the calls are stored directly, in the state a test wants.
-struct Desk : CallCapableRepository
+// the calls are stored directly, in the state a test wants. Limits in seconds.
+struct Desk : CallCapableRepository, CallLimits
 {
     QVector<CallCapable*> receiversOf(const Call&) const override { return {}; }
+    qint64 maxCallDuration() const override { return maxCall; }
+    qint64 maxTalkDuration() const override { return maxTalk; }
+    qint64 maxMuteDuration() const override { return maxMute; }
 
     // A call from the caller to the callee, created and connected the given
     // seconds ago (never connected for -1).
@@ -61,8 +56,8 @@ struct Desk : CallCapableRepository
     Synthesizer synthesizer;
     TalkVolumes volumes;
     CallHandler handler{&queue, this, &pas, &synthesizer, &volumes};
-    Limits limits;
-    CallTerminator terminator{&handler, &limits, &queue};
+    qint64 maxCall = 0, maxTalk = 0, maxMute = 0;
+    CallTerminator terminator{&handler, this, &queue};
 };
 
 } // namespace
@@ -92,9 +87,9 @@ private slots:
         };
         for (const auto& row : rows) {
             Desk desk;
-            desk.limits.call = row.call;
-            desk.limits.talk = row.talk;
-            desk.limits.mute = row.mute;
+            desk.maxCall = row.call;
+            desk.maxTalk = row.talk;
+            desk.maxMute = row.mute;
             const Call call = desk.store(row.state, row.createdAgo, row.connectedAgo);
             QSignalSpy changes(&desk.queue, &CallQueue::callChanged);
             desk.terminator.check();
@@ -108,7 +103,7 @@ private slots:
     void busyQueueStillChecksTheLimits()
     {
         Desk desk;
-        desk.limits.talk = 180;
+        desk.maxTalk = 180;
         desk.terminator.setCheckInterval(50);
         const Call talk = desk.store("Connected", 0, 0);
         const Call other = desk.store("Ringing");
