@@ -38,8 +38,7 @@ private slots:
             previous = call.id();
         }
 
-        // Identities stay close to the clock: a later call, a second on,
-        // takes the clock's millisecond again.
+        // Identities stay close to the clock: a call a second later takes its millisecond.
         Clock::setOffset(1000);
         const Call later(CallType::VS, QStringLiteral("VS"), nullptr);
         QVERIFY(qAbs(later.id() - later.created().toMSecsSinceEpoch()) <= 5);

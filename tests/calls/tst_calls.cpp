@@ -90,7 +90,7 @@ private slots:
         QVERIFY(calls.ownCall().isConnected());
     }
 
-    void deviceCallsByCode()
+    void deviceCallsByCodeAndWhatTheyTell()
     {
         Calls calls;
         SignalLog log(&calls);
@@ -131,11 +131,8 @@ private slots:
         QCOMPARE(log.take(), (QStringList{"callsChanged", "callCanceled:NV1"}));
         QVERIFY(!calls.hasNVCall(QStringLiteral("NV1")));
         QVERIFY(!calls.nvCall(QStringLiteral("NV1")).isValid());
-    }
 
-    void deviceCallQueries()
-    {
-        Calls calls;
+        // Waiting: a synthesizer call not yet muted; audible: a plain one in talk.
         Call synth(CallType::NV, QStringLiteral("NV1"), nullptr);
         synth.setSourceMode(3);
         calls.setNVCall(synth);

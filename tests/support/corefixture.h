@@ -19,10 +19,6 @@ class Unit;
 // has wards "w1" and "w2" (one group), rooms "r1", "r2" in w1 and "r3" in w2.
 // A unit is written "address Model [room [key=text ...]]", room r1 by
 // default; without a model the entry has no "type".
-//
-//   CoreFixture core;
-//   core.bringUp({"127.0.0.2 Tolva", "127.0.0.3 Brisa r3"}); // both answer
-//   core.fake("127.0.0.2")->sendCommand("Requests", "ModeNight");
 class CoreFixture
 {
 public:

@@ -8,8 +8,7 @@
 #include <QHostAddress>
 
 // A stand-in unit for call logic: answers from plain fields, keeps its own
-// calls, counts how often it was asked for a call's display description and
-// how often its door was opened.
+// calls, counts the display descriptions asked of it and its door openings.
 class FakeCallCapable : public CallCapable
 {
 public:
