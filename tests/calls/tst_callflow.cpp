@@ -24,7 +24,6 @@ private slots:
     void callsOfAUnitThatGoes()
     {
         QFETCH(QString, how);
-        QFETCH(EndType, end);
         CoreFixture core;
         QVERIFY(core.bringUp({Patient + " Pardo r1", Nurse + " Fenno r2"}, [](RespondingUnit* unit) {
             if (unit->address() == QHostAddress(Nurse))
@@ -51,7 +50,7 @@ private slots:
         QVERIFY(core.fake(Nurse)->waitForCommand("DisplayCalls", 3000));
         QCOMPARE(core.fake(Nurse)->payloads("DisplayCalls"), QStringList{"Clear\n"});
         QVERIFY(core.core().callQueue()->isEmpty());
-        QCOMPARE(changes.last().at(0).value<Call>().endType(), end);
+        QTEST(changes.last().at(0).value<Call>().endType(), "end");
     }
 };
 
