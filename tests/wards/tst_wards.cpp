@@ -156,13 +156,22 @@ private slots:
         QCOMPARE(modes(wards), "A+:Day B+:Day C:Night D+:Day");
     }
 
+    // Reloaded wards and rooms keep their objects and state, their changes are
+    // sorted into lists, and those that went live until the event loop had its turn.
     void reloadKeepsStateAndSortsChanges()
     {
         Wards wards;
         wards.load(fourWards());
+        Rooms rooms(&wards);
+        rooms.load({roomEntry("same", "Same", 1, "A"), roomEntry("moved", "Moved", 2, "A"),
+                    roomEntry("renamed", "Old name", 3, "A"), roomEntry("renumbered", "R", 4, "A"),
+                    roomEntry("inRenamedWard", "W", 5, "B"), roomEntry("inRegrouped", "X", 6, "D"),
+                    roomEntry("gone", "Gone", 7, "A")});
         Ward* a = wards.ward("A");
         Ward* b = wards.ward("B");
         QPointer<Ward> c = wards.ward("C");
+        Room* same = rooms.room("same");
+        QPointer<Room> gone = rooms.room("gone");
         a->setConnected(true);
         a->setMode(Ward::Night);
 
@@ -174,14 +183,29 @@ private slots:
         QCOMPARE(ids(wards.textChangedWards()), QStringList{"B"});
         QCOMPARE(ids(wards.groupChangedWards()), QStringList{"D"});
         QCOMPARE(ids(wards.allWards()), (QStringList{"none", "A", "B", "D", "E"}));
-
-        // The removed ward lives until the event loop had its turn.
         QCOMPARE(wards.ward("C"), Ward::unknownWard());
+
+        rooms.reload({roomEntry("same", "Same", 1, "A"), roomEntry("moved", "Moved", 2, "E"),
+                      roomEntry("renamed", "New name", 3, "A"),
+                      roomEntry("renumbered", "R", 40, "A"), roomEntry("inRenamedWard", "W", 5, "B"),
+                      roomEntry("inRegrouped", "X", 6, "D"), roomEntry("new", "New", 8, "A")});
+        QCOMPARE(rooms.room("same"), same);
+        QCOMPARE(ids(rooms.groupChangedRooms()), (QStringList{"moved", "inRegrouped"}));
+        QCOMPARE(ids(rooms.textChangedRooms()),
+                 (QStringList{"renamed", "renumbered", "inRenamedWard"}));
+        QCOMPARE(rooms.room("moved")->ward(), wards.ward("E"));
+        QCOMPARE(rooms.room("renumbered")->number(), 40);
+        QCOMPARE(rooms.room("gone"), Room::unknownRoom());
+
         wards.deleteOldWards();
+        rooms.deleteOldRooms();
         QVERIFY(!c.isNull());
+        QVERIFY(!gone.isNull());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(c.isNull());
+        QVERIFY(gone.isNull());
         QVERIFY(!a->isUnknown());
+        QCOMPARE(same->name(), QStringLiteral("Same"));
     }
 
     void roomsLoad()
@@ -204,40 +228,6 @@ private slots:
         QCOMPARE(rooms.room("nowhere"), Room::unknownRoom());
         QCOMPARE(Room::unknownRoom()->ward(), Ward::unknownWard());
         QCOMPARE(ids(rooms.roomsOfWard(wards.ward("A"))), QStringList{"r1"});
-    }
-
-    void roomsReloadSortsIntoChangedLists()
-    {
-        Wards wards;
-        wards.load(fourWards());
-        Rooms rooms(&wards);
-        rooms.load({roomEntry("same", "Same", 1, "A"), roomEntry("moved", "Moved", 2, "A"),
-                    roomEntry("renamed", "Old name", 3, "A"), roomEntry("renumbered", "R", 4, "A"),
-                    roomEntry("inRenamedWard", "W", 5, "B"), roomEntry("inRegrouped", "X", 6, "C"),
-                    roomEntry("gone", "Gone", 7, "A")});
-        Room* same = rooms.room("same");
-        QPointer<Room> gone = rooms.room("gone");
-
-        wards.reload({wardEntry("A", "Ward A", "G"), wardEntry("B", "Ward B2", "G"),
-                      wardEntry("C", "Ward C", "H"), wardEntry("D", "Ward D", "H")});
-        rooms.reload({roomEntry("same", "Same", 1, "A"), roomEntry("moved", "Moved", 2, "D"),
-                      roomEntry("renamed", "New name", 3, "A"),
-                      roomEntry("renumbered", "R", 40, "A"), roomEntry("inRenamedWard", "W", 5, "B"),
-                      roomEntry("inRegrouped", "X", 6, "C"), roomEntry("new", "New", 8, "A")});
-
-        QCOMPARE(rooms.room("same"), same);
-        QCOMPARE(ids(rooms.groupChangedRooms()), (QStringList{"moved", "inRegrouped"}));
-        QCOMPARE(ids(rooms.textChangedRooms()),
-                 (QStringList{"renamed", "renumbered", "inRenamedWard"}));
-        QCOMPARE(rooms.room("moved")->ward(), wards.ward("D"));
-        QCOMPARE(rooms.room("renumbered")->number(), 40);
-        QCOMPARE(rooms.room("gone"), Room::unknownRoom());
-
-        rooms.deleteOldRooms();
-        QVERIFY(!gone.isNull());
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(gone.isNull());
-        QCOMPARE(same->name(), QStringLiteral("Same"));
     }
 };
 
