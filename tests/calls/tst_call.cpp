@@ -15,11 +15,10 @@ private slots:
     void displayInfoIsAskedOnce()
     {
         FakeCallCapable source;
-        source.clientName = QStringLiteral("Mrs Novak");
         const Call call(CallType::VS, QStringLiteral("VSM"), &source);
         // Kept: the source is not asked again for every display.
         QCOMPARE(call.displayInfo().icon, QLatin1Char('P'));
-        QCOMPARE(call.displayInfo().client, QStringLiteral("Mrs Novak"));
+        QCOMPARE(call.displayInfo().client, QStringLiteral("Bed 1"));
         QCOMPARE(source.displayInfoRequests, 1);
 
         const Call sourceless(CallType::PA, QStringLiteral("PA"), nullptr);

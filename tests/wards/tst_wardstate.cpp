@@ -1,7 +1,6 @@
 #include "app/orvanta.h"
 #include "core/runtimeoptions.h"
 #include "config/configloader.h"
-#include "core/jsonfile.h"
 #include "support/logcapture.h"
 #include "support/temproot.h"
 #include "synthesizer/synthesizer.h"
