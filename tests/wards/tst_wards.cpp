@@ -53,7 +53,7 @@ class TestWards : public QObject
     Q_OBJECT
 
 private slots:
-    void loadSkipsUnusableEntries()
+    void wardsAndRoomsLoadSkipUnusableEntries()
     {
         Wards wards;
         wards.load({wardEntry(" A ", "Ward A", "G", "WA"), wardEntry("", "Nameless", "G"),
@@ -70,6 +70,23 @@ private slots:
         QCOMPARE(wards.ward("none"), Ward::unknownWard());
         QVERIFY(!wards.contains("nowhere"));
         QCOMPARE(wards.groups(), (QStringList{"", "G"}));
+
+        LogCapture log;
+        Rooms rooms(&wards);
+        rooms.load({roomEntry(" r1 ", "Room 1", 101, " A "), roomEntry("r2", "Room 2", "102", "B"),
+                    roomEntry("r3", "Lost", "x", "Q"), roomEntry("r1", "Again", 5, "B"),
+                    roomEntry("none", "Impostor", 1, "A"), roomEntry("", "Nameless", 1, "A")});
+        QCOMPARE(ids(rooms.rooms()), (QStringList{"r1", "r2", "r3"}));
+        QCOMPARE(QList<int>({rooms.room("r1")->number(), rooms.room("r2")->number(), rooms.room("r3")->number()}),
+                 QList<int>({101, 102, 0}));
+        QCOMPARE(rooms.room("r1")->ward(), wards.ward("A"));
+        QCOMPARE(rooms.room("r3")->ward(), Ward::unknownWard());
+        QCOMPARE(log.linesStartingWith("Critical "),
+                 QStringList{"Critical Config file - used undefined ward"});
+
+        QCOMPARE(rooms.room("nowhere"), Room::unknownRoom());
+        QCOMPARE(Room::unknownRoom()->ward(), Ward::unknownWard());
+        QCOMPARE(ids(rooms.roomsOfWard(wards.ward("A"))), QStringList{"r1"});
     }
 
     void connectingTurnsJoinedWardsToDay()
@@ -206,28 +223,6 @@ private slots:
         QVERIFY(gone.isNull());
         QVERIFY(!a->isUnknown());
         QCOMPARE(same->name(), QStringLiteral("Same"));
-    }
-
-    void roomsLoad()
-    {
-        LogCapture log;
-        Wards wards;
-        wards.load(fourWards());
-        Rooms rooms(&wards);
-        rooms.load({roomEntry(" r1 ", "Room 1", 101, " A "), roomEntry("r2", "Room 2", "102", "B"),
-                    roomEntry("r3", "Lost", "x", "Q"), roomEntry("r1", "Again", 5, "B"),
-                    roomEntry("none", "Impostor", 1, "A"), roomEntry("", "Nameless", 1, "A")});
-        QCOMPARE(ids(rooms.rooms()), (QStringList{"r1", "r2", "r3"}));
-        QCOMPARE(QList<int>({rooms.room("r1")->number(), rooms.room("r2")->number(), rooms.room("r3")->number()}),
-                 QList<int>({101, 102, 0}));
-        QCOMPARE(rooms.room("r1")->ward(), wards.ward("A"));
-        QCOMPARE(rooms.room("r3")->ward(), Ward::unknownWard());
-        QCOMPARE(log.linesStartingWith("Critical "),
-                 QStringList{"Critical Config file - used undefined ward"});
-
-        QCOMPARE(rooms.room("nowhere"), Room::unknownRoom());
-        QCOMPARE(Room::unknownRoom()->ward(), Ward::unknownWard());
-        QCOMPARE(ids(rooms.roomsOfWard(wards.ward("A"))), QStringList{"r1"});
     }
 };
 
