@@ -60,8 +60,9 @@ private slots:
     {
         Calls calls;
         SignalLog log(&calls);
-        Call vs(CallType::VS, QStringLiteral("VS"), nullptr);
-        const Call al(CallType::AL, QStringLiteral("AL"), nullptr);
+        FakeCallCapable source;
+        Call vs(CallType::VS, QStringLiteral("VS"), &source);
+        const Call al(CallType::AL, QStringLiteral("AL"), &source);
         // Only the own call connects as the caller.
         calls.connectCall(vs, VoIP());
         QVERIFY(log.take().isEmpty());
@@ -69,9 +70,16 @@ private slots:
 
         calls.setCall(vs);
         QCOMPARE(log.take(), (QStringList{"callsChanged", "callNew:VS"}));
+        QVERIFY(calls.isBusy());
+        QVERIFY(calls.hasPendingVSWithoutPresence());
+        source.presence = true;
+        QVERIFY(calls.hasPendingVSWithPresence());
+        QVERIFY(!calls.hasPendingVSWithoutPresence());
 
         calls.setCall(al);
         QCOMPARE(log.take(), (QStringList{"callsChanged", "callReplaced:VS>AL"}));
+        QVERIFY(calls.hasPendingAL());
+        QVERIFY(!calls.hasPendingVK());
 
         calls.updateCall(muted(al));
         QCOMPARE(log.take(), (QStringList{"callsChanged", "callUpdated:AL>AL(muted)"}));
@@ -88,6 +96,7 @@ private slots:
         QCOMPARE(log.take(), (QStringList{"talkChanged", "callsChanged", "callConnected:VS"}));
         QVERIFY(calls.isTalk(vs));
         QVERIFY(calls.ownCall().isConnected());
+        QVERIFY(!calls.hasPendingVSWithPresence());
     }
 
     void deviceCallsByCodeAndWhatTheyTell()
@@ -244,7 +253,7 @@ private slots:
         QVERIFY(calls.receivedCalls().at(0).isConnected());
     }
 
-    void busyAndPending()
+    void busyWithUnmutedReceivedCalls()
     {
         Calls calls;
         QVERIFY(!calls.isBusy());
@@ -254,24 +263,6 @@ private slots:
         talking.setConnectedMuted();
         calls.addReceivedCall(talking);
         QVERIFY(calls.isBusy());
-
-        FakeCallCapable source;
-        Calls own;
-        const Call vs(CallType::VS, QStringLiteral("VS"), &source);
-        own.setCall(vs);
-        QVERIFY(own.isBusy());
-        QVERIFY(own.hasPendingVSWithoutPresence());
-        source.presence = true;
-        QVERIFY(own.hasPendingVSWithPresence());
-        QVERIFY(!own.hasPendingVSWithoutPresence());
-        own.setTalk(vs);
-        QVERIFY(!own.hasPendingVSWithPresence());
-
-        const Call al(CallType::AL, QStringLiteral("AL"), &source);
-        own.clearTalk();
-        own.setCall(al);
-        QVERIFY(own.hasPendingAL());
-        QVERIFY(!own.hasPendingVK());
     }
 };
 
