@@ -132,20 +132,6 @@ class TestCallHandler : public QObject
     Q_OBJECT
 
 private slots:
-    void pasHandOutTheLowestFreeEvenPort()
-    {
-        PAs pas;
-        QCOMPARE(pas.allocate(), quint16(12300));
-        for (int port = 12300; port < 14300; port += 4)
-            pas.insert(quint16(port));
-        QCOMPARE(pas.allocate(), quint16(12302));
-        for (int port = 12302; port < 14300; port += 4)
-            pas.insert(quint16(port));
-        QCOMPARE(pas.allocate(), quint16(0));
-        pas.remove(14298);
-        QCOMPARE(pas.allocate(), quint16(14298));
-    }
-
     void answeringAndEndingWithTheirLogLines()
     {
         LogCapture log;
@@ -213,7 +199,7 @@ private slots:
         QCOMPARE(b[2].received(), QStringList{"NV:Ringing"});
     }
 
-    void paFromStartToEnd()
+    void paFromStartToEndAndItsPorts()
     {
         Bench b(4, {1});
         b[0].unit.audio = "Fenno";
@@ -249,6 +235,16 @@ private slots:
         QCOMPARE(b.fate(vs), "Ringing");
         QVERIFY(!b[0].calls.hasTalk() && !b[3].calls.hasTalk());
         QCOMPARE(b.pas.allocate(), quint16(12300));
+
+        // Ports are handed out lowest free even first, until none is left.
+        for (int port = 12300; port < 14300; port += 4)
+            b.pas.insert(quint16(port));
+        QCOMPARE(b.pas.allocate(), quint16(12302));
+        for (int port = 12302; port < 14300; port += 4)
+            b.pas.insert(quint16(port));
+        QCOMPARE(b.pas.allocate(), quint16(0));
+        b.pas.remove(14298);
+        QCOMPARE(b.pas.allocate(), quint16(14298));
     }
 
     void movedDeviceEndsItsCallAtTheUnitItLeft()
