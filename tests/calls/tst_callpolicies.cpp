@@ -178,10 +178,11 @@ private slots:
     void dialCallIntoAnEmptyRoomOpensItsDoor()
     {
         CoreFixture core;
-        QVERIFY(core.bringUp({"127.0.0.2 Brisa r1 phone=101", "127.0.0.3 Fenno r2"}, [](RespondingUnit* unit) {
-            if (unit->address() == QHostAddress("127.0.0.3")) // staff at the caller
-                unit->setPresenceStatus("PS:1\nPP:0");
-        }));
+        QVERIFY(core.bringUp({"127.0.0.2 Brisa r1 phone=101", "127.0.0.3 Fenno r2"},
+                             [](RespondingUnit* unit) { // staff at the caller
+                                 if (unit->address() == QHostAddress("127.0.0.3"))
+                                     unit->setPresenceStatus("PS:1\nPP:0");
+                             }));
         core.core().autoConnectDialCall()->setDelay(50);
         RespondingUnit* callee = core.fake("127.0.0.2");
         RespondingUnit* caller = core.fake("127.0.0.3");
