@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 #include "core/runtimeoptions.h"
 #include "rondel/rondelserver.h"
 #include "units/registry/units.h"
@@ -55,11 +57,9 @@ RespondingUnit* CoreFixture::addUnit(const QString& unit)
 
 RespondingUnit* CoreFixture::fake(const QString& ip) const
 {
-    for (const auto& unit : m_units) {
-        if (unit->address() == QHostAddress(ip))
-            return unit.get();
-    }
-    return nullptr;
+    const auto it = std::find_if(m_units.begin(), m_units.end(),
+                                 [&ip](const auto& unit) { return unit->address() == QHostAddress(ip); });
+    return it == m_units.end() ? nullptr : it->get();
 }
 
 void CoreFixture::initialize()
