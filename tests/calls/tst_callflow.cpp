@@ -15,15 +15,17 @@ class TestCallFlow : public QObject
 private slots:
     void callsOfAUnitThatGoes_data()
     {
-        QTest::addColumn<QString>("how");
+        // The units of the reloaded configuration; none: the patient's unit falls silent.
+        QTest::addColumn<QStringList>("reloaded");
         QTest::addColumn<EndType>("end");
-        QTest::newRow("stops answering") << "silent" << EndType::LostCommunication;
-        QTest::newRow("deleted on reload") << "deleted" << EndType::UnitDeleted;
-        QTest::newRow("restarted on reload") << "moved" << EndType::ConfigChanged;
+        QTest::newRow("stops answering") << QStringList{} << EndType::LostCommunication;
+        QTest::newRow("deleted on reload") << QStringList{Nurse + " Fenno r2"} << EndType::UnitDeleted;
+        QTest::newRow("moved on reload")
+            << QStringList{Nurse + " Fenno r2", Patient + " Pardo r2"} << EndType::ConfigChanged;
     }
     void callsOfAUnitThatGoes()
     {
-        QFETCH(QString, how);
+        QFETCH(QStringList, reloaded);
         CoreFixture core;
         QVERIFY(core.bringUp({Patient + " Pardo r1", Nurse + " Fenno r2"}, [](RespondingUnit* unit) {
             if (unit->address() == QHostAddress(Nurse))
@@ -37,14 +39,10 @@ private slots:
         core.fake(Patient)->sendCommand("CallChange", "VS:1");
         QVERIFY(core.fake(Nurse)->waitForCommand("DisplayCalls"));
         core.fake(Nurse)->clearReceived();
-        if (how == "silent") {
+        if (reloaded.isEmpty()) {
             core.fake(Patient)->setSilent(true);
         } else {
-            // The patient's unit is left out, or moved to the nurse's room.
-            QStringList units{Nurse + " Fenno r2"};
-            if (how == "moved")
-                units << Patient + " Pardo r2";
-            core.writeConfig(CoreFixture::config(units));
+            core.writeConfig(CoreFixture::config(reloaded));
             core.core().configLoader()->reload();
         }
         QVERIFY(core.fake(Nurse)->waitForCommand("DisplayCalls", 3000));
