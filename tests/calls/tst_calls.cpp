@@ -218,10 +218,8 @@ private slots:
         const Call al(CallType::AL, QStringLiteral("AL"), nullptr);
         const Call dc(CallType::DC, QStringLiteral("DC"), nullptr);
 
-        calls.addReceivedCall(vs1);
-        calls.addReceivedCall(dc);
-        calls.addReceivedCall(vs2);
-        calls.addReceivedCall(al);
+        for (const Call& call : {vs1, dc, vs2, al})
+            calls.addReceivedCall(call);
         QCOMPARE(log.take(), (QStringList{"callsChanged", "callsChanged", "callsChanged", "callsChanged"}));
         QCOMPARE(calls.receivedCalls(), (QVector<Call>{al, vs1, vs2, dc}));
         QVERIFY(calls.hasReceivedAL());
