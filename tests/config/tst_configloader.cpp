@@ -6,7 +6,6 @@
 #include "units/settings/calllimitssettings.h"
 #include "units/settings/languagesettings.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -144,9 +143,7 @@ private slots:
         QFETCH(int, after);
         Rig rig;
         rig.language.setLanguage(before);
-        QByteArray config = CompleteConfig;
-        config.replace(R"({"core": "cs-CZ"})", language);
-        rig.write(config);
+        rig.write(QByteArray(CompleteConfig).replace(R"({"core": "cs-CZ"})", language));
         rig.loader.load();
         QTEST(rig.warnings(), "warnings");
         QCOMPARE(rig.language.language(), after);

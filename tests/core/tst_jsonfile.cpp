@@ -1,10 +1,5 @@
 #include "core/jsonfile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonParseError>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>

@@ -1,6 +1,5 @@
 #include "core/runtimeoptions.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TestRuntimeOptions : public QObject

@@ -5,9 +5,6 @@
 #include "support/fakeunit.h"
 #include "support/temproot.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -20,21 +17,17 @@ class TestMqttLoggers : public QObject
     Q_OBJECT
 private slots:
     // One broker for all: the tests publish nothing retained.
-    void initTestCase()
-    {
-        m_broker = std::make_unique<BrokerFixture>();
-        QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
-        m_publisher = std::make_unique<MqttPublisher>(m_broker->host(), m_broker->port());
-        m_publisher->connectToHost();
-        QTRY_VERIFY(m_publisher->isConnectedToHost());
-    }
+    void initTestCase() { QVERIFY2(m_broker.start(), qPrintable(m_broker.errorString())); }
 
     void busTrafficIsMirroredPerUnitAndDirectionInLocalTime()
     {
-        BrokerClient watcher(*m_broker);
+        BrokerClient watcher(m_broker);
         QVERIFY(watcher.watch({"rondel/#"}));
+        MqttPublisher publisher(m_broker.host(), m_broker.port());
+        publisher.connectToHost();
+        QTRY_VERIFY(publisher.isConnectedToHost());
 
-        RondelMqttLogger logger(m_publisher.get());
+        RondelMqttLogger logger(&publisher);
         logger.setClock([] { return QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9, 10)); });
         const QHostAddress unit(QStringLiteral("127.0.0.2"));
         const QHostAddress other(QStringLiteral("127.0.0.3"));
@@ -70,7 +63,7 @@ private slots:
         tzset();
         const QDateTime target(QDate(2024, 7, 15), QTime(10, 0, 0, 200), Qt::UTC);
         Clock::setOffset(target.toMSecsSinceEpoch() - QDateTime::currentMSecsSinceEpoch());
-        RondelMqttLogger local(m_publisher.get());
+        RondelMqttLogger local(&publisher);
         for (const char* unit : {"10.0.0.1", "192.168.100.255"})
             local.logSent("AckNo:1\nError:0\nCRC:0000", QHostAddress(unit));
         Clock::setOffset(0);
@@ -90,7 +83,7 @@ private slots:
     // broker is reached, and the bus mirror is on.
     void daemonPublishesCriticalLinesAndMirrorsTheBus()
     {
-        BrokerClient watcher(*m_broker);
+        BrokerClient watcher(m_broker);
         QVERIFY(watcher.watch({"core/error", "rondel/#"}));
 
         // The field-bus port is taken, so the daemon's first bind fails with a
@@ -104,7 +97,7 @@ private slots:
         daemon.setProcessChannelMode(QProcess::MergedChannels);
         daemon.start(QStringLiteral(ORVANTACORE_BINARY),
                      {"--root", root.path(), "--rondel-address", "127.0.0.1", "--rondel-port",
-                      QString::number(rondelPort), "--broker", QStringLiteral("127.0.0.1:%1").arg(m_broker->port())});
+                      QString::number(rondelPort), "--broker", QStringLiteral("127.0.0.1:%1").arg(m_broker.port())});
         QVERIFY(daemon.waitForStarted(5000));
 
         QVERIFY(watcher.waitForMessages(1, 10000));
@@ -147,8 +140,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<BrokerFixture> m_broker;
-    std::unique_ptr<MqttPublisher> m_publisher;
+    BrokerFixture m_broker;
 };
 
 QTEST_GUILESS_MAIN(TestMqttLoggers)

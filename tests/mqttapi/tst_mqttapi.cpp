@@ -19,23 +19,16 @@
 #include "units/settings/languagesettings.h"
 #include "units/unit.h"
 
-#include <QRegularExpression>
-#include <QSet>
-#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
 
-// A unit whose model and error flag the test decides.
-struct TestUnit : Unit
+// A desk unit whose link has failed.
+struct FailedDesk : Unit
 {
-    TestUnit(const char* ip, int model, bool rondelError)
-        : Unit(QHostAddress(QString::fromLatin1(ip))), m_model(model), m_error(rondelError) {}
-    int type() const override { return m_model; }
-    bool hasRondelError() const override { return m_error; }
-
-    int m_model;
-    bool m_error;
+    FailedDesk() : Unit(QHostAddress(QStringLiteral("127.0.0.2"))) {}
+    int type() const override { return Unit::DeskaType; }
+    bool hasRondelError() const override { return true; }
 };
 
 // "topic payload" of each message the client received, once `count` have
@@ -103,7 +96,7 @@ private slots:
     void reportersPublishTheirPayloadsByteForByte()
     {
         MqttPublisher* publisher = m_publisher.get();
-        TestUnit desk("127.0.0.2", Unit::DeskaType, true);
+        FailedDesk desk;
         ConnectionStatus status;
         status.mtf = 0x1a;
         status.sv = ConnectionStatus::Connect;
