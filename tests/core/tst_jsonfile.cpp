@@ -76,9 +76,8 @@ private slots:
         QVERIFY(writeFile(path, QByteArray(200, 'o')));
         QVERIFY(writeFile(path, previous));
 
-        // Make the disk "full" for this process: writes beyond 64 bytes fail
-        // with EFBIG (SIGXFSZ ignored so the process survives), as a full disk or
-        // an interrupted write would.
+        // A "full disk" for this process: writes beyond 64 bytes fail with EFBIG
+        // (SIGXFSZ ignored so that the process survives).
         ::signal(SIGXFSZ, SIG_IGN);
         rlimit original;
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &original), 0);

@@ -11,9 +11,8 @@ QHostAddress unit(int last)
     return QHostAddress(QStringLiteral("127.0.0.%1").arg(last));
 }
 
-// The events of a store as "new <ip> #n" and "end <ip> #n after Ns", where n
-// tells the event ids apart in order of appearance, and the clock the store
-// reads, moved by hand.
+// A store's events as "new <ip> #n" and "end <ip> #n after Ns" (n numbers the
+// ids in order of appearance), and the clock it reads, moved by hand.
 struct Journal
 {
     explicit Journal(ErrorEvents& events)

@@ -119,9 +119,8 @@ private slots:
         QVERIFY(unit.waitForAck(0));
         QVERIFY(watcher.waitForMessages(5, 5000));
         QTest::qWait(300); // nothing else may follow: "Ping" and "OK" are not mirrored
-        // The acknowledgement and the question what the unknown address is go
-        // out while the command is being handled, so both are mirrored before
-        // the command itself; the unit's acknowledgement of the question last.
+        // The acknowledgement and the question to the unknown unit go out while
+        // its command is handled, so they are mirrored before the command.
         QStringList mirrored;
         for (const BrokerMessage& message : watcher.messages().mid(1)) {
             const QJsonObject object = QJsonDocument::fromJson(message.payload).object();

@@ -17,9 +17,8 @@
 
 namespace {
 
-// The service developers' reference: "### ... `topic`" headings, each followed
-// by its example payloads in ```json blocks, and one mosquitto_pub line per
-// command.
+// The service developers' reference: "### ... `topic`" headings followed by
+// example payloads in ```json blocks; one mosquitto_pub line per command.
 struct ApiDocument
 {
     QMap<QString, QStringList> examples; // topic as written -> payloads in order
