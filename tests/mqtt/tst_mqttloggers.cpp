@@ -106,10 +106,7 @@ private slots:
 
         blocker.close();
         QByteArray output;
-        QVERIFY(QTest::qWaitFor([&] {
-            output += daemon.readAll();
-            return output.contains("Debug Units initialisation ...");
-        }, 5000));
+        QTRY_VERIFY_WITH_TIMEOUT((output += daemon.readAll()).contains("Debug Units initialisation ..."), 5000);
 
         FakeUnit unit(QHostAddress("127.0.0.5"), rondelPort);
         QVERIFY(unit.isBound());

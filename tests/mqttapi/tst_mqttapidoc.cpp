@@ -27,28 +27,23 @@ struct ApiDocument
     static ApiDocument read()
     {
         QFile file(QStringLiteral(ORVANTA_SOURCE_DIR "/docs/mqtt-api.md"));
+        file.open(QIODevice::ReadOnly | QIODevice::Text);
+        const QString text = QString::fromUtf8(file.readAll());
+        const auto pattern = [](const char* regex) {
+            return QRegularExpression(regex, QRegularExpression::MultilineOption
+                                                 | QRegularExpression::DotMatchesEverythingOption);
+        };
         ApiDocument doc;
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            return doc;
-        const QRegularExpression heading(QStringLiteral("^### .*`([^`]+)`$"));
-        QString topic;
-        QString block;
-        bool inJson = false;
-        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-            if (inJson && line == QLatin1String("```")) {
-                doc.examples[topic] << block.trimmed();
-                inJson = false;
-            } else if (inJson) {
-                block += line + QLatin1Char('\n');
-            } else if (line == QLatin1String("```json") && !topic.isEmpty()) {
-                block.clear();
-                inJson = true;
-            } else if (line.startsWith(QLatin1String("#"))) {
-                topic = heading.match(line).captured(1);
-            } else if (line.trimmed().startsWith(QLatin1String("mosquitto_pub "))) {
-                doc.commands << line.trimmed();
-            }
+        // A section runs from one heading to the next; only topic headings have examples.
+        for (const QString& section : text.split(pattern("^(?=#)"))) {
+            const QString topic = pattern("\\A### [^\n]*`([^`]+)`$").match(section).captured(1);
+            auto json = pattern("^```json\n(.*?)^```$").globalMatch(section);
+            while (!topic.isEmpty() && json.hasNext())
+                doc.examples[topic] << json.next().captured(1).trimmed();
         }
+        auto command = pattern("^ *(mosquitto_pub [^\n]*)$").globalMatch(text);
+        while (command.hasNext())
+            doc.commands << command.next().captured(1);
         return doc;
     }
 };
