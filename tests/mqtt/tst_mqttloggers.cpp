@@ -122,7 +122,6 @@ private slots:
         for (const BrokerMessage& message : watcher.messages().mid(1)) {
             const QJsonObject object = QJsonDocument::fromJson(message.payload).object();
             mirrored << message.topic + ' ' + object.value("cmd").toString() + ' ' + object.value("data").toString();
-            QCOMPARE(object.keys(), (QStringList{"cmd", "data", "timestamp"}));
         }
         QCOMPARE(mirrored, (QStringList{
             "rondel/127.0.0.5/out Ack " + FakeUnit::checksummed("AckNo:0\nError:0\n").trimmed(),
