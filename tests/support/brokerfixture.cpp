@@ -123,10 +123,8 @@ BrokerClient::BrokerClient(const BrokerFixture& broker, const QString& persisten
     , m_poll(std::make_unique<QTimer>())
 {
     mosquitto_lib_init();
-    if (persistentId.isEmpty())
-        m_mosq = mosquitto_new(nullptr, true, this);
-    else
-        m_mosq = mosquitto_new(persistentId.toUtf8().constData(), false, this);
+    const QByteArray id = persistentId.toUtf8(); // none: a clean session under a random id
+    m_mosq = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), id.isEmpty(), this);
     Q_ASSERT(m_mosq);
     mosquitto_connect_callback_set(m_mosq, [](mosquitto*, void* self, int rc) {
         static_cast<BrokerClient*>(self)->m_connected = rc == 0;
