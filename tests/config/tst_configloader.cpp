@@ -166,14 +166,10 @@ private slots:
 
         // The settings the last reload flagged as changed.
         const auto changed = [&] {
-            QStringList names;
-            if (rig.loader.languageChanged())
-                names << "language";
-            if (rig.loader.synthesizerChanged())
-                names << "synthesizer";
-            if (rig.loader.backlightChanged())
-                names << "backlight";
-            return names;
+            const QMap<QString, bool> flags{{"language", rig.loader.languageChanged()},
+                                            {"synthesizer", rig.loader.synthesizerChanged()},
+                                            {"backlight", rig.loader.backlightChanged()}};
+            return flags.keys(true);
         };
         QByteArray config = CompleteConfig;
         const auto reloadWith = [&](const QByteArray& from, const QByteArray& to) {
