@@ -67,9 +67,7 @@ bool BrokerFixture::start()
 
 void BrokerFixture::stop()
 {
-    if (!m_process)
-        return;
-    if (m_process->state() != QProcess::NotRunning) {
+    if (isRunning()) {
         m_process->terminate();
         if (!m_process->waitForFinished(5000)) {
             m_process->kill();
