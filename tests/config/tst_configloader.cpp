@@ -154,11 +154,10 @@ private slots:
     {
         Rig rig;
         QSignalSpy done(&rig.loader, &ConfigLoader::reloadDone);
+        const QString rule = "Debug ==========================================";
         rig.write(CompleteConfig);
         rig.loader.load();
-        QCOMPARE(rig.log.lines().mid(0, 2),
-                 (QStringList{"Debug ==========================================",
-                              "Debug == Loading configuration ..."}));
+        QCOMPARE(rig.log.lines().mid(0, 2), (QStringList{rule, "Debug == Loading configuration ..."}));
         QVERIFY(rig.warnings().isEmpty());
         QCOMPARE(rig.backlight.day(), 90);
         QCOMPARE(rig.callLimits.maxTalkDuration(), qint64(120));
@@ -180,9 +179,7 @@ private slots:
         };
         rig.log.clear();
         QCOMPARE(reloadWith("\"maxCallDuration\": 600", "\"maxCallDuration\": 700"), QStringList());
-        QCOMPARE(rig.log.lines().mid(0, 2),
-                 (QStringList{"Debug ==========================================",
-                              "Debug == Reloading configuration ..."}));
+        QCOMPARE(rig.log.lines().mid(0, 2), (QStringList{rule, "Debug == Reloading configuration ..."}));
         QCOMPARE(done.count(), 1);
         QCOMPARE(rig.callLimits.maxCallDuration(), qint64(700));
         QCOMPARE(reloadWith("\"night\": 20", "\"night\": 30"), QStringList{"backlight"});

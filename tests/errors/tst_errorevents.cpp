@@ -97,7 +97,6 @@ private slots:
         others.onUnitErrorChanged(unit(2), true);
         const ErrorEvent event = events.activeErrors(unit(2)).value(0);
         QCOMPARE(event.id, journal.now.toMSecsSinceEpoch());
-        QCOMPARE(event.ip, unit(2));
         QCOMPARE(event.typeName(), QStringLiteral("Rondel"));
         QCOMPARE(event.start, journal.now);
         QVERIFY(event.end.isNull());
