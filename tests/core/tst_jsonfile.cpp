@@ -21,8 +21,7 @@ private slots:
         QTest::newRow("bare word") << QByteArray("yes");
         QTest::newRow("repeated key, then broken") << QByteArray("{\"a\":{\"b\":1},\"a\":[1,");
         QTest::newRow("overridden member not UTF-8") << QByteArray("{\"a\":\"\xa4\",\"a\":1}");
-        QTest::newRow("nested overridden member broken")
-            << QByteArray("{\"a\":{\"b\":tru,\"b\":2},\"a\":1}");
+        QTest::newRow("nested overridden, broken") << QByteArray("{\"a\":{\"b\":tru,\"b\":2},\"a\":1}");
     }
 
     void fromJsonThrowsTheParserCode();
