@@ -3,8 +3,6 @@
 #include "support/logcapture.h"
 #include "support/temproot.h"
 
-#include <QElapsedTimer>
-#include <QSocketNotifier>
 #include <QUdpSocket>
 #include <QtTest>
 

@@ -1,7 +1,6 @@
 #include "config/configchecker.h"
 #include "support/temproot.h"
 
-#include <QProcess>
 #include <QtTest>
 
 namespace {

@@ -6,7 +6,6 @@
 #include "units/settings/calllimitssettings.h"
 #include "units/settings/languagesettings.h"
 
-#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -144,9 +143,7 @@ private slots:
         QFETCH(int, after);
         Rig rig;
         rig.language.setLanguage(before);
-        QByteArray config = CompleteConfig;
-        config.replace(R"({"core": "cs-CZ"})", language);
-        rig.write(config);
+        rig.write(QByteArray(CompleteConfig).replace(R"({"core": "cs-CZ"})", language));
         rig.loader.load();
         QTEST(rig.warnings(), "warnings");
         QCOMPARE(rig.language.language(), after);
@@ -157,11 +154,10 @@ private slots:
     {
         Rig rig;
         QSignalSpy done(&rig.loader, &ConfigLoader::reloadDone);
+        const QString rule = "Debug ==========================================";
         rig.write(CompleteConfig);
         rig.loader.load();
-        QCOMPARE(rig.log.lines().mid(0, 2),
-                 (QStringList{"Debug ==========================================",
-                              "Debug == Loading configuration ..."}));
+        QCOMPARE(rig.log.lines().mid(0, 2), (QStringList{rule, "Debug == Loading configuration ..."}));
         QVERIFY(rig.warnings().isEmpty());
         QCOMPARE(rig.backlight.day(), 90);
         QCOMPARE(rig.callLimits.maxTalkDuration(), qint64(120));
@@ -169,14 +165,10 @@ private slots:
 
         // The settings the last reload flagged as changed.
         const auto changed = [&] {
-            QStringList names;
-            if (rig.loader.languageChanged())
-                names << "language";
-            if (rig.loader.synthesizerChanged())
-                names << "synthesizer";
-            if (rig.loader.backlightChanged())
-                names << "backlight";
-            return names;
+            const QMap<QString, bool> flags{{"language", rig.loader.languageChanged()},
+                                            {"synthesizer", rig.loader.synthesizerChanged()},
+                                            {"backlight", rig.loader.backlightChanged()}};
+            return flags.keys(true);
         };
         QByteArray config = CompleteConfig;
         const auto reloadWith = [&](const QByteArray& from, const QByteArray& to) {
@@ -187,9 +179,7 @@ private slots:
         };
         rig.log.clear();
         QCOMPARE(reloadWith("\"maxCallDuration\": 600", "\"maxCallDuration\": 700"), QStringList());
-        QCOMPARE(rig.log.lines().mid(0, 2),
-                 (QStringList{"Debug ==========================================",
-                              "Debug == Reloading configuration ..."}));
+        QCOMPARE(rig.log.lines().mid(0, 2), (QStringList{rule, "Debug == Reloading configuration ..."}));
         QCOMPARE(done.count(), 1);
         QCOMPARE(rig.callLimits.maxCallDuration(), qint64(700));
         QCOMPARE(reloadWith("\"night\": 20", "\"night\": 30"), QStringList{"backlight"});

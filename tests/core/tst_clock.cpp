@@ -1,7 +1,5 @@
 #include "core/clock.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>

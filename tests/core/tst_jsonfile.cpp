@@ -1,10 +1,5 @@
 #include "core/jsonfile.h"
 
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonParseError>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
@@ -26,8 +21,7 @@ private slots:
         QTest::newRow("bare word") << QByteArray("yes");
         QTest::newRow("repeated key, then broken") << QByteArray("{\"a\":{\"b\":1},\"a\":[1,");
         QTest::newRow("overridden member not UTF-8") << QByteArray("{\"a\":\"\xa4\",\"a\":1}");
-        QTest::newRow("nested overridden member broken")
-            << QByteArray("{\"a\":{\"b\":tru,\"b\":2},\"a\":1}");
+        QTest::newRow("nested overridden, broken") << QByteArray("{\"a\":{\"b\":tru,\"b\":2},\"a\":1}");
     }
 
     void fromJsonThrowsTheParserCode();
@@ -81,9 +75,8 @@ private slots:
         QVERIFY(writeFile(path, QByteArray(200, 'o')));
         QVERIFY(writeFile(path, previous));
 
-        // Make the disk "full" for this process: writes beyond 64 bytes fail
-        // with EFBIG (SIGXFSZ ignored so the process survives), as a full disk or
-        // an interrupted write would.
+        // A "full disk" for this process: writes beyond 64 bytes fail with EFBIG
+        // (SIGXFSZ ignored so that the process survives).
         ::signal(SIGXFSZ, SIG_IGN);
         rlimit original;
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &original), 0);

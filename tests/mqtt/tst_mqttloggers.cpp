@@ -5,9 +5,6 @@
 #include "support/fakeunit.h"
 #include "support/temproot.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -20,21 +17,17 @@ class TestMqttLoggers : public QObject
     Q_OBJECT
 private slots:
     // One broker for all: the tests publish nothing retained.
-    void initTestCase()
-    {
-        m_broker = std::make_unique<BrokerFixture>();
-        QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
-        m_publisher = std::make_unique<MqttPublisher>(m_broker->host(), m_broker->port());
-        m_publisher->connectToHost();
-        QTRY_VERIFY(m_publisher->isConnectedToHost());
-    }
+    void initTestCase() { QVERIFY2(m_broker.start(), qPrintable(m_broker.errorString())); }
 
     void busTrafficIsMirroredPerUnitAndDirectionInLocalTime()
     {
-        BrokerClient watcher(*m_broker);
+        BrokerClient watcher(m_broker);
         QVERIFY(watcher.watch({"rondel/#"}));
+        MqttPublisher publisher(m_broker.host(), m_broker.port());
+        publisher.connectToHost();
+        QTRY_VERIFY(publisher.isConnectedToHost());
 
-        RondelMqttLogger logger(m_publisher.get());
+        RondelMqttLogger logger(&publisher);
         logger.setClock([] { return QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9, 10)); });
         const QHostAddress unit(QStringLiteral("127.0.0.2"));
         const QHostAddress other(QStringLiteral("127.0.0.3"));
@@ -52,14 +45,12 @@ private slots:
         QTest::qWait(100);
         // Ping and OK are not mirrored; a command datagram without a command
         // line still shows, with no name.
-        const QString at = QStringLiteral("\"timestamp\":\"2024-03-05T07:08:09.010\"}");
-        QCOMPARE(watcher.summaries(),
-                 QStringList({"rondel/127.0.0.2/out q0 {\"cmd\":\"Ack\",\"data\":\"AckNo:12\\nError:0\\nCRC:1a2b\"," + at,
-                              "rondel/127.0.0.3/in q0 {\"cmd\":\"CallChange\",\"data\":\"MsgNo:7\\r\\nCmd:CallChange"
-                              "\\r\\nButton:1\\r\\nCRC:00ff\"," + at,
-                              "rondel/127.0.0.3/out q0 {\"cmd\":\"GetStatus\",\"data\":\"MsgNo:200\\nCmd:GetStatus"
-                              "\\nCRC:4d2c\"," + at,
-                              "rondel/127.0.0.2/in q0 {\"cmd\":\"\",\"data\":\"MsgNo:8\\nMode:1\\nCRC:0000\"," + at}));
+        const QString entry = R"(rondel/%1 q0 {"cmd":"%2","data":"%3","timestamp":"2024-03-05T07:08:09.010"})";
+        QCOMPARE(watcher.summaries(), QStringList({
+            entry.arg("127.0.0.2/out", "Ack", R"(AckNo:12\nError:0\nCRC:1a2b)"),
+            entry.arg("127.0.0.3/in", "CallChange", R"(MsgNo:7\r\nCmd:CallChange\r\nButton:1\r\nCRC:00ff)"),
+            entry.arg("127.0.0.3/out", "GetStatus", R"(MsgNo:200\nCmd:GetStatus\nCRC:4d2c)"),
+            entry.arg("127.0.0.2/in", "", R"(MsgNo:8\nMode:1\nCRC:0000)")}));
 
         // The entries carry the local time, here summer time in Prague. The
         // clock is moved to 200 ms past a second, so that both entries fall
@@ -70,7 +61,7 @@ private slots:
         tzset();
         const QDateTime target(QDate(2024, 7, 15), QTime(10, 0, 0, 200), Qt::UTC);
         Clock::setOffset(target.toMSecsSinceEpoch() - QDateTime::currentMSecsSinceEpoch());
-        RondelMqttLogger local(m_publisher.get());
+        RondelMqttLogger local(&publisher);
         for (const char* unit : {"10.0.0.1", "192.168.100.255"})
             local.logSent("AckNo:1\nError:0\nCRC:0000", QHostAddress(unit));
         Clock::setOffset(0);
@@ -81,16 +72,16 @@ private slots:
         // Only the milliseconds after the 200 may differ.
         QStringList entries = watcher.summaries();
         entries.replaceInStrings(QRegularExpression("\\.2\\d\\d\"}$"), ".2xx\"}");
-        const QString entry = R"(rondel/%1/out q0 {"cmd":"Ack","data":"AckNo:1\nError:0\nCRC:0000",)"
-                              R"("timestamp":"2024-07-15T12:00:00.2xx"})";
-        QCOMPARE(entries, QStringList({entry.arg("10.0.0.1"), entry.arg("192.168.100.255")}));
+        const QString summer = R"(rondel/%1/out q0 {"cmd":"Ack","data":"AckNo:1\nError:0\nCRC:0000",)"
+                               R"("timestamp":"2024-07-15T12:00:00.2xx"})";
+        QCOMPARE(entries, QStringList({summer.arg("10.0.0.1"), summer.arg("192.168.100.255")}));
     }
 
     // The daemon as the run command starts it: its loggers are wired before the
     // broker is reached, and the bus mirror is on.
     void daemonPublishesCriticalLinesAndMirrorsTheBus()
     {
-        BrokerClient watcher(*m_broker);
+        BrokerClient watcher(m_broker);
         QVERIFY(watcher.watch({"core/error", "rondel/#"}));
 
         // The field-bus port is taken, so the daemon's first bind fails with a
@@ -104,7 +95,7 @@ private slots:
         daemon.setProcessChannelMode(QProcess::MergedChannels);
         daemon.start(QStringLiteral(ORVANTACORE_BINARY),
                      {"--root", root.path(), "--rondel-address", "127.0.0.1", "--rondel-port",
-                      QString::number(rondelPort), "--broker", QStringLiteral("127.0.0.1:%1").arg(m_broker->port())});
+                      QString::number(rondelPort), "--broker", QStringLiteral("127.0.0.1:%1").arg(m_broker.port())});
         QVERIFY(daemon.waitForStarted(5000));
 
         QVERIFY(watcher.waitForMessages(1, 10000));
@@ -113,10 +104,7 @@ private slots:
 
         blocker.close();
         QByteArray output;
-        QVERIFY(QTest::qWaitFor([&] {
-            output += daemon.readAll();
-            return output.contains("Debug Units initialisation ...");
-        }, 5000));
+        QTRY_VERIFY_WITH_TIMEOUT((output += daemon.readAll()).contains("Debug Units initialisation ..."), 5000);
 
         FakeUnit unit(QHostAddress("127.0.0.5"), rondelPort);
         QVERIFY(unit.isBound());
@@ -126,14 +114,12 @@ private slots:
         QVERIFY(unit.waitForAck(0));
         QVERIFY(watcher.waitForMessages(5, 5000));
         QTest::qWait(300); // nothing else may follow: "Ping" and "OK" are not mirrored
-        // The acknowledgement and the question what the unknown address is go
-        // out while the command is being handled, so both are mirrored before
-        // the command itself; the unit's acknowledgement of the question last.
+        // The acknowledgement and the question to the unknown unit go out while
+        // its command is handled, so they are mirrored before the command.
         QStringList mirrored;
         for (const BrokerMessage& message : watcher.messages().mid(1)) {
             const QJsonObject object = QJsonDocument::fromJson(message.payload).object();
             mirrored << message.topic + ' ' + object.value("cmd").toString() + ' ' + object.value("data").toString();
-            QCOMPARE(object.keys(), (QStringList{"cmd", "data", "timestamp"}));
         }
         QCOMPARE(mirrored, (QStringList{
             "rondel/127.0.0.5/out Ack " + FakeUnit::checksummed("AckNo:0\nError:0\n").trimmed(),
@@ -147,8 +133,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<BrokerFixture> m_broker;
-    std::unique_ptr<MqttPublisher> m_publisher;
+    BrokerFixture m_broker;
 };
 
 QTEST_GUILESS_MAIN(TestMqttLoggers)

@@ -19,23 +19,16 @@
 #include "units/settings/languagesettings.h"
 #include "units/unit.h"
 
-#include <QRegularExpression>
-#include <QSet>
-#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
 
-// A unit whose model and error flag the test decides.
-struct TestUnit : Unit
+// A desk unit whose link has failed.
+struct FailedDesk : Unit
 {
-    TestUnit(const char* ip, int model, bool rondelError)
-        : Unit(QHostAddress(QString::fromLatin1(ip))), m_model(model), m_error(rondelError) {}
-    int type() const override { return m_model; }
-    bool hasRondelError() const override { return m_error; }
-
-    int m_model;
-    bool m_error;
+    FailedDesk() : Unit(QHostAddress(QStringLiteral("127.0.0.2"))) {}
+    int type() const override { return Unit::DeskaType; }
+    bool hasRondelError() const override { return true; }
 };
 
 // "topic payload" of each message the client received, once `count` have
@@ -74,36 +67,26 @@ class TestMqttApi : public QObject
 private slots:
     void init()
     {
-        m_broker = std::make_unique<BrokerFixture>();
-        QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
-        m_publisher = std::make_unique<MqttPublisher>(m_broker->host(), m_broker->port());
-        m_subscriber = std::make_unique<MqttSubscriber>(m_broker->host(), m_broker->port());
-        m_publisher->connectToHost();
-        m_subscriber->connectToHost();
-        QTRY_VERIFY(m_publisher->isConnectedToHost() && m_subscriber->isConnectedToHost());
-        m_watcher = std::make_unique<BrokerClient>(*m_broker);
+        m_rig = std::make_unique<Rig>();
+        QVERIFY2(m_rig->started, qPrintable(m_rig->broker.errorString()));
+        m_rig->publisher.connectToHost();
+        m_rig->subscriber.connectToHost();
+        QTRY_VERIFY(m_rig->publisher.isConnectedToHost() && m_rig->subscriber.isConnectedToHost());
         // Not the bus traffic mirror: its flood would hold the state topics up.
-        QVERIFY(m_watcher->watch({"units/#", "bts/#", "calls/#", "callsHistory/#", "errors/#",
-                                  "synthesizerRequests/#"}));
-        m_core = std::make_unique<CoreFixture>();
+        QVERIFY(m_rig->watcher.watch({"units/#", "bts/#", "calls/#", "callsHistory/#", "errors/#",
+                                      "synthesizerRequests/#"}));
         RuntimeOptions options = runtimeOptions();
-        options.brokerPort = m_broker->port();
+        options.brokerPort = m_rig->broker.port();
         setRuntimeOptions(options);
     }
 
-    void cleanup()
-    {
-        m_core.reset();
-        m_watcher.reset();
-        m_subscriber.reset();
-        m_publisher.reset();
-        m_broker.reset();
-    }
+    // The core and the clients go before their broker.
+    void cleanup() { m_rig.reset(); }
 
     void reportersPublishTheirPayloadsByteForByte()
     {
-        MqttPublisher* publisher = m_publisher.get();
-        TestUnit desk("127.0.0.2", Unit::DeskaType, true);
+        MqttPublisher* publisher = &m_rig->publisher;
+        FailedDesk desk;
         ConnectionStatus status;
         status.mtf = 0x1a;
         status.sv = ConnectionStatus::Connect;
@@ -165,9 +148,8 @@ private slots:
 
         // A topic the library refuses is lost, but not without a word.
         LogCapture log;
-        m_publisher->publishRetained(MqttMessage(0, QStringLiteral("units/+/state"), "{}"));
-        QVERIFY(log.contains(QStringLiteral(
-            "Warning \"MqttPublisher could not send a message on units/+/state, error 3\"")));
+        m_rig->publisher.publishRetained(MqttMessage(0, QStringLiteral("units/+/state"), "{}"));
+        QVERIFY(log.contains("Warning \"MqttPublisher could not send a message on units/+/state, error 3\""));
 
         QStringList expected{
             R"(units/127.0.0.2/info {"acronymPU":"A","fwVersionGT":"g1","fwVersionPU":"p1","mac":"0011","namePU":"N","productCodePU":"P","typeGT":"tg","typePU":"tp"})",
@@ -192,12 +174,18 @@ private slots:
                  << topic + payload(vs, "Finished", R"("127.0.0.3")")
                  << history + ' ' + payload(vs, "HangUp", R"("127.0.0.3")")
                  << topic;
-        QCOMPARE(settled(*m_watcher, expected.size()), expected);
+        QCOMPARE(settled(m_rig->watcher, expected.size()), expected);
         // The removed PMB, synthesizer and call topics are gone; the rest stays.
-        QCOMPARE(retained(QStringLiteral("#")),
-                 (QStringList{"bts/BT12/version", "bts/BT7/version", "bts/BTbt3/version",
-                              history, "errors/1700000000123", "units/127.0.0.2/connections",
-                              "units/127.0.0.2/info", "units/127.0.0.2/state"}));
+        BrokerClient late(m_rig->broker);
+        QVERIFY(late.watch({"#"}));
+        QTest::qWait(300);
+        QStringList retained;
+        for (const BrokerMessage& message : late.messages())
+            retained << (message.retain && message.qos == 2 ? "" : "NOT RETAINED ") + message.topic;
+        retained.sort();
+        QCOMPARE(retained, (QStringList{"bts/BT12/version", "bts/BT7/version", "bts/BTbt3/version", history,
+                                        "errors/1700000000123", "units/127.0.0.2/connections",
+                                        "units/127.0.0.2/info", "units/127.0.0.2/state"}));
     }
 
     void cleanersRemoveOnlyTopicsOfUnknownUnitsAndCalls()
@@ -210,17 +198,17 @@ private slots:
                                "units/127.000.0.9/state", "units/::1/state", "calls/55", "calls/077",
                                "calls/x1", "calls/-5"};
         for (const QString& topic : cleared + kept)
-            QVERIFY(m_watcher->publish(topic, "{}", 1, true));
-        m_watcher->clear();
+            QVERIFY(m_rig->watcher.publish(topic, "{}", 1, true));
+        m_rig->watcher.clear();
 
         QSet<QHostAddress> units{QHostAddress("127.0.0.2")};
         const auto isKnown = [&](const QHostAddress& ip) { return units.contains(ip); };
-        MqttSubscriber* subscriber = m_subscriber.get();
-        BasicInfoMqttReporter info(m_publisher.get());
-        ConnectionsMqttReporter connections(m_publisher.get());
-        PMBInfoMqttReporter pmb(m_publisher.get());
-        UnitStatusMqttReporter states(m_publisher.get());
-        CallQueueMqttReporter calls(m_publisher.get());
+        MqttSubscriber* subscriber = &m_rig->subscriber;
+        BasicInfoMqttReporter info(&m_rig->publisher);
+        ConnectionsMqttReporter connections(&m_rig->publisher);
+        PMBInfoMqttReporter pmb(&m_rig->publisher);
+        UnitStatusMqttReporter states(&m_rig->publisher);
+        CallQueueMqttReporter calls(&m_rig->publisher);
         BasicInfoMqttCleaner infoCleaner(&info, subscriber, isKnown);
         ConnectionsMqttCleaner connectionsCleaner(&connections, subscriber, isKnown);
         PMBInfoMqttCleaner pmbCleaner(&pmb, subscriber, isKnown);
@@ -229,18 +217,18 @@ private slots:
         infoCleaner.start(), connectionsCleaner.start(), pmbCleaner.start(), statesCleaner.start();
         callsCleaner.start();
 
-        QStringList removed = settled(*m_watcher, cleared.size());
+        QStringList removed = settled(m_rig->watcher, cleared.size());
         removed.sort();
         cleared.replaceInStrings(QRegularExpression("$"), " ").sort();
         QCOMPARE(removed, cleared);
 
         // A unit the registry lets go of right after announcing it takes its
         // topic along; one that is replaced at its address keeps it.
-        m_watcher->clear();
+        m_rig->watcher.clear();
         statesCleaner.onUnitRemoved(QHostAddress("127.0.0.2"));
         statesCleaner.onUnitRemoved(QHostAddress("127.0.0.3"));
         units = {QHostAddress("127.0.0.3")};
-        QCOMPARE(settled(*m_watcher, 1), QStringList{"units/127.0.0.2/state "});
+        QCOMPARE(settled(m_rig->watcher, 1), QStringList{"units/127.0.0.2/state "});
     }
 
     void listenersActOnlyOnTheirOwnWellFormedMessages()
@@ -250,14 +238,14 @@ private slots:
         const QString id = QString::number(queued.id());
         CallTerminateMqttListener terminate(
             [&](qint64 wanted) { return wanted == queued.id() ? queued : Call::null(); },
-            m_subscriber.get());
-        UnitScannerMqttListener scanner(m_subscriber.get());
+            &m_rig->subscriber);
+        UnitScannerMqttListener scanner(&m_rig->subscriber);
         QSignalSpy terminated(&terminate, &CallTerminateMqttListener::terminateCall);
         QStringList addresses;
         connect(&scanner, &UnitScannerMqttListener::discoveredUnit, this,
                 [&](const QHostAddress& ip) { addresses << ip.toString(); });
-        QSignalSpy subscribed(m_subscriber.get(), &MqttClient::subscribed);
-        QSignalSpy heard(m_subscriber.get(), &MqttSubscriber::messageReceived);
+        QSignalSpy subscribed(&m_rig->subscriber, &MqttClient::subscribed);
+        QSignalSpy heard(&m_rig->subscriber, &MqttSubscriber::messageReceived);
         terminate.start();
         scanner.start();
         QTRY_COMPARE(subscribed.count(), 2);
@@ -273,7 +261,7 @@ private slots:
         };
         LogCapture log;
         for (const auto& message : messages)
-            QVERIFY(m_watcher->publish(message.first, message.second, 1));
+            QVERIFY(m_rig->watcher.publish(message.first, message.second, 1));
         QTRY_COMPARE(heard.count(), messages.size());
 
         QCOMPARE(terminated.count(), 1);
@@ -290,10 +278,10 @@ private slots:
         // call the queue does not hold.
         for (const char* topic : {"units/127.0.0.9/state", "units/127.0.0.9/info", "units/127.0.0.2/state",
                                   "calls/1234"})
-            QVERIFY(m_watcher->publish(topic, "{\"old\":1}", 1, true));
-        QVERIFY(m_core->bringUp({"127.0.0.2 Tolva"}));
+            QVERIFY(m_rig->watcher.publish(topic, "{\"old\":1}", 1, true));
+        QVERIFY(m_rig->core.bringUp({"127.0.0.2 Tolva"}));
         const auto last = [&](const QString& topic) {
-            const QVector<BrokerMessage> messages = m_watcher->messages(topic);
+            const QVector<BrokerMessage> messages = m_rig->watcher.messages(topic);
             return messages.isEmpty() ? QByteArray("none") : messages.last().payload;
         };
         for (const char* gone : {"units/127.0.0.9/state", "units/127.0.0.9/info", "calls/1234"})
@@ -303,7 +291,7 @@ private slots:
         QCOMPARE(last("units/127.0.0.2/connections"),
                  QByteArray(R"({"nv":[{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false},{"detected":false}],"oez":{"detected":false},"sv":{"detected":false}})"));
 
-        m_core->fake("127.0.0.2")->sendCommand("CallChange", "VS:1");
+        m_rig->core.fake("127.0.0.2")->sendCommand("CallChange", "VS:1");
         QTRY_COMPARE(last("units/127.0.0.2/state"),
                      QByteArray(idle).replace("\"vsOut\":false", "\"vsOut\":true"));
     }
@@ -311,14 +299,14 @@ private slots:
     void reloadAnnouncementsAndScannerAnswers()
     {
         // No unit answers, so the start-up takes its whole time limit.
-        m_core->writeConfig(CoreFixture::config({"127.0.0.2 Tolva"}));
-        m_core->initialize();
-        Orvanta& core = m_core->core();
+        m_rig->core.writeConfig(CoreFixture::config({"127.0.0.2 Tolva"}));
+        m_rig->core.initialize();
+        Orvanta& core = m_rig->core.core();
         QSignalSpy reloads(core.configLoader(), &ConfigLoader::reloadDone);
         QSignalSpy initialized(core.unitsInitializer(), &UnitsInitializer::unitsInitialized);
         QSignalSpy subscribed(core.mqttSubscriber(), &MqttClient::subscribed);
         QSignalSpy newUnits(core.units(), &Units::newUnit);
-        QTRY_VERIFY(m_core->log().contains("Debug Units initialisation ..."));
+        QTRY_VERIFY(m_rig->core.log().contains("Debug Units initialisation ..."));
         for (int i = 0; i < 3; ++i)
             core.configChangedListener()->onMessage(MqttMessage(0, "settings/updated", ""));
         QTest::qWait(200);
@@ -328,9 +316,9 @@ private slots:
 
         QTRY_VERIFY(subscribed.count() >= 6);
 
-        RespondingUnit* first = m_core->addUnit("127.0.0.5 Melde");
-        RespondingUnit* second = m_core->addUnit("127.0.0.6 Lumo");
-        QVERIFY(m_watcher->publish("scannerAnswers",
+        RespondingUnit* first = m_rig->core.addUnit("127.0.0.5 Melde");
+        RespondingUnit* second = m_rig->core.addUnit("127.0.0.6 Lumo");
+        QVERIFY(m_rig->watcher.publish("scannerAnswers",
             R"({"arpLeases":[{"ip":"127.0.0.5","mac":"x"}],"dhcpLeases":[{"address":"127.0.0.6","name":"b"},{"address":"127.0.0.5"},{"address":"127.0.0.2"}]})", 1));
         QTRY_VERIFY(first->statusRequests("BasicInfo") == 1 && second->statusRequests("BasicInfo") == 1);
         QTest::qWait(300);
@@ -339,24 +327,18 @@ private slots:
     }
 
 private:
-    // What a client connecting now is given as retained under the filter.
-    QStringList retained(const QString& filter)
+    // A fresh broker for each test, with the core's own clients and a
+    // watcher on it, and a core to bring up.
+    struct Rig
     {
-        BrokerClient late(*m_broker);
-        late.watch({filter}); // a failed connection shows as nothing retained
-        QTest::qWait(300);
-        QStringList result;
-        for (const BrokerMessage& message : late.messages())
-            result << (message.retain && message.qos == 2 ? "" : "NOT RETAINED ") + message.topic;
-        result.sort();
-        return result;
-    }
-
-    std::unique_ptr<BrokerFixture> m_broker;
-    std::unique_ptr<MqttPublisher> m_publisher;
-    std::unique_ptr<MqttSubscriber> m_subscriber;
-    std::unique_ptr<BrokerClient> m_watcher;
-    std::unique_ptr<CoreFixture> m_core;
+        BrokerFixture broker;
+        bool started = broker.start();
+        MqttPublisher publisher{broker.host(), broker.port()};
+        MqttSubscriber subscriber{broker.host(), broker.port()};
+        BrokerClient watcher{broker};
+        CoreFixture core;
+    };
+    std::unique_ptr<Rig> m_rig;
 };
 
 QTEST_GUILESS_MAIN(TestMqttApi)

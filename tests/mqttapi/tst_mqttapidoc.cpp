@@ -11,20 +11,14 @@
 #include "units/settings/languagesettings.h"
 #include "units/unit.h"
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QRegularExpression>
 #include <QtTest>
 
 #include <algorithm>
 
 namespace {
 
-// The service developers' reference: "### ... `topic`" headings, each followed
-// by its example payloads in ```json blocks, and one mosquitto_pub line per
-// command.
+// The service developers' reference: "### ... `topic`" headings followed by
+// example payloads in ```json blocks; one mosquitto_pub line per command.
 struct ApiDocument
 {
     QMap<QString, QStringList> examples; // topic as written -> payloads in order
@@ -33,34 +27,29 @@ struct ApiDocument
     static ApiDocument read()
     {
         QFile file(QStringLiteral(ORVANTA_SOURCE_DIR "/docs/mqtt-api.md"));
+        file.open(QIODevice::ReadOnly | QIODevice::Text);
+        const QString text = QString::fromUtf8(file.readAll());
+        const auto pattern = [](const char* regex) {
+            return QRegularExpression(regex, QRegularExpression::MultilineOption
+                                                 | QRegularExpression::DotMatchesEverythingOption);
+        };
         ApiDocument doc;
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-            return doc;
-        const QRegularExpression heading(QStringLiteral("^### .*`([^`]+)`$"));
-        QString topic;
-        QString block;
-        bool inJson = false;
-        for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
-            if (inJson && line == QLatin1String("```")) {
-                doc.examples[topic] << block.trimmed();
-                inJson = false;
-            } else if (inJson) {
-                block += line + QLatin1Char('\n');
-            } else if (line == QLatin1String("```json") && !topic.isEmpty()) {
-                block.clear();
-                inJson = true;
-            } else if (line.startsWith(QLatin1String("#"))) {
-                topic = heading.match(line).captured(1);
-            } else if (line.trimmed().startsWith(QLatin1String("mosquitto_pub "))) {
-                doc.commands << line.trimmed();
-            }
+        // A section runs from one heading to the next; only topic headings have examples.
+        for (const QString& section : text.split(pattern("^(?=#)"))) {
+            const QString topic = pattern("\\A### [^\n]*`([^`]+)`$").match(section).captured(1);
+            auto json = pattern("^```json\n(.*?)^```$").globalMatch(section);
+            while (!topic.isEmpty() && json.hasNext())
+                doc.examples[topic] << json.next().captured(1).trimmed();
         }
+        auto command = pattern("^ *(mosquitto_pub [^\n]*)$").globalMatch(text);
+        while (command.hasNext())
+            doc.commands << command.next().captured(1);
         return doc;
     }
 };
 
-// Keys and value types, with every string, number and truth value reduced
-// to its type: what a reader of the payload relies on.
+// Keys and value types, with every other value reduced to the number of its
+// type: what a reader of the payload relies on.
 QJsonValue shape(const QJsonValue& value)
 {
     switch (value.type()) {
@@ -76,10 +65,7 @@ QJsonValue shape(const QJsonValue& value)
             array.append(shape(element));
         return array;
     }
-    case QJsonValue::String: return QStringLiteral("text");
-    case QJsonValue::Double: return QStringLiteral("number");
-    case QJsonValue::Bool: return QStringLiteral("boolean");
-    default: return QStringLiteral("null");
+    default: return int(value.type());
     }
 }
 
@@ -108,23 +94,19 @@ class TestMqttApiDoc : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        m_broker = std::make_unique<BrokerFixture>();
-        QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
-        m_publisher = std::make_unique<MqttPublisher>(m_broker->host(), m_broker->port());
-        m_publisher->connectToHost();
-        QTRY_VERIFY(m_publisher->isConnectedToHost());
-        m_watcher = std::make_unique<BrokerClient>(*m_broker);
-        QVERIFY(m_watcher->watch({"#"}));
-    }
-
     // Each documented topic, and no other, is published by its real
     // reporter: as many payloads as examples, each with the keys and value
     // types of its example. The scanner's answers are taken, not sent.
     void examplesHaveThePublishedKeys()
     {
-        MqttPublisher* p = m_publisher.get();
+        BrokerFixture broker;
+        QVERIFY2(broker.start(), qPrintable(broker.errorString()));
+        BrokerClient watcher(broker);
+        QVERIFY(watcher.watch({"#"}));
+        MqttPublisher publisher(broker.host(), broker.port());
+        publisher.connectToHost();
+        QTRY_VERIFY(publisher.isConnectedToHost());
+        MqttPublisher* p = &publisher;
         Unit unit(RoomUnit);
         BasicInfoMqttReporter(p).report(&unit, {"TOL", "Tolva", "3120", "Room unit", "4.2.7", "GT-2", "1.3.0", "0004a31b22c8"});
         ConnectionsMqttReporter(p).report(&unit);
@@ -151,11 +133,11 @@ private slots:
         logger.logReceived(RondelFormat::finish("MsgNo:12\nCmd:CallChange\nVS:1"), RoomUnit);
         // Sent last with the highest QoS, so it arrives after all the rest.
         p->publishRetained(MqttMessage(0, QStringLiteral("test/end"), QByteArray()));
-        QTRY_VERIFY(!m_watcher->messages(QStringLiteral("test/end")).isEmpty());
+        QTRY_VERIFY(!watcher.messages(QStringLiteral("test/end")).isEmpty());
 
         const QStringList topics = m_doc.examples.keys();
         QMap<QString, QStringList> published{{"scannerAnswers", {}}};
-        for (const BrokerMessage& message : m_watcher->messages()) {
+        for (const BrokerMessage& message : watcher.messages()) {
             const auto documented = std::find_if(topics.cbegin(), topics.cend(), [&](const QString& topic) {
                 return topicPattern(topic).match(message.topic).hasMatch();
             });
@@ -212,9 +194,6 @@ private slots:
 
 private:
     ApiDocument m_doc = ApiDocument::read();
-    std::unique_ptr<BrokerFixture> m_broker;
-    std::unique_ptr<MqttPublisher> m_publisher;
-    std::unique_ptr<BrokerClient> m_watcher;
 };
 
 QTEST_GUILESS_MAIN(TestMqttApiDoc)

@@ -1,8 +1,3 @@
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -33,8 +28,7 @@ private slots:
         // The newest package scripts/package left.
         const QString dir = qEnvironmentVariable("ORVANTA_PACKAGE_BUILD_DIR", SourceDir + "/build-release");
         const QFileInfoList found = QDir(dir).entryInfoList({"orvantacore_*.deb"}, QDir::Files, QDir::Time);
-        if (!found.isEmpty())
-            m_package = found.first().absoluteFilePath();
+        m_package = found.value(0).absoluteFilePath(); // empty when there is none
         // CI builds the package first, so a missing one there is a fault.
         if (m_package.isEmpty() && qEnvironmentVariableIsSet("CI"))
             QFAIL("No package in build-release/: scripts/package builds it.");

@@ -12,10 +12,8 @@
 struct mosquitto;
 class QTimer;
 
-// A private mosquitto broker for one test: listens on a free loopback port
-// with its own configuration and data folder, and can be stopped and started
-// again on the same port. Stopped when destroyed. A missing mosquitto
-// binary makes start() fail with a message saying so.
+// A private mosquitto broker for one test on a free loopback port, with its
+// own configuration and data folder; it can be restarted on the same port.
 class BrokerFixture
 {
 public:
@@ -42,7 +40,7 @@ public:
     QString errorString() const { return m_error; }
 
 private:
-    bool writeConfig();
+    void writeConfig();
     bool waitUntilListening(int timeoutMs);
 
     Persistence m_persistence;

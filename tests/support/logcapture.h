@@ -10,7 +10,11 @@
 class LogCapture : public ErrorLogger
 {
 public:
-    LogCapture();
+    LogCapture()
+    {
+        qInstallMessageHandler(errorLogMessageHandler);
+        ErrorLog::instance()->addLogger(this);
+    }
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 

@@ -1,7 +1,0 @@
-#include "support/logcapture.h"
-
-LogCapture::LogCapture()
-{
-    qInstallMessageHandler(errorLogMessageHandler);
-    ErrorLog::instance()->addLogger(this);
-}
