@@ -139,8 +139,7 @@ private slots:
     {
         DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
         m_language.setLanguage(LanguageSettings::English);
-        start(display);
-        QCOMPARE(sent(), QStringList({"DisplayLanguage|Language:ENG", dateTime(100, "Karel")}));
+        QCOMPARE(start(display), QStringList({"DisplayLanguage|Language:ENG", dateTime(100, "Karel")}));
 
         display.setRefreshInterval(100);
         QTRY_VERIFY_WITH_TIMEOUT(!m_server->sent(UnitIp).isEmpty(), 1000);
@@ -168,7 +167,6 @@ private slots:
     {
         DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
         start(display);
-        sent();
 
         const Call call = received(CallType::AL, "AL", "Novak");
         m_calls->addReceivedCall(call);
@@ -198,7 +196,6 @@ private slots:
     {
         DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
         start(display);
-        sent();
 
         m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
         QCOMPARE(display.screen(), DisplayRasto::PresencesScreen);
@@ -218,9 +215,8 @@ private slots:
     void lumoShowsActiveCallsAtFullBrightness()
     {
         DisplayLumo display(m_sender.get(), &m_language);
-        start(display);
-        QCOMPARE(sent(), QStringList({"DisplayLanguage|Language:CZE", dateTime(100),
-                                       "DisplayCalls|Clear"}));
+        QCOMPARE(start(display),
+                 QStringList({"DisplayLanguage|Language:CZE", dateTime(100), "DisplayCalls|Clear"}));
 
         display.setRefreshInterval(100);
         QTRY_VERIFY_WITH_TIMEOUT(!m_server->sent(UnitIp).isEmpty(), 1000);
@@ -237,10 +233,9 @@ private slots:
     void fennoSendsEachAreaOnItsOwn()
     {
         DisplayFenno display(m_sender.get(), &m_language, m_namedays.get());
-        start(display);
-        QCOMPARE(sent(), QStringList({"DisplayLanguage|Language:CZE", dateTime(100, "@Karel"),
-                                       "DisplayCalls|Clear", "DisplayPresences|Clear",
-                                       "DisplayTalk|Clear", "DisplayWards|Clear"}));
+        QCOMPARE(start(display), QStringList({"DisplayLanguage|Language:CZE", dateTime(100, "@Karel"),
+                                              "DisplayCalls|Clear", "DisplayPresences|Clear",
+                                              "DisplayTalk|Clear", "DisplayWards|Clear"}));
 
         display.setBacklight(20);
         QCOMPARE(sent(), QStringList({dateTime(20, "@Karel")}));
@@ -264,10 +259,12 @@ private slots:
     }
 
 private:
-    void start(Display& display)
+    // Starts the display on the test's calls; returns what it sent for that.
+    QStringList start(Display& display)
     {
         display.setCalls(m_calls.get());
         display.start();
+        return sent();
     }
 
     // The commands sent to the unit since the last call.
