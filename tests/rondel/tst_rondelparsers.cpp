@@ -125,7 +125,8 @@ private slots:
                "VolumeCH2:3\nSwitchOnCH1:1\nSwitchOnCH2:0\nInputs:fm1_ext1\n"
             << "2|239.254.1.1 5004|239.254.1.2 0|7|3|1|0|2|complete";
         QTest::newRow("radio short of channels, default inputs") << "Config"
-            << "RadioChannels:3\nCH1:239.254.1.1 5004\n" << "3|239.254.1.1 5004|0|0|0|0|1|incomplete";
+            << "RadioChannels:3\nCH1:239.254.1.1 5004\n"
+            << "3|239.254.1.1 5004|0|0|0|0|1|incomplete";
         QTest::newRow("connections") << "ConnectionStatus"
             << "OEZ:connect\nNV2:Connect VS:Disconnect\nNV5:Disconnect\nNV6:Unplugged\n"
                "MTF:80A1 (Nurse 3)\n"

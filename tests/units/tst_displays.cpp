@@ -233,9 +233,9 @@ private slots:
     void fennoSendsEachAreaOnItsOwn()
     {
         DisplayFenno display(m_sender.get(), &m_language, m_namedays.get());
-        QCOMPARE(start(display), QStringList({"DisplayLanguage|Language:CZE", dateTime(100, "@Karel"),
-                                              "DisplayCalls|Clear", "DisplayPresences|Clear",
-                                              "DisplayTalk|Clear", "DisplayWards|Clear"}));
+        QCOMPARE(start(display),
+                 QStringList({"DisplayLanguage|Language:CZE", dateTime(100, "@Karel"), "DisplayCalls|Clear",
+                              "DisplayPresences|Clear", "DisplayTalk|Clear", "DisplayWards|Clear"}));
 
         display.setBacklight(20);
         QCOMPARE(sent(), QStringList({dateTime(20, "@Karel")}));

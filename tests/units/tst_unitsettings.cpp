@@ -46,8 +46,9 @@ QString text(const RadioChannel& c)
 // "on|off address:port volume V input I frequency"
 QString text(const CorviChannel& c)
 {
-    return QStringLiteral("%1 %2:%3 volume %4 input %5 %6").arg(c.active ? "on" : "off", c.address.toString())
-        .arg(c.port).arg(c.volume).arg(c.input).arg(c.frequency);
+    return QStringLiteral("%1 %2:%3 volume %4 input %5 %6")
+        .arg(c.active ? "on" : "off", c.address.toString()).arg(c.port).arg(c.volume).arg(c.input)
+        .arg(c.frequency);
 }
 
 const QHostAddress UnitA(QStringLiteral("127.0.0.11"));
@@ -123,8 +124,8 @@ private slots:
         QVariantList flag = rebedded;
         flag[7] = nv("Renamed too", 7, true);
         QList<int> levels;
-        for (const QVariantList& reloaded : {nineNV(), renamed, rebedded, flag, QVariantList(), QVariantList()})
-            levels << settings.reloadUnit(UnitA, reloaded);
+        for (const QVariantList& next : {nineNV(), renamed, rebedded, flag, QVariantList(), QVariantList()})
+            levels << settings.reloadUnit(UnitA, next);
         QCOMPARE(levels, QList<int>({0, 1, 1, 2, 2, 0}));
         QVERIFY(!settings.hasUnitEntries(UnitA));
     }
