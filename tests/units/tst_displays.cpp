@@ -23,13 +23,10 @@ QString dateTime(int level, const QString& name = QString())
         + (name.isEmpty() ? QString() : QStringLiteral("\nName:") + name);
 }
 
+const PresenceDisplayInfo SisterEvaPresent{QLatin1Char('S'), "Interna", "12", "0", "Room 12",
+                                           "Sister Eva", "201"};
 const QString SisterEva = QStringLiteral("DisplayPresences|Icon:S\nWard:Interna\nRoomNo:12\n"
                                          "Room:Room 12\nClient:Sister Eva\nTlfNo:201");
-
-PresenceDisplayInfo sisterEva()
-{
-    return PresenceDisplayInfo{QLatin1Char('S'), "Interna", "12", "0", "Room 12", "Sister Eva", "201"};
-}
 
 // Records what the base hands to the show operations.
 class RecordingDisplay : public Display
@@ -202,7 +199,7 @@ private slots:
         // No presences: nothing goes for them before the muted calls.
         QCOMPARE(sent(), QStringList({dateTime(100, "Karel"), "DisplayCalls|Icon:p\nClient:Novak"}));
 
-        display.showPresences({sisterEva()});
+        display.showPresences({SisterEvaPresent});
         QCOMPARE(sent(), QStringList({SisterEva, "DisplayCalls|Icon:p\nClient:Novak"}));
 
         // An active call takes the screen; the muted one is not shown with it.
@@ -226,7 +223,7 @@ private slots:
 
         m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
         m_calls->addReceivedCall(received(CallType::NV, "NV2", "Svoboda"));
-        display.showPresences({sisterEva()});
+        display.showPresences({SisterEvaPresent});
         QCOMPARE(sent(), QStringList({"DisplayCalls|Clear", "DisplayCalls|Icon:N\nClient:Svoboda"}));
     }
 
@@ -245,7 +242,7 @@ private slots:
         m_calls->addReceivedCall(active);
         m_calls->setTalk(active);
         display.showWards({WardDisplayInfo{"W1", "Interna", true}});
-        display.showPresences({sisterEva()});
+        display.showPresences({SisterEvaPresent});
         const QStringList calls{"DisplayCalls|Icon:T\nClient:Svoboda\nNotFinished",
                                 "DisplayCalls|Continue\nIcon:p\nClient:Novak"};
         const QString talk = QStringLiteral("DisplayTalk|Icon:T\nClient:Svoboda");
