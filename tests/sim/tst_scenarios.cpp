@@ -51,10 +51,8 @@ private slots:
 
         QVERIFY2(w.broker.start(), qPrintable(w.broker.errorString()));
         w.client = std::make_unique<BrokerClient>(w.broker);
-        QVERIFY(w.client->connectToBroker());
         // Not the bus traffic mirror: its flood would hold the state topics up.
-        for (const char* filter : {"units/#", "calls/#", "callsHistory/#", "errors/#"})
-            QVERIFY(w.client->subscribe(filter));
+        QVERIFY(w.client->watch({"units/#", "calls/#", "callsHistory/#", "errors/#"}));
 
         QString error;
         QStringList problems;

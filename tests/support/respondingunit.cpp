@@ -29,15 +29,14 @@ void RespondingUnit::answer(const FakeUnit::Datagram& datagram)
         || datagram.cmd != QLatin1String("GetStatus"))
         return;
     const QString what = datagram.payload.trimmed();
-    if (what == QLatin1String("BasicInfo") || what == QLatin1String("All"))
-        sendCommand(QStringLiteral("BasicInfo"),
-                    QStringLiteral("AcronymPU:%1\nNamePU:Test\nFWVersionPU:02.04\nTypeGT:%2\n"
-                                   "MAC Address:00:11:22:33:44:55")
-                        .arg(m_model, m_screen));
-    else if (what == QLatin1String("Presence"))
-        sendCommand(QStringLiteral("PresenceStatus"), m_presenceStatus);
-    else if (what == QLatin1String("Call"))
-        sendCommand(QStringLiteral("CallStatus"), m_callStatus);
-    else if (what == QLatin1String("Notifications"))
-        sendCommand(QStringLiteral("Notifications"), QStringLiteral("CallStatus NOT_CONNECTED"));
+    if (what == "BasicInfo" || what == "All")
+        sendCommand("BasicInfo", QStringLiteral("AcronymPU:%1\nNamePU:Test\nFWVersionPU:02.04\n"
+                                                "TypeGT:%2\nMAC Address:00:11:22:33:44:55")
+                                     .arg(m_model, m_screen));
+    else if (what == "Presence")
+        sendCommand("PresenceStatus", m_presenceStatus);
+    else if (what == "Call")
+        sendCommand("CallStatus", m_callStatus);
+    else if (what == "Notifications")
+        sendCommand("Notifications", "CallStatus NOT_CONNECTED");
 }

@@ -23,13 +23,10 @@ QString dateTime(int level, const QString& name = QString())
         + (name.isEmpty() ? QString() : QStringLiteral("\nName:") + name);
 }
 
+const PresenceDisplayInfo SisterEvaPresent{QLatin1Char('S'), "Interna", "12", "0", "Room 12",
+                                           "Sister Eva", "201"};
 const QString SisterEva = QStringLiteral("DisplayPresences|Icon:S\nWard:Interna\nRoomNo:12\n"
                                          "Room:Room 12\nClient:Sister Eva\nTlfNo:201");
-
-PresenceDisplayInfo sisterEva()
-{
-    return PresenceDisplayInfo{QLatin1Char('S'), "Interna", "12", "0", "Room 12", "Sister Eva", "201"};
-}
 
 // Records what the base hands to the show operations.
 class RecordingDisplay : public Display
@@ -139,8 +136,7 @@ private slots:
     {
         DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
         m_language.setLanguage(LanguageSettings::English);
-        start(display);
-        QCOMPARE(sent(), QStringList({"DisplayLanguage|Language:ENG", dateTime(100, "Karel")}));
+        QCOMPARE(start(display), QStringList({"DisplayLanguage|Language:ENG", dateTime(100, "Karel")}));
 
         display.setRefreshInterval(100);
         QTRY_VERIFY_WITH_TIMEOUT(!m_server->sent(UnitIp).isEmpty(), 1000);
@@ -168,7 +164,6 @@ private slots:
     {
         DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
         start(display);
-        sent();
 
         const Call call = received(CallType::AL, "AL", "Novak");
         m_calls->addReceivedCall(call);
@@ -198,14 +193,13 @@ private slots:
     {
         DisplayRasto display(m_sender.get(), &m_language, m_namedays.get());
         start(display);
-        sent();
 
         m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
         QCOMPARE(display.screen(), DisplayRasto::PresencesScreen);
         // No presences: nothing goes for them before the muted calls.
         QCOMPARE(sent(), QStringList({dateTime(100, "Karel"), "DisplayCalls|Icon:p\nClient:Novak"}));
 
-        display.showPresences({sisterEva()});
+        display.showPresences({SisterEvaPresent});
         QCOMPARE(sent(), QStringList({SisterEva, "DisplayCalls|Icon:p\nClient:Novak"}));
 
         // An active call takes the screen; the muted one is not shown with it.
@@ -218,9 +212,8 @@ private slots:
     void lumoShowsActiveCallsAtFullBrightness()
     {
         DisplayLumo display(m_sender.get(), &m_language);
-        start(display);
-        QCOMPARE(sent(), QStringList({"DisplayLanguage|Language:CZE", dateTime(100),
-                                       "DisplayCalls|Clear"}));
+        QCOMPARE(start(display),
+                 QStringList({"DisplayLanguage|Language:CZE", dateTime(100), "DisplayCalls|Clear"}));
 
         display.setRefreshInterval(100);
         QTRY_VERIFY_WITH_TIMEOUT(!m_server->sent(UnitIp).isEmpty(), 1000);
@@ -230,17 +223,16 @@ private slots:
 
         m_calls->addReceivedCall(received(CallType::VS, "VS", "Novak", true));
         m_calls->addReceivedCall(received(CallType::NV, "NV2", "Svoboda"));
-        display.showPresences({sisterEva()});
+        display.showPresences({SisterEvaPresent});
         QCOMPARE(sent(), QStringList({"DisplayCalls|Clear", "DisplayCalls|Icon:N\nClient:Svoboda"}));
     }
 
     void fennoSendsEachAreaOnItsOwn()
     {
         DisplayFenno display(m_sender.get(), &m_language, m_namedays.get());
-        start(display);
-        QCOMPARE(sent(), QStringList({"DisplayLanguage|Language:CZE", dateTime(100, "@Karel"),
-                                       "DisplayCalls|Clear", "DisplayPresences|Clear",
-                                       "DisplayTalk|Clear", "DisplayWards|Clear"}));
+        QCOMPARE(start(display),
+                 QStringList({"DisplayLanguage|Language:CZE", dateTime(100, "@Karel"), "DisplayCalls|Clear",
+                              "DisplayPresences|Clear", "DisplayTalk|Clear", "DisplayWards|Clear"}));
 
         display.setBacklight(20);
         QCOMPARE(sent(), QStringList({dateTime(20, "@Karel")}));
@@ -250,7 +242,7 @@ private slots:
         m_calls->addReceivedCall(active);
         m_calls->setTalk(active);
         display.showWards({WardDisplayInfo{"W1", "Interna", true}});
-        display.showPresences({sisterEva()});
+        display.showPresences({SisterEvaPresent});
         const QStringList calls{"DisplayCalls|Icon:T\nClient:Svoboda\nNotFinished",
                                 "DisplayCalls|Continue\nIcon:p\nClient:Novak"};
         const QString talk = QStringLiteral("DisplayTalk|Icon:T\nClient:Svoboda");
@@ -264,10 +256,12 @@ private slots:
     }
 
 private:
-    void start(Display& display)
+    // Starts the display on the test's calls; returns what it sent for that.
+    QStringList start(Display& display)
     {
         display.setCalls(m_calls.get());
         display.start();
+        return sent();
     }
 
     // The commands sent to the unit since the last call.

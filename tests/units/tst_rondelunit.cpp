@@ -28,7 +28,6 @@ private slots:
         QTest::addColumn<QStringList>("ownCall");
         QTest::addColumn<int>("sourceMode");
 
-        const QString language = QStringLiteral("DisplayLanguage|Language:CZE");
         const QString clock =
             QStringLiteral("DisplayDateTime|Date:D\nTime:T\nBright1:20:00,100\nBright2:7:00,100");
         const QString setMode = QStringLiteral("SetMode|PS:Permanent\nPP:Permanent");
@@ -39,7 +38,7 @@ private slots:
         const QString callsClear = QStringLiteral("DisplayCalls|Clear");
         const QString alBase = QStringLiteral("Buzz|Target:Base\nToneType:AL\nVolume:Day");
         const QString alMtf = QStringLiteral("Buzz|Target:Mtf\nToneType:AL\nVolume:Day");
-        const QStringList screen{language, clock};
+        const QStringList screen{"DisplayLanguage|Language:CZE", clock};
         const QStringList asked{connection, config, pmb};
         const QStringList fennoScreen = screen + QStringList{callsClear, "DisplayPresences|Clear",
                                                              "DisplayTalk|Clear", "DisplayWards|Clear"};

@@ -117,17 +117,14 @@ private slots:
         QCOMPARE(m_server->take(OtherIp), QStringList());
     }
 
-    void lightFirmwareModes()
+    void lightByFirmware()
     {
         const QList<QPair<FirmwareVersion, int>> cases{{{2, 6}, 0}, {{2, 7}, 1}, {{2, 16}, 1},
                                                        {{2, 17}, 2}, {{3, 0}, 2}};
         for (const auto& c : cases)
             QCOMPARE(Light::firmwareModeOf(Unit::TolvaType, c.first), c.second);
         QCOMPARE(Light::firmwareModeOf(Unit::BrisaType, FirmwareVersion(3, 0)), 0);
-    }
 
-    void lightSending()
-    {
         Tolva unit(Ip);
         unit.attach(m_server.get());
         Light* light = unit.light();

@@ -189,10 +189,22 @@ private slots:
         QVERIFY(core.fake("127.0.0.4")->pingCount() > 0);
     }
 
-    void unlistenedAddressesAndDiscovery()
+    // What reaches the registry over the bus: a configured unit's ward
+    // requests, addresses nobody configured, and the scanner's finds.
+    void busTrafficReachesTheRegistry()
     {
         CoreFixture core;
         QVERIFY(core.bringUp({"127.0.0.2 Tolva"}));
+        QSignalSpy modes(core.core().wards(), &Wards::dayNightModeChanged);
+        core.fake("127.0.0.2")->sendCommand("Requests", "ConnectWard w2\nConnectWard w1\nConnectWard w9\n"
+                                                        "DisconnectWard w2\nModeNight");
+        QVERIFY(modes.wait(2000));
+        // The night reaches the unit's own ward and what is still connected with it.
+        QCOMPARE(core.root().read("/opt/core/etc/settings.conf"),
+                 QByteArray(R"({"wards":[{"connected":false,"id":"none","mode":"Day"},)"
+                            R"({"connected":true,"id":"w1","mode":"Night"},)"
+                            R"({"connected":false,"id":"w2","mode":"Day"}]})"));
+
         RespondingUnit* stranger = core.addUnit("127.0.0.5 Melde");
         RespondingUnit* scanned = core.addUnit("127.0.0.8 Deska");
         Units* units = core.core().units();
@@ -219,21 +231,6 @@ private slots:
         QTRY_VERIFY(scanned->statusRequests("Presence") == 1);
         QCOMPARE(ipsOf(newUnit), QStringList({"127.0.0.5", "127.0.0.8"}));
         QVERIFY(!repository->containsUnconfigured(QHostAddress("127.0.0.2")));
-    }
-
-    void wardRequests()
-    {
-        CoreFixture core;
-        QVERIFY(core.bringUp({"127.0.0.2 Tolva"}));
-        QSignalSpy modes(core.core().wards(), &Wards::dayNightModeChanged);
-        core.fake("127.0.0.2")->sendCommand("Requests", "ConnectWard w2\nConnectWard w1\nConnectWard w9\n"
-                                                        "DisconnectWard w2\nModeNight");
-        QVERIFY(modes.wait(2000));
-        // The night reaches the unit's own ward and what is still connected with it.
-        QCOMPARE(core.root().read("/opt/core/etc/settings.conf"),
-                 QByteArray(R"({"wards":[{"connected":false,"id":"none","mode":"Day"},)"
-                            R"({"connected":true,"id":"w1","mode":"Night"},)"
-                            R"({"connected":false,"id":"w2","mode":"Day"}]})"));
     }
 
     void receiversAreTheActiveUnitsInOrder()

@@ -32,30 +32,22 @@ QVariantMap button(const QString& id, const QString& name, const QVariant& bed, 
 // "id name bed N [cancel] @unit", one string per entry so that a fault shows whole.
 QString text(const NVEntry& e)
 {
-    return QStringLiteral("%1 %2 bed %3%4 @%5")
-        .arg(e.id, e.name)
-        .arg(e.bed)
+    return QStringLiteral("%1 %2 bed %3%4 @%5").arg(e.id, e.name).arg(e.bed)
         .arg(e.cancelByAnswering ? " cancel" : "", e.unit.toString());
 }
 
 // "address:port for unitAddress:unitPort"
 QString text(const RadioChannel& c)
 {
-    return QStringLiteral("%1:%2 for %3:%4")
-        .arg(c.address.toString())
-        .arg(c.port)
-        .arg(c.unitAddress.toString())
-        .arg(c.unitPort);
+    return QStringLiteral("%1:%2 for %3:%4").arg(c.address.toString()).arg(c.port)
+        .arg(c.unitAddress.toString()).arg(c.unitPort);
 }
 
 // "on|off address:port volume V input I frequency"
 QString text(const CorviChannel& c)
 {
     return QStringLiteral("%1 %2:%3 volume %4 input %5 %6")
-        .arg(c.active ? "on" : "off", c.address.toString())
-        .arg(c.port)
-        .arg(c.volume)
-        .arg(c.input)
+        .arg(c.active ? "on" : "off", c.address.toString()).arg(c.port).arg(c.volume).arg(c.input)
         .arg(c.frequency);
 }
 
@@ -100,7 +92,7 @@ private slots:
         QCOMPARE(namedays.count(), 0);
     }
 
-    void unitNVEntries()
+    void unitNVEntriesAndReloadLevels()
     {
         NVSettings settings;
         QVariantList list = nineNV();
@@ -121,13 +113,9 @@ private slots:
         noFlag[1] = QVariantMap{{"name", "Bed"}, {"bed", "2"}};
         settings.loadUnit(UnitB, noFlag);
         QCOMPARE(text(settings.entry(UnitB, "NV1")), QStringLiteral("NV1 Bed bed 2 @127.0.0.12"));
-    }
 
-    // Names count 1, a changed flag 2; entries that disappear count as a
-    // change to empty ones.
-    void unitNVReloadLevels()
-    {
-        NVSettings settings;
+        // Reloaded, names count 1, a changed flag 2; entries that disappear
+        // count as a change to empty ones.
         settings.loadUnit(UnitA, nineNV());
         QVariantList renamed = nineNV();
         renamed[2] = nv("Renamed", 2);
@@ -136,8 +124,8 @@ private slots:
         QVariantList flag = rebedded;
         flag[7] = nv("Renamed too", 7, true);
         QList<int> levels;
-        for (const QVariantList& list : {nineNV(), renamed, rebedded, flag, QVariantList(), QVariantList()})
-            levels << settings.reloadUnit(UnitA, list);
+        for (const QVariantList& next : {nineNV(), renamed, rebedded, flag, QVariantList(), QVariantList()})
+            levels << settings.reloadUnit(UnitA, next);
         QCOMPARE(levels, QList<int>({0, 1, 1, 2, 2, 0}));
         QVERIFY(!settings.hasUnitEntries(UnitA));
     }
