@@ -5,56 +5,22 @@
 // Input: the first configuration, optionally followed by a zero byte and
 // the configuration of the reload.
 
+#include "fuzzinstallation.h"
 #include "fuzzsupport.h"
 
-#include "calls/talkvolumes.h"
-#include "config/configloader.h"
 #include "core/constants.h"
-#include "synthesizer/synthesizer.h"
-#include "units/settings/backlightsettings.h"
-#include "units/settings/calllimitssettings.h"
-#include "units/settings/languagesettings.h"
-#include "units/settings/namedayssettings.h"
-#include "units/settings/nvsettings.h"
-#include "units/settings/radiossettings.h"
-#include "wards/rooms.h"
-#include "wards/wards.h"
 
 namespace {
 
-// The receivers of the configuration, wired as the application wires them.
-// The unit registry joins here once the loader hands it the "units" section.
-struct Installation
+struct Installation : ConfiguredInstallation
 {
     Installation()
     {
-        loader.setBacklight(&backlight);
-        loader.setCallLimits(&callLimits);
-        loader.setLanguage(&language);
-        loader.setNamedays(&namedays);
-        loader.setNV(&nv);
-        loader.setRadios(&radios);
-        loader.setRooms(&rooms);
-        loader.setSynthesizer(&synthesizer);
-        loader.setTalkVolumes(&talkVolumes);
-        loader.setWards(&wards);
         QObject::connect(&loader, &ConfigLoader::reloadDone, &loader, [this] {
             rooms.deleteOldRooms();
             wards.deleteOldWards();
         });
     }
-
-    BacklightSettings backlight;
-    CallLimitsSettings callLimits;
-    LanguageSettings language;
-    NamedaysSettings namedays;
-    NVSettings nv;
-    RadiosSettings radios;
-    Wards wards;
-    Rooms rooms{&wards};
-    Synthesizer synthesizer;
-    TalkVolumes talkVolumes;
-    ConfigLoader loader;
 };
 
 // Every room must point at a ward that is alive and registered (or the

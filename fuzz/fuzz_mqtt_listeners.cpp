@@ -13,33 +13,23 @@
 // ends any call; a reload of the unchanged file keeps every unit; no unit
 // ever has an address other than IPv4.
 
+#include "fuzzinstallation.h"
 #include "fuzzmqtt.h"
 #include "fuzzsupport.h"
 
 #include "calls/callhandler.h"
 #include "calls/callqueue.h"
 #include "calls/pas.h"
-#include "calls/talkvolumes.h"
-#include "config/configloader.h"
 #include "core/constants.h"
 #include "mqttapi/listeners.h"
 #include "mqttapi/reporters.h"
 #include "rondel/publicrondellistener.h"
 #include "rondel/rondelserver.h"
-#include "synthesizer/synthesizer.h"
 #include "units/registry/units.h"
 #include "units/registry/unitsfactory.h"
 #include "units/registry/unitsinitializer.h"
 #include "units/registry/unitsrepository.h"
-#include "units/settings/backlightsettings.h"
-#include "units/settings/calllimitssettings.h"
-#include "units/settings/languagesettings.h"
-#include "units/settings/namedayssettings.h"
-#include "units/settings/nvsettings.h"
-#include "units/settings/radiossettings.h"
 #include "units/unit.h"
-#include "wards/rooms.h"
-#include "wards/wards.h"
 
 #include <algorithm>
 #include <memory>
@@ -55,24 +45,14 @@ const char Configuration[] = R"({"wards":[{"_id":"w1","name":"Interna","group":"
 
 // What the listeners act on. Building it costs more than the rest of an
 // input, and many inputs never reach it: it is built when a listener acts.
-struct World
+struct World : ConfiguredInstallation
 {
     World()
     {
         RondelTimings timings;
         timings.keepAliveStartSpread = 0; // no timer object per unit
         server.setTimings(timings);
-        loader.setBacklight(&backlight);
-        loader.setCallLimits(&callLimits);
-        loader.setLanguage(&language);
-        loader.setNamedays(&namedays);
-        loader.setNV(&nv);
-        loader.setRadios(&radios);
-        loader.setRooms(&rooms);
-        loader.setWards(&wards);
         loader.setUnits(&units);
-        loader.setSynthesizer(&synthesizer);
-        loader.setTalkVolumes(&talkVolumes);
         QObject::connect(&queue, &CallQueue::callChanged, &queue, [this](const Call& call) {
             queueReporter.report(call);
             if (call.isFinished())
@@ -108,29 +88,18 @@ struct World
         return ids;
     }
 
-    BacklightSettings backlight;
-    CallLimitsSettings callLimits;
-    LanguageSettings language;
-    NamedaysSettings namedays;
-    NVSettings nv;
-    RadiosSettings radios;
     PublicRondelListener publicListener;
     RondelServer server{nullptr, &publicListener, nullptr};
-    Wards wards;
-    Rooms rooms{&wards};
     UnitsFactory factory{&language, &namedays, &nv, &radios};
     UnitsRepository repository;
     UnitsInitializer initializer{&repository};
     Units units{&factory, &initializer, &server, &repository, &rooms, &wards};
     CallQueue queue;
     PAs pas;
-    Synthesizer synthesizer;
-    TalkVolumes talkVolumes;
     CallHandler handler{&queue, &repository, &pas, &synthesizer, &talkVolumes};
     CallQueueMqttReporter queueReporter{Fuzz::recordingPublisher()};
     CallHistoryMqttReporter historyReporter{Fuzz::recordingPublisher()};
     std::unique_ptr<UnitStatusMqttReporter> statusReporter;
-    ConfigLoader loader;
     QList<qint64> initialCalls;
     int configuredUnits = 0;
 };
