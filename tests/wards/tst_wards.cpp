@@ -95,9 +95,8 @@ private slots:
         wards.load(fourWards());
         Ward* a = wards.ward("A");
         Ward* b = wards.ward("B");
-        Ward* c = wards.ward("C");
         a->setMode(Ward::Night);
-        c->setMode(Ward::Night);
+        wards.ward("C")->setMode(Ward::Night);
         b->setConnected(true);
 
         QStringList events; // "connection:A,B" or "mode:A", in emission order
@@ -208,19 +207,16 @@ private slots:
                       roomEntry("inRegrouped", "X", 6, "D"), roomEntry("new", "New", 8, "A")});
         QCOMPARE(rooms.room("same"), same);
         QCOMPARE(ids(rooms.groupChangedRooms()), (QStringList{"moved", "inRegrouped"}));
-        QCOMPARE(ids(rooms.textChangedRooms()),
-                 (QStringList{"renamed", "renumbered", "inRenamedWard"}));
+        QCOMPARE(ids(rooms.textChangedRooms()), (QStringList{"renamed", "renumbered", "inRenamedWard"}));
         QCOMPARE(rooms.room("moved")->ward(), wards.ward("E"));
         QCOMPARE(rooms.room("renumbered")->number(), 40);
         QCOMPARE(rooms.room("gone"), Room::unknownRoom());
 
         wards.deleteOldWards();
         rooms.deleteOldRooms();
-        QVERIFY(!c.isNull());
-        QVERIFY(!gone.isNull());
+        QVERIFY(c && gone);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(c.isNull());
-        QVERIFY(gone.isNull());
+        QVERIFY(!c && !gone);
         QVERIFY(!a->isUnknown());
         QCOMPARE(same->name(), QStringLiteral("Same"));
     }
