@@ -26,8 +26,7 @@ private slots:
         QVERIFY(sourceless.displayInfo().isEmpty());
     }
 
-    // The system-wide queue is keyed by id: calls raised in the same
-    // millisecond must still be told apart.
+    // The queue is keyed by id: calls raised in the same millisecond must still be told apart.
     void callsCreatedBackToBackHaveDistinctIds()
     {
         qint64 previous = 0;
@@ -107,8 +106,7 @@ private slots:
         QVERIFY(!unanswered.disconnectedAt().isValid());
     }
 
-    // "code [staff@source] [staff@target] [second]": where staff is present, and
-    // whether a second unit takes part in the talk.
+    // "code [staff@source] [staff@target] [second]": where staff is; "second", a second target.
     void whoMayEndTheTalk_data()
     {
         QTest::addColumn<QString>("how");
@@ -143,8 +141,7 @@ private slots:
     {
         TalkVolumes volumes;
         const TalkVolumes before = volumes;
-        volumes.load(QVariantMap{{"mic", QVariantList{QVariantMap{{"sourceType", "Pardo"},
-                                                                  {"Fenno", 25}}}}});
+        volumes.load(QVariantMap{{"mic", QVariantList{QVariantMap{{"sourceType", "Pardo"}, {"Fenno", 25}}}}});
         QCOMPARE(volumes.mic("Pardo", "Fenno"), 25);
         QCOMPARE(volumes.mic("Pardo", "Pardo"), 30); // the others keep their values
         // A copy taken earlier is not affected; a pair without an entry is silent.

@@ -15,8 +15,7 @@
 
 namespace {
 
-// A unit and its calls. It takes other units' calls while willing; a PA only
-// while in no other talk.
+// A unit and its calls: takes others' calls while willing, a PA only while in no other talk.
 struct Node : CallReceiveMode
 {
     explicit Node(const QString& ip) : unit(ip)
@@ -48,8 +47,7 @@ struct Node : CallReceiveMode
     QStringList voips; // "mode mic speaker address localPort remotePort"
 };
 
-// Units 10.1.7.20, .21, ... around a handler, those numbered in willingOnes
-// taking calls; receiversOf asks each of them.
+// Units 10.1.7.20, .21, ... around a handler, those numbered in willingOnes taking calls.
 class Bench : public CallCapableRepository
 {
 public:

@@ -26,8 +26,7 @@ struct Desk : CallCapableRepository, CallLimits
     qint64 maxTalkDuration() const override { return maxTalk; }
     qint64 maxMuteDuration() const override { return maxMute; }
 
-    // A call from the caller to the callee, created and connected the given
-    // seconds ago (never connected for -1).
+    // A call from caller to callee, created and connected so many seconds ago (-1: never).
     Call store(const QString& state, qint64 createdAgo = 0, qint64 connectedAgo = -1,
                CallType type = CallType::VS)
     {
@@ -148,8 +147,7 @@ private slots:
         }
     }
 
-    // Staff dialling a unit where nobody is get through by themselves after
-    // a delay, unless staff there could answer.
+    // Staff dialling a room where nobody is get through after a delay; staff there would answer.
     void dialCallIntoAnEmptyRoom_data()
     {
         QTest::addColumn<QString>("staffAt");

@@ -9,14 +9,12 @@
 
 namespace {
 
-QVariantMap wardEntry(const QString& id, const QString& name, const QString& group,
-                      const QString& abbrev = QString())
+QVariantMap wardEntry(const QString& id, const QString& name, const QString& group, const QString& abbrev = {})
 {
     return {{"_id", id}, {"name", name}, {"abbrev", abbrev}, {"group", group}};
 }
 
-QVariantMap roomEntry(const QString& id, const QString& name, const QVariant& number,
-                      const QString& ward)
+QVariantMap roomEntry(const QString& id, const QString& name, const QVariant& number, const QString& ward)
 {
     return {{"_id", id}, {"name", name}, {"number", number}, {"ward", ward}};
 }
