@@ -148,11 +148,10 @@ private slots:
         QCOMPARE(b.fate(vs), "Connected"); // a talk is ended as a talk
         b.handler.endCallOrTalk(b.queue.get(vs), EndType::ManuallyRemoved);
         QCOMPARE(b.fate(vs), "Finished/ManuallyRemoved");
-        const QString id = QString::number(vs.id());
-        QCOMPARE(log.linesStartingWith("Debug "),
-                 (QStringList{"Debug newCall " + id, "Debug answareIncomingCall " + id,
-                              "Debug answareIncomingCall " + id, "Debug endCall " + id,
-                              "Debug endCallOrTalk " + id, "Debug endTalk " + id}));
+        QCOMPARE(log.linesStartingWith("Debug ").join('\n'),
+                 QStringLiteral("Debug newCall %1\nDebug answareIncomingCall %1\n"
+                                "Debug answareIncomingCall %1\nDebug endCall %1\n"
+                                "Debug endCallOrTalk %1\nDebug endTalk %1").arg(vs.id()));
     }
 
     void endingATalk_data()
