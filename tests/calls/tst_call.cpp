@@ -141,7 +141,8 @@ private slots:
     {
         TalkVolumes volumes;
         const TalkVolumes before = volumes;
-        volumes.load(QVariantMap{{"mic", QVariantList{QVariantMap{{"sourceType", "Pardo"}, {"Fenno", 25}}}}});
+        volumes.load(QVariantMap{{"mic", QVariantList{QVariantMap{{"sourceType", "Pardo"},
+                                                                  {"Fenno", 25}}}}});
         QCOMPARE(volumes.mic("Pardo", "Fenno"), 25);
         QCOMPARE(volumes.mic("Pardo", "Pardo"), 30); // the others keep their values
         // A copy taken earlier is not affected; a pair without an entry is silent.
@@ -150,11 +151,8 @@ private slots:
 
         // New pairs are added; elements without a source are skipped whole; a volume
         // that is no number leaves its entry alone; a later load builds on the earlier.
-        volumes.load(QVariantMap{
-            {"speaker", QVariantList{QVariantMap{{"sourceType", "Melde"}, {"PA", "70"}},
-                                     QVariantMap{{"Melde", 1}},
-                                     QVariantMap{{"sourceType", "Pardo"}, {"Pardo", "loud"},
-                                                 {"Melde", 200}}}}});
+        volumes.load(QJsonDocument::fromJson(R"({"speaker": [{"sourceType": "Melde", "PA": "70"},
+            {"Melde": 1}, {"sourceType": "Pardo", "Pardo": "loud", "Melde": 200}]})").toVariant());
         QCOMPARE(volumes.speaker("Melde", "PA"), 70);
         QCOMPARE(volumes.speaker("Pardo", "Pardo"), 197);
         QCOMPARE(volumes.speaker("Pardo", "Melde"), 200);
