@@ -65,7 +65,8 @@ private slots:
         const QVariantMap ps{{"ps", true}};
         const Call vs(CallType::VS, "VS", site.lumo(2, &site.a, {}));
         // In the same ward, a ward of the group, a ward of another group.
-        const QVector<Lumo*> units{site.lumo(3, &site.a, ps), site.lumo(4, &site.b, ps), site.lumo(5, &site.c, ps)};
+        const QVector<Lumo*> units{site.lumo(3, &site.a, ps), site.lumo(4, &site.b, ps),
+                                   site.lumo(5, &site.c, ps)};
         QCOMPARE(takers(units, vs), "100");
         site.wards.connectWard("3");
         QCOMPARE(takers(units, vs), "100");

@@ -9,12 +9,14 @@
 
 namespace {
 
-QVariantMap wardEntry(const QString& id, const QString& name, const QString& group, const QString& abbrev = {})
+QVariantMap wardEntry(const QString& id, const QString& name, const QString& group,
+                      const QString& abbrev = QString())
 {
     return {{"_id", id}, {"name", name}, {"abbrev", abbrev}, {"group", group}};
 }
 
-QVariantMap roomEntry(const QString& id, const QString& name, const QVariant& number, const QString& ward)
+QVariantMap roomEntry(const QString& id, const QString& name, const QVariant& number,
+                      const QString& ward)
 {
     return {{"_id", id}, {"name", name}, {"number", number}, {"ward", ward}};
 }
@@ -205,7 +207,8 @@ private slots:
                       roomEntry("inRegrouped", "X", 6, "D"), roomEntry("new", "New", 8, "A")});
         QCOMPARE(rooms.room("same"), same);
         QCOMPARE(ids(rooms.groupChangedRooms()), (QStringList{"moved", "inRegrouped"}));
-        QCOMPARE(ids(rooms.textChangedRooms()), (QStringList{"renamed", "renumbered", "inRenamedWard"}));
+        QCOMPARE(ids(rooms.textChangedRooms()),
+                 (QStringList{"renamed", "renumbered", "inRenamedWard"}));
         QCOMPARE(rooms.room("moved")->ward(), wards.ward("E"));
         QCOMPARE(rooms.room("renumbered")->number(), 40);
         QCOMPARE(rooms.room("gone"), Room::unknownRoom());
