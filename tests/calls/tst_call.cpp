@@ -26,8 +26,7 @@ private slots:
         QVERIFY(sourceless.displayInfo().isEmpty());
     }
 
-    // The system-wide queue is keyed by id: calls raised in the same
-    // millisecond must still be told apart.
+    // The queue is keyed by id: calls raised in the same millisecond must still be told apart.
     void callsCreatedBackToBackHaveDistinctIds()
     {
         qint64 previous = 0;
@@ -107,8 +106,7 @@ private slots:
         QVERIFY(!unanswered.disconnectedAt().isValid());
     }
 
-    // "code [staff@source] [staff@target] [second]": where staff is present, and
-    // whether a second unit takes part in the talk.
+    // "code [staff@source] [staff@target] [second]": where staff is; "second", a second target.
     void whoMayEndTheTalk_data()
     {
         QTest::addColumn<QString>("how");
@@ -153,11 +151,8 @@ private slots:
 
         // New pairs are added; elements without a source are skipped whole; a volume
         // that is no number leaves its entry alone; a later load builds on the earlier.
-        volumes.load(QVariantMap{
-            {"speaker", QVariantList{QVariantMap{{"sourceType", "Melde"}, {"PA", "70"}},
-                                     QVariantMap{{"Melde", 1}},
-                                     QVariantMap{{"sourceType", "Pardo"}, {"Pardo", "loud"},
-                                                 {"Melde", 200}}}}});
+        volumes.load(QJsonDocument::fromJson(R"({"speaker": [{"sourceType": "Melde", "PA": "70"},
+            {"Melde": 1}, {"sourceType": "Pardo", "Pardo": "loud", "Melde": 200}]})").toVariant());
         QCOMPARE(volumes.speaker("Melde", "PA"), 70);
         QCOMPARE(volumes.speaker("Pardo", "Pardo"), 197);
         QCOMPARE(volumes.speaker("Pardo", "Melde"), 200);

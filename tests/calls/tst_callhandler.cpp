@@ -15,8 +15,7 @@
 
 namespace {
 
-// A unit and its calls. It takes other units' calls while willing; a PA only
-// while in no other talk.
+// A unit and its calls: takes others' calls while willing, a PA only while in no other talk.
 struct Node : CallReceiveMode
 {
     explicit Node(const QString& ip) : unit(ip)
@@ -48,8 +47,7 @@ struct Node : CallReceiveMode
     QStringList voips; // "mode mic speaker address localPort remotePort"
 };
 
-// Units 10.1.7.20, .21, ... around a handler, those numbered in willingOnes
-// taking calls; receiversOf asks each of them.
+// Units 10.1.7.20, .21, ... around a handler, those numbered in willingOnes taking calls.
 class Bench : public CallCapableRepository
 {
 public:
@@ -150,11 +148,10 @@ private slots:
         QCOMPARE(b.fate(vs), "Connected"); // a talk is ended as a talk
         b.handler.endCallOrTalk(b.queue.get(vs), EndType::ManuallyRemoved);
         QCOMPARE(b.fate(vs), "Finished/ManuallyRemoved");
-        const QString id = QString::number(vs.id());
-        QCOMPARE(log.linesStartingWith("Debug "),
-                 (QStringList{"Debug newCall " + id, "Debug answareIncomingCall " + id,
-                              "Debug answareIncomingCall " + id, "Debug endCall " + id,
-                              "Debug endCallOrTalk " + id, "Debug endTalk " + id}));
+        QCOMPARE(log.linesStartingWith("Debug ").join('\n'),
+                 QStringLiteral("Debug newCall %1\nDebug answareIncomingCall %1\n"
+                                "Debug answareIncomingCall %1\nDebug endCall %1\n"
+                                "Debug endCallOrTalk %1\nDebug endTalk %1").arg(vs.id()));
     }
 
     void endingATalk_data()

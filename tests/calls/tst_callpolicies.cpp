@@ -22,12 +22,11 @@ namespace {
 struct Desk : CallCapableRepository, CallLimits
 {
     QVector<CallCapable*> receiversOf(const Call&) const override { return {}; }
-    qint64 maxCallDuration() const override { return maxCall; }
-    qint64 maxTalkDuration() const override { return maxTalk; }
-    qint64 maxMuteDuration() const override { return maxMute; }
+    qint64 maxCallDuration() const override { return limits.call; }
+    qint64 maxTalkDuration() const override { return limits.talk; }
+    qint64 maxMuteDuration() const override { return limits.mute; }
 
-    // A call from the caller to the callee, created and connected the given
-    // seconds ago (never connected for -1).
+    // A call from caller to callee, created and connected so many seconds ago (-1: never).
     Call store(const QString& state, qint64 createdAgo = 0, qint64 connectedAgo = -1,
                CallType type = CallType::VS)
     {
@@ -56,7 +55,7 @@ struct Desk : CallCapableRepository, CallLimits
     Synthesizer synthesizer;
     TalkVolumes volumes;
     CallHandler handler{&queue, this, &pas, &synthesizer, &volumes};
-    qint64 maxCall = 0, maxTalk = 0, maxMute = 0;
+    struct { qint64 call = 0, talk = 0, mute = 0; } limits;
     CallTerminator terminator{&handler, this, &queue};
 };
 
@@ -87,9 +86,7 @@ private slots:
         };
         for (const auto& row : rows) {
             Desk desk;
-            desk.maxCall = row.call;
-            desk.maxTalk = row.talk;
-            desk.maxMute = row.mute;
+            desk.limits = {row.call, row.talk, row.mute};
             const Call call = desk.store(row.state, row.createdAgo, row.connectedAgo);
             QSignalSpy changes(&desk.queue, &CallQueue::callChanged);
             desk.terminator.check();
@@ -103,7 +100,7 @@ private slots:
     void busyQueueStillChecksTheLimits()
     {
         Desk desk;
-        desk.maxTalk = 180;
+        desk.limits.talk = 180;
         desk.terminator.setCheckInterval(50);
         const Call talk = desk.store("Connected", 0, 0);
         const Call other = desk.store("Ringing");
@@ -148,8 +145,7 @@ private slots:
         }
     }
 
-    // Staff dialling a unit where nobody is get through by themselves after
-    // a delay, unless staff there could answer.
+    // Staff dialling a room where nobody is get through after a delay; staff there would answer.
     void dialCallIntoAnEmptyRoom_data()
     {
         QTest::addColumn<QString>("staffAt");

@@ -66,13 +66,9 @@ void CoreFixture::initialize()
 {
     m_core = std::make_unique<Orvanta>();
     m_core->initialize();
-    // Timings apply to the bus protocols created from now on: none exists
-    // before start() sends the first request.
-    RondelTimings timings;
-    timings.retryInterval = 100;
-    timings.keepAliveInterval = KeepAlive;
-    timings.keepAliveStartSpread = 0;
-    m_core->rondelServer()->setTimings(timings);
+    // Retry, keep-alive and no start spread. They apply to the bus protocols created
+    // from now on: none exists before start() sends the first request.
+    m_core->rondelServer()->setTimings(RondelTimings{100, KeepAlive, 0});
     m_core->units()->setRequestRepeatInterval(RequestRepeat);
     m_core->unitsInitializer()->setTimeLimit(TimeLimit);
 }

@@ -13,12 +13,11 @@
 
 class Unit;
 
-// The whole core in the test process, on a temporary root, its bus bound to
-// 127.0.0.1 on a free port shared with the fake units, with timings short
-// enough for tests and a broker that cannot be reached. The configuration
-// has wards "w1" and "w2" (one group), rooms "r1", "r2" in w1 and "r3" in w2.
-// A unit is written "address Model [room [key=text ...]]", room r1 by
-// default; without a model the entry has no "type".
+// The whole core in the test process, on a temporary root, its bus bound to 127.0.0.1
+// on a free port shared with the fake units, with timings short enough for tests and a
+// broker that cannot be reached. The configuration has wards "w1" and "w2" (one group),
+// rooms "r1", "r2" in w1 and "r3" in w2. A unit is written "address Model [room
+// [key=text ...]]", room r1 by default; without a model the entry has no "type".
 class CoreFixture
 {
 public:

@@ -95,9 +95,8 @@ private slots:
         wards.load(fourWards());
         Ward* a = wards.ward("A");
         Ward* b = wards.ward("B");
-        Ward* c = wards.ward("C");
         a->setMode(Ward::Night);
-        c->setMode(Ward::Night);
+        wards.ward("C")->setMode(Ward::Night);
         b->setConnected(true);
 
         QStringList events; // "connection:A,B" or "mode:A", in emission order
@@ -216,11 +215,9 @@ private slots:
 
         wards.deleteOldWards();
         rooms.deleteOldRooms();
-        QVERIFY(!c.isNull());
-        QVERIFY(!gone.isNull());
+        QVERIFY(c && gone);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(c.isNull());
-        QVERIFY(gone.isNull());
+        QVERIFY(!c && !gone);
         QVERIFY(!a->isUnknown());
         QCOMPARE(same->name(), QStringLiteral("Same"));
     }

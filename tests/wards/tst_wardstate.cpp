@@ -16,13 +16,11 @@ const QString AssemblemsgFile = QStringLiteral("/opt/assemblemsg/bin/config.json
 
 QByteArray config(const QString& synthesizerType = "Fixed", const QString& language = "cs-CZ")
 {
-    return QStringLiteral(R"({"settings": {"language": {"core": "%2"}, "synthesizer": {"type": "%1"},)"
-                          R"("volumes": {}, "callQueue": {}, "backlight": {}},)"
-                          R"("wards": [{"_id": "A", "name": "Ward A", "group": "G"},)"
-                          R"({"_id": "B", "name": "Ward B", "group": "G"}],)"
-                          R"("rooms": [], "units": [], "buttons": [], "radios": []})")
-        .arg(synthesizerType, language)
-        .toUtf8();
+    return QStringLiteral(R"({"settings": {"language": {"core": "%2"}, "synthesizer": {"type": "%1"},
+        "volumes": {}, "callQueue": {}, "backlight": {}},
+        "wards": [{"_id": "A", "name": "Ward A", "group": "G"}, {"_id": "B", "name": "Ward B", "group": "G"}],
+        "rooms": [], "units": [], "buttons": [], "radios": []})")
+        .arg(synthesizerType, language).toUtf8();
 }
 
 // Writes the configuration, the message assembly's offer and, unless null,
