@@ -5,12 +5,8 @@
 
 #include <QtTest>
 
-namespace {
-
 // Short enough that no test waits long for a reconnection.
 constexpr int FastReconnect = 100;
-
-} // namespace
 
 class TestMqttClients : public QObject
 {
@@ -117,8 +113,7 @@ private slots:
 
         MqttSubscriber subscriber(broker.host(), broker.port());
         subscriber.setReconnectInterval(FastReconnect);
-        QStringList subscribed;
-        QStringList messages;
+        QStringList subscribed, messages;
         connect(&subscriber, &MqttClient::subscribed, this, [&](const QString& topic) { subscribed << topic; });
         connect(&subscriber, &MqttSubscriber::messageReceived, this,
                 [&](const MqttMessage& m) { messages << m.topic + ' ' + QString::fromUtf8(m.payload); });

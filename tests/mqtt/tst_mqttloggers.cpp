@@ -96,8 +96,6 @@ private slots:
         daemon.start(QStringLiteral(ORVANTACORE_BINARY),
                      {"--root", root.path(), "--rondel-address", "127.0.0.1", "--rondel-port",
                       QString::number(rondelPort), "--broker", QStringLiteral("127.0.0.1:%1").arg(m_broker.port())});
-        QVERIFY(daemon.waitForStarted(5000));
-
         QVERIFY(watcher.waitForMessages(1, 10000));
         QCOMPARE(watcher.summaries().first(),
                  QString("core/error q0 {\"error\":\"Critical Rondel socket bind Failed!\"}"));
@@ -107,7 +105,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((output += daemon.readAll()).contains("Debug Units initialisation ..."), 5000);
 
         FakeUnit unit(QHostAddress("127.0.0.5"), rondelPort);
-        QVERIFY(unit.isBound());
         unit.sendPing();
         QVERIFY(unit.waitFor([&] { return unit.received().size() >= 1; }));
         unit.sendCommand(0, "BT", "Version:1.2\r");

@@ -24,8 +24,6 @@ public:
 
     explicit BrokerFixture(Persistence persistence = Persistence::Off) : m_persistence(persistence) {}
     ~BrokerFixture() { stop(); }
-    BrokerFixture(const BrokerFixture&) = delete;
-    BrokerFixture& operator=(const BrokerFixture&) = delete;
 
     // Starts the broker and waits until it accepts connections. The first
     // start picks a free port; later starts reuse it.
@@ -71,8 +69,6 @@ public:
     // is down; without one, a client subscribes again after a restart.
     explicit BrokerClient(const BrokerFixture& broker, const QString& persistentId = QString());
     ~BrokerClient();
-    BrokerClient(const BrokerClient&) = delete;
-    BrokerClient& operator=(const BrokerClient&) = delete;
 
     // Connects and waits for the broker's acknowledgement.
     bool connectToBroker(int timeoutMs = 5000);

@@ -12,8 +12,6 @@ class TempRoot
 public:
     TempRoot();
     ~TempRoot();
-    TempRoot(const TempRoot&) = delete;
-    TempRoot& operator=(const TempRoot&) = delete;
 
     QString path() const { return m_dir.path(); }
     // The real path of an absolute system path such as /opt/core/etc/settings.conf.
