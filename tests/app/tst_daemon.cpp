@@ -8,8 +8,7 @@ class TestDaemon : public QObject
     Q_OBJECT
 
 private slots:
-    // A bad option exits with status 2, saying why and where help is, on
-    // standard error only.
+    // A bad option exits with status 2, saying why and where help is, on standard error only.
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -12,9 +12,8 @@
 
 namespace {
 
-// The test's own stand-in for the service manager: a datagram socket whose
-// path is handed to the daemon as NOTIFY_SOCKET. It reads from the loop, as
-// promptly as the real manager, since a full queue would block the sender.
+// The test's stand-in for the service manager: a datagram socket handed to the daemon as
+// NOTIFY_SOCKET, read from the loop as promptly as the real one, lest the sender block.
 struct NotifySocket
 {
     int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);

@@ -16,8 +16,7 @@ private slots:
     // order within each QoS; only the newest few diagnostics are kept.
     void outageKeepsStateAndBoundsDiagnostics()
     {
-        // A persistent broker and watcher session, so that the watcher gets
-        // everything whichever of the two clients reconnects first.
+        // A persistent session, so the watcher gets everything whichever client reconnects first.
         BrokerFixture broker(BrokerFixture::Persistence::On);
         QVERIFY2(broker.start(), qPrintable(broker.errorString()));
         BrokerClient watcher(broker, QStringLiteral("watcher-order"));
@@ -120,8 +119,7 @@ private slots:
         QSignalSpy connected(&subscriber, &MqttClient::connected);
         QSignalSpy disconnected(&subscriber, &MqttClient::disconnected);
 
-        // Asked for twice before connecting: subscribed once; asked for while
-        // connected: subscribed at once.
+        // Asked for twice before connecting: subscribed once; while connected: at once.
         subscriber.subscribe(QStringLiteral("call/+/terminate"));
         subscriber.subscribe(QStringLiteral("call/+/terminate"));
         QCOMPARE(subscribed.size(), 0);

@@ -92,9 +92,8 @@ class TestMqttApiDoc : public QObject
 {
     Q_OBJECT
 private slots:
-    // Each documented topic, and no other, is published by its real
-    // reporter: as many payloads as examples, each with the keys and value
-    // types of its example. The scanner's answers are taken, not sent.
+    // Each documented topic and no other is published by its reporter, once per example,
+    // with the example's keys and value types; the scanner's answers are taken, not sent.
     void examplesHaveThePublishedKeys()
     {
         BrokerFixture broker;

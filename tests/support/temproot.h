@@ -5,8 +5,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A temporary system root for one test: installs itself as --root of the
-// process while alive and restores the previous options afterwards.
+// A temporary system root for one test, the process's --root while it is alive.
 class TempRoot
 {
 public:
