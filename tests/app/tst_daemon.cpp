@@ -8,8 +8,7 @@ class TestDaemon : public QObject
     Q_OBJECT
 
 private slots:
-    // A bad option exits with status 2, saying why and where help is, on
-    // standard error only.
+    // A bad option exits with status 2, saying why and where help is, on standard error only.
     void commandLine_data()
     {
         QTest::addColumn<QStringList>("arguments");
@@ -56,7 +55,6 @@ private slots:
         process.start(ORVANTACORE_BINARY,
                       {"--root", root.path(), "--rondel-address", "127.0.0.1", "--rondel-port",
                        QString::number(blocker.localPort()), "--broker", "127.0.0.1:1"});
-        QVERIFY(process.waitForStarted(10000));
         QByteArray output;
         QTRY_VERIFY_WITH_TIMEOUT((output += process.readAllStandardOutput()).contains(
                                      "Critical Rondel socket bind Failed!\n"),

@@ -103,8 +103,7 @@ private slots:
         QFETCH(QByteArray, backlight);
         QFETCH(QByteArray, callQueue);
         Rig rig;
-        // Start from other values: a missing or bad value must give the default,
-        // not keep what was there before.
+        // Start from other values: a missing or bad value gives the default, not what was there.
         rig.write(CompleteConfig);
         rig.loader.load();
         QByteArray config = CompleteConfig;

@@ -12,8 +12,7 @@ int offsetOn(int month)
     return QDateTime::fromMSecsSinceEpoch(utc.toMSecsSinceEpoch(), Qt::LocalTime).offsetFromUtc();
 }
 
-// Replaces the zone file the way a zone change does: a new file renamed
-// over the old one.
+// Replaces the zone file as a zone change does: a new file renamed over the old one.
 void installZone(const QTemporaryDir& dir, const QString& zone)
 {
     const QString staged = dir.filePath(QStringLiteral("staged"));
@@ -48,8 +47,7 @@ private slots:
         QCOMPARE(offsetOn(1), 3600);
         QCOMPARE(offsetOn(7), 7200);
 
-        // Another zone is installed: conversions keep the pinned one until the
-        // refresh reads the file again.
+        // Another zone installed: conversions keep the pinned one until the refresh rereads it.
         installZone(dir, QStringLiteral("America/New_York"));
         QCOMPARE(offsetOn(1), 3600);
         Clock::refreshLocalTimeZone();

@@ -60,9 +60,8 @@ private slots:
         QVERIFY(::readJsonFile(path).isEmpty());
     }
 
-    // A shorter content leaves nothing of a longer one behind; a failed write
-    // leaves the previous file whole, and no temporary file either way; a
-    // missing folder fails quietly.
+    // A shorter content leaves nothing of a longer one; a failed write leaves the previous file
+    // whole, and no temporary file either way; a missing folder fails quietly.
     void writeFileReplacesTheWholeFileOrNothing()
     {
         QTemporaryDir dir;
@@ -75,8 +74,7 @@ private slots:
         QVERIFY(writeFile(path, QByteArray(200, 'o')));
         QVERIFY(writeFile(path, previous));
 
-        // A "full disk" for this process: writes beyond 64 bytes fail with EFBIG
-        // (SIGXFSZ ignored so that the process survives).
+        // A "full disk": writes beyond 64 bytes fail with EFBIG (SIGXFSZ ignored to survive it).
         ::signal(SIGXFSZ, SIG_IGN);
         rlimit original;
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &original), 0);

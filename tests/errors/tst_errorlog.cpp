@@ -38,8 +38,7 @@ private slots:
         ErrorLog::instance()->addLogger(&mqtt, ErrorLog::Critical);
         ErrorLog::instance()->addLogger(&syslog, ErrorLog::Critical);
         ErrorLog::instance()->addLogger(&syslog, ErrorLog::Warning);
-        // A level that does not exist gets nothing; info and fatal lines are
-        // not logged.
+        // A level that does not exist gets nothing; info and fatal lines are not logged.
         RecordingLogger odd(&journal, "odd");
         ErrorLog::instance()->addLogger(&odd, 3);
         ErrorLog::instance()->addLogger(&odd, -1);

@@ -5,12 +5,8 @@
 
 #include <QtTest>
 
-namespace {
-
 // Short enough that no test waits long for a reconnection.
 constexpr int FastReconnect = 100;
-
-} // namespace
 
 class TestMqttClients : public QObject
 {
@@ -20,8 +16,7 @@ private slots:
     // order within each QoS; only the newest few diagnostics are kept.
     void outageKeepsStateAndBoundsDiagnostics()
     {
-        // A persistent broker and watcher session, so that the watcher gets
-        // everything whichever of the two clients reconnects first.
+        // A persistent session, so the watcher gets everything whichever client reconnects first.
         BrokerFixture broker(BrokerFixture::Persistence::On);
         QVERIFY2(broker.start(), qPrintable(broker.errorString()));
         BrokerClient watcher(broker, QStringLiteral("watcher-order"));
@@ -117,16 +112,14 @@ private slots:
 
         MqttSubscriber subscriber(broker.host(), broker.port());
         subscriber.setReconnectInterval(FastReconnect);
-        QStringList subscribed;
-        QStringList messages;
+        QStringList subscribed, messages;
         connect(&subscriber, &MqttClient::subscribed, this, [&](const QString& topic) { subscribed << topic; });
         connect(&subscriber, &MqttSubscriber::messageReceived, this,
                 [&](const MqttMessage& m) { messages << m.topic + ' ' + QString::fromUtf8(m.payload); });
         QSignalSpy connected(&subscriber, &MqttClient::connected);
         QSignalSpy disconnected(&subscriber, &MqttClient::disconnected);
 
-        // Asked for twice before connecting: subscribed once; asked for while
-        // connected: subscribed at once.
+        // Asked for twice before connecting: subscribed once; while connected: at once.
         subscriber.subscribe(QStringLiteral("call/+/terminate"));
         subscriber.subscribe(QStringLiteral("call/+/terminate"));
         QCOMPARE(subscribed.size(), 0);

@@ -31,8 +31,7 @@ struct FailedDesk : Unit
     bool hasRondelError() const override { return true; }
 };
 
-// "topic payload" of each message the client received, once `count` have
-// arrived and nothing more followed for a moment.
+// "topic payload" of each message received, once `count` came and then nothing more.
 QStringList settled(BrokerClient& client, int count)
 {
     client.waitForMessages(count);
@@ -59,8 +58,7 @@ QString payload(const Call& call, const QString& last, const QString& to)
 
 } // namespace
 
-// What the services on the broker see of the core, checked with an MQTT
-// client independent of the core's own.
+// What the services on the broker see of the core, through a client independent of it.
 class TestMqttApi : public QObject
 {
     Q_OBJECT
@@ -190,8 +188,7 @@ private slots:
 
     void cleanersRemoveOnlyTopicsOfUnknownUnitsAndCalls()
     {
-        // Left by an earlier run, or by someone else; only the first four unit
-        // topics and the unknown call may go.
+        // Left by an earlier run or someone else; only four unit topics and the unknown call go.
         QStringList cleared{"units/127.0.0.9/info", "units/127.0.0.9/connections",
                             "units/127.0.0.9/pmbInfo", "units/127.0.0.9/state", "calls/77"};
         const QStringList kept{"units/127.0.0.2/state", "units/garbage/state", "units//state",
@@ -274,8 +271,7 @@ private slots:
     // The whole core in the test process, on the same broker.
     void startUpCleaningThenUnitState()
     {
-        // Left by an earlier run: a unit no longer configured, a known one and a
-        // call the queue does not hold.
+        // Left by an earlier run: an unconfigured unit, a known one, a call the queue lacks.
         for (const char* topic : {"units/127.0.0.9/state", "units/127.0.0.9/info", "units/127.0.0.2/state",
                                   "calls/1234"})
             QVERIFY(m_rig->watcher.publish(topic, "{\"old\":1}", 1, true));
@@ -327,8 +323,7 @@ private slots:
     }
 
 private:
-    // A fresh broker for each test, with the core's own clients and a
-    // watcher on it, and a core to bring up.
+    // A fresh broker for each test, with the core's clients, a watcher and a core on it.
     struct Rig
     {
         BrokerFixture broker;

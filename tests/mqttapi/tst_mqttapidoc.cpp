@@ -24,7 +24,7 @@ struct ApiDocument
     QMap<QString, QStringList> examples; // topic as written -> payloads in order
     QStringList commands;
 
-    static ApiDocument read()
+    ApiDocument()
     {
         QFile file(QStringLiteral(ORVANTA_SOURCE_DIR "/docs/mqtt-api.md"));
         file.open(QIODevice::ReadOnly | QIODevice::Text);
@@ -33,18 +33,16 @@ struct ApiDocument
             return QRegularExpression(regex, QRegularExpression::MultilineOption
                                                  | QRegularExpression::DotMatchesEverythingOption);
         };
-        ApiDocument doc;
         // A section runs from one heading to the next; only topic headings have examples.
         for (const QString& section : text.split(pattern("^(?=#)"))) {
             const QString topic = pattern("\\A### [^\n]*`([^`]+)`$").match(section).captured(1);
             auto json = pattern("^```json\n(.*?)^```$").globalMatch(section);
             while (!topic.isEmpty() && json.hasNext())
-                doc.examples[topic] << json.next().captured(1).trimmed();
+                examples[topic] << json.next().captured(1).trimmed();
         }
         auto command = pattern("^ *(mosquitto_pub [^\n]*)$").globalMatch(text);
         while (command.hasNext())
-            doc.commands << command.next().captured(1);
-        return doc;
+            commands << command.next().captured(1);
     }
 };
 
@@ -94,9 +92,8 @@ class TestMqttApiDoc : public QObject
 {
     Q_OBJECT
 private slots:
-    // Each documented topic, and no other, is published by its real
-    // reporter: as many payloads as examples, each with the keys and value
-    // types of its example. The scanner's answers are taken, not sent.
+    // Each documented topic and no other is published by its reporter, once per example,
+    // with the example's keys and value types; the scanner's answers are taken, not sent.
     void examplesHaveThePublishedKeys()
     {
         BrokerFixture broker;
@@ -193,7 +190,7 @@ private slots:
     }
 
 private:
-    ApiDocument m_doc = ApiDocument::read();
+    const ApiDocument m_doc;
 };
 
 QTEST_GUILESS_MAIN(TestMqttApiDoc)

@@ -108,8 +108,6 @@ bool BrokerFixture::waitUntilListening(int timeoutMs)
     return QTest::qWaitFor([&] { return !isRunning() || listening(); }, timeoutMs) && isRunning();
 }
 
-// ---------------------------------------------------------------------------
-
 namespace {
 constexpr int PollInterval = 5;
 constexpr int ReconnectPause = 100;

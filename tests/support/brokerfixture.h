@@ -24,11 +24,8 @@ public:
 
     explicit BrokerFixture(Persistence persistence = Persistence::Off) : m_persistence(persistence) {}
     ~BrokerFixture() { stop(); }
-    BrokerFixture(const BrokerFixture&) = delete;
-    BrokerFixture& operator=(const BrokerFixture&) = delete;
 
-    // Starts the broker and waits until it accepts connections. The first
-    // start picks a free port; later starts reuse it.
+    // Starts the broker and waits until it accepts connections; the first start picks the port.
     bool start();
     // Stops the broker (SIGTERM, so that a persistent broker saves its state).
     void stop();
@@ -59,9 +56,8 @@ struct BrokerMessage
     bool retain = false;
 };
 
-// An MQTT client for the test's side of the broker, independent of the
-// core's own client code: plain libmosquitto, polled from the Qt event loop,
-// reconnecting quickly when the broker was restarted.
+// A test-side MQTT client independent of the core's own client code: plain libmosquitto,
+// polled from the Qt event loop, reconnecting quickly when the broker was restarted.
 // Wait with QTRY_* or the wait functions (they keep the event loop running).
 class BrokerClient
 {
@@ -71,19 +67,15 @@ public:
     // is down; without one, a client subscribes again after a restart.
     explicit BrokerClient(const BrokerFixture& broker, const QString& persistentId = QString());
     ~BrokerClient();
-    BrokerClient(const BrokerClient&) = delete;
-    BrokerClient& operator=(const BrokerClient&) = delete;
 
     // Connects and waits for the broker's acknowledgement.
     bool connectToBroker(int timeoutMs = 5000);
     bool isConnected() const { return m_connected; }
-    // Subscribes (QoS 2 by default, so messages keep their own QoS) and waits
-    // for the acknowledgement.
+    // Subscribes (QoS 2 by default, so messages keep their own QoS); waits for the SUBACK.
     bool subscribe(const QString& topic, int qos = 2, int timeoutMs = 5000);
     // Connects and subscribes to each filter.
     bool watch(const QStringList& filters);
-    // Publishes and waits until the message has left (for QoS 0) or been
-    // acknowledged (QoS 1 and 2).
+    // Publishes; waits until the message has left (QoS 0) or been acknowledged (QoS 1, 2).
     bool publish(const QString& topic, const QByteArray& payload, int qos = 0, bool retain = false,
                  int timeoutMs = 5000);
 

@@ -3,23 +3,18 @@
 #include "core/runtimeoptions.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
-TempRoot::TempRoot()
+static void setRoot(const QString& root)
 {
     RuntimeOptions options = runtimeOptions();
-    m_previousRoot = options.root;
-    options.root = m_dir.path();
+    options.root = root;
     setRuntimeOptions(options);
 }
 
-TempRoot::~TempRoot()
-{
-    RuntimeOptions options = runtimeOptions();
-    options.root = m_previousRoot;
-    setRuntimeOptions(options);
-}
+TempRoot::TempRoot() : m_previousRoot(runtimeOptions().root) { setRoot(m_dir.path()); }
+
+TempRoot::~TempRoot() { setRoot(m_previousRoot); }
 
 QString TempRoot::file(const QString& systemPath) const
 {

@@ -5,15 +5,12 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A temporary system root for one test: installs itself as --root of the
-// process while alive and restores the previous options afterwards.
+// A temporary system root for one test, the process's --root while it is alive.
 class TempRoot
 {
 public:
     TempRoot();
     ~TempRoot();
-    TempRoot(const TempRoot&) = delete;
-    TempRoot& operator=(const TempRoot&) = delete;
 
     QString path() const { return m_dir.path(); }
     // The real path of an absolute system path such as /opt/core/etc/settings.conf.

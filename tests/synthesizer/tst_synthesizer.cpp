@@ -9,8 +9,7 @@ class TestSynthesizer : public QObject
 private slots:
     void type_data()
     {
-        // The settings sections given in turn, then, when a language is
-        // given, the message assembly's offer checked for it.
+        // The settings sections given in turn, then, with a language, the assembly's offer checked.
         QTest::addColumn<QVariantList>("sections");
         QTest::addColumn<QVariant>("offer");
         QTest::addColumn<QString>("language");
