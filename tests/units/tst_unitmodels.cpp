@@ -40,15 +40,6 @@ void answerRetrieval(RondelUnit& unit, const QString& basicInfo, const QString& 
     unit.receivedCommand(parsedCommand("Notifications", "CallStatus NOT_CONNECTED"));
 }
 
-// Completes a retrieval from the given answers and applies it.
-void bringUp(RondelUnit& unit, const QString& basicInfo, const QString& callStatus = QString())
-{
-    unit.startStatusRetrieval();
-    answerRetrieval(unit, basicInfo, callStatus);
-    unit.initialiseFromBasicInfo();
-    unit.applyRetrievedState();
-}
-
 // What a display shows for a call: icon|ward|room|room number|bed|client.
 QString shown(const Call& call)
 {
@@ -141,7 +132,6 @@ private slots:
         for (int i = 0; i < 9; ++i)
             nv.append(QVariantMap{{"name", ""}, {"bed", 0}, {"cancelByAnswering", i == 3}});
         unit->loadSettings({{"nv", nv}});
-        unit->attach(m_server.get());
         Calls* calls = unit->calls();
         QStringList trace;
         connect(calls, &Calls::callNew, this, [&](const Call& c) { trace << "new " + c.code(); });
@@ -215,7 +205,6 @@ private slots:
         Tolva unit(Ip);
         Brisa other(OtherIp);
         unit.setLocation(Location{m_room.get(), 0});
-        unit.attach(m_server.get());
         bringUp(unit, "AcronymPU:Tolva");
         Calls* calls = unit.calls();
         Call received(CallType::VS, QStringLiteral("VS"), &other);
@@ -267,7 +256,6 @@ private slots:
     {
         Tolva unit(Ip);
         Brisa other(OtherIp);
-        unit.attach(m_server.get());
         bringUp(unit, "AcronymPU:Tolva");
         m_server->clear();
         QSignalSpy outOfSync(&unit, &RondelUnit::outOfSync);
@@ -378,7 +366,6 @@ private slots:
     {
         Tolva unit(Ip);
         Tolva other(OtherIp);
-        unit.attach(m_server.get());
         bringUp(unit, "AcronymPU:Tolva");
         Calls* calls = unit.calls();
 
@@ -485,7 +472,6 @@ private slots:
         for (const auto& version : versions) {
             Tolva unit(Ip);
             unit.loadSettings(config);
-            unit.attach(m_server.get());
             bringUp(unit, "AcronymPU:Tolva\nFWVersionPU:" + version.first);
             QCOMPARE(unit.usesPresenceMode(), version.second);
             QCOMPARE(m_server->take(Ip).filter("SetMode"),
@@ -501,7 +487,6 @@ private slots:
     void pardoFollowsItsHandset()
     {
         Pardo pardo(Ip);
-        pardo.attach(m_server.get());
         bringUp(pardo, "AcronymPU:Pardo\nTypeGT:rasto");
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(pardo.display()->metaObject(), &Display::staticMetaObject);
@@ -590,6 +575,17 @@ private slots:
     }
 
 private:
+    // Attaches the unit to the recording server (once), completes a retrieval
+    // from the given answers and applies it.
+    void bringUp(RondelUnit& unit, const QString& basicInfo, const QString& callStatus = QString())
+    {
+        unit.attach(m_server.get());
+        unit.startStatusRetrieval();
+        answerRetrieval(unit, basicInfo, callStatus);
+        unit.initialiseFromBasicInfo();
+        unit.applyRetrievedState();
+    }
+
     std::unique_ptr<RecordingServer> m_server;
     std::unique_ptr<NVSettings> m_nv;
     std::unique_ptr<Ward> m_ward;
