@@ -1,4 +1,3 @@
-#include "calls/call.h"
 #include "calls/calls.h"
 #include "support/logcapture.h"
 #include "support/unitbus.h"
@@ -6,7 +5,6 @@
 #include "units/displays/displays.h"
 #include "units/settings/nvsettings.h"
 #include "units/features/presences.h"
-#include "units/rondelunitstatusretrieval.h"
 #include "units/firmwareversion.h"
 #include "units/unconfiguredunit.h"
 #include "units/models/unitmodels.h"
@@ -41,9 +39,9 @@ void answerRetrieval(RondelUnit& unit, const QString& basicInfo, const QString& 
 }
 
 // What a display shows for a call: icon|ward|room|room number|bed|client.
-QString shown(const Call& call)
+QString shown(CallType type, const QString& code, CallCapable* source)
 {
-    const CallDisplayInfo info = call.displayInfo();
+    const CallDisplayInfo info = Call(type, code, source).displayInfo();
     return QStringList({info.icon, info.ward, info.room, info.roomNo, info.bedNo, info.client})
         .join(QLatin1Char('|'));
 }
@@ -176,8 +174,7 @@ private slots:
                                                << QStringList{"answer VS at mode 2"};
         QTest::newRow("answer while talking") << "incoming talk" << "CallAnswerBase"
                                               << QStringList{noRinging};
-        QTest::newRow("cancel, no talk")
-            << "idle" << "TalkCancelRqst"
+        QTest::newRow("cancel, no talk") << "idle" << "TalkCancelRqst"
             << QStringList{"VoIP|EndCall", "Warning \"127.0.0.2 TalkCancel request withouth talking\""};
         QTest::newRow("cancel incoming talk") << "incoming talk" << "TalkCancelRqst"
                                               << QStringList{"end incoming VS"};
@@ -213,8 +210,8 @@ private slots:
             calls->addReceivedCall(received);
         if (state == "incoming talk")
             calls->setTalk(received);
-        Call own(state.startsWith("own PA") ? CallType::PA : CallType::VS,
-                 state.startsWith("own PA") ? "PA" : "VS", &unit);
+        const bool pa = state.startsWith("own PA");
+        Call own(pa ? CallType::PA : CallType::VS, pa ? "PA" : "VS", &unit);
         own.setSourceMode(1);
         if (state.startsWith("own"))
             calls->setCall(own);
@@ -333,11 +330,7 @@ private slots:
         answerRetrieval(unit, "AcronymPU:Tolva", "NV1:1");
         deliver(unit, "CallChange", "NV1:0");
         QCOMPARE(unit.pendingCommandCount(), 1);
-        unit.startStatusRetrieval();
-        QCOMPARE(unit.pendingCommandCount(), 0);
-        answerRetrieval(unit, "AcronymPU:Tolva", "NV1:1");
-        unit.initialiseFromBasicInfo();
-        unit.applyRetrievedState();
+        bringUp(unit, "AcronymPU:Tolva", "NV1:1");
         QVERIFY(unit.calls()->hasNVCall("NV1"));
     }
 
@@ -347,7 +340,6 @@ private slots:
     {
         LogCapture log;
         Tolva unit(Ip);
-        unit.attach(m_server.get());
         for (int i = 0; i < 202; ++i) // not in step yet: everything waits
             unit.receivedCommand(parsedCommand("CallChange", "VS:0"));
         QCOMPARE(unit.pendingCommandCount(), 200);
@@ -413,15 +405,11 @@ private slots:
         unit.loadSettings({{"clientName", "Jan"}, {"phone", "12"}, {"bed", 2}, {"nv", nv}});
 
         // A door-lock unit shows "V"; an NV input with its own name and bed shows them.
-        QCOMPARE(shown(Call(CallType::VS, QStringLiteral("VS"), &unit)),
-                 QStringLiteral("V|Interna|Pokoj|12|2|Jan"));
-        QCOMPARE(shown(Call(CallType::NV, QStringLiteral("NV1"), &unit)),
-                 QStringLiteral("V|Interna|Pokoj|12|3|Window bed"));
-        QCOMPARE(shown(Call(CallType::NV, QStringLiteral("NV2"), &unit)),
-                 QStringLiteral("V|Interna|Pokoj|12|2|Jan"));
         Tolva tolva(OtherIp);
-        QCOMPARE(shown(Call(CallType::AL, QStringLiteral("AL"), &tolva)),
-                 QStringLiteral("A|Unknown ward|Unknown room|||"));
+        const QStringList calls{shown(CallType::VS, "VS", &unit), shown(CallType::NV, "NV1", &unit),
+                                shown(CallType::NV, "NV2", &unit), shown(CallType::AL, "AL", &tolva)};
+        QCOMPARE(calls, QStringList({"V|Interna|Pokoj|12|2|Jan", "V|Interna|Pokoj|12|3|Window bed",
+                                     "V|Interna|Pokoj|12|2|Jan", "A|Unknown ward|Unknown room|||"}));
 
         QVERIFY(unit.unitInfo() == (UnitInfo{QLatin1Char(' '), "Interna", "12", "2", "Pokoj", "Jan", "12"}));
         unit.reloadSettings({{"clientName", "Jan"}, {"phone", "12"}, {"nv", nv}},
