@@ -1,4 +1,3 @@
-#include "calls/call.h"
 #include "calls/calls.h"
 #include "support/unitbus.h"
 #include "units/features/buzzer.h"
@@ -29,6 +28,12 @@ Call ringingCall(CallType type, const QString& code, CallCapable* source)
     Call call(type, code, source);
     call.setRinging();
     return call;
+}
+
+// The connection record a unit's report carries.
+ConnectionStatus connection(const QString& name, const QString& payload)
+{
+    return parsedCommand(name, payload).record<ConnectionStatus>();
 }
 
 } // namespace
@@ -137,8 +142,7 @@ private slots:
         light->setLights(state);
         QCOMPARE(m_server->take(Ip), QStringList());
 
-        unit.connectedDevices()->statusReceived(parsedCommand("ConnectionStatus", "SV:Connect")
-                                                    .record<ConnectionStatus>());
+        unit.connectedDevices()->statusReceived(connection("ConnectionStatus", "SV:Connect"));
         QVERIFY(light->isActive());
         QCOMPARE(m_server->take(Ip), QStringList({"Lights|PP:1\nVS:1"}));
         light->setLights(state);
@@ -151,11 +155,9 @@ private slots:
         QCOMPARE(m_server->take(Ip), QStringList());
 
         // An NV plug event leaves the light module connected.
-        unit.connectedDevices()->changeReceived(
-            parsedCommand("ConnectionChange", "NV3:Connect").record<ConnectionStatus>());
+        unit.connectedDevices()->changeReceived(connection("ConnectionChange", "NV3:Connect"));
         QVERIFY(light->isActive());
-        unit.connectedDevices()->changeReceived(
-            parsedCommand("ConnectionChange", "SV:Disconnect").record<ConnectionStatus>());
+        unit.connectedDevices()->changeReceived(connection("ConnectionChange", "SV:Disconnect"));
         QVERIFY(!light->isActive());
         state.al = true;
         light->setLights(state);
@@ -178,24 +180,21 @@ private slots:
         connect(&devices, &ConnectedDevices::connectionChanged, this, [&] { events << "changed"; });
         connect(&devices, &ConnectedDevices::requestConnectionStatus, this, [&] { events << "ask"; });
 
-        const auto status = [](const QString& name, const QString& payload) {
-            return parsedCommand(name, payload).record<ConnectionStatus>();
-        };
         // After a reset even a full status does not end the wait: the first
         // change asks again and signals nothing; the next full status does.
         devices.reset();
-        devices.statusReceived(status("ConnectionStatus", "SV:Connect"));
-        devices.changeReceived(status("ConnectionChange", "MTF:0010"));
+        devices.statusReceived(connection("ConnectionStatus", "SV:Connect"));
+        devices.changeReceived(connection("ConnectionChange", "MTF:0010"));
         QCOMPARE(std::exchange(events, {}), QStringList({"sv+", "changed", "ask"}));
-        devices.statusReceived(status("ConnectionStatus", "SV:Connect\nNV8:Connect VS:Disconnect\nMTF:0010"));
+        devices.statusReceived(connection("ConnectionStatus", "SV:Connect\nNV8:Connect VS:Disconnect\nMTF:0010"));
         QCOMPARE(std::exchange(events, {}), QStringList({"mtf+", "NV8+", "changed"}));
-        devices.changeReceived(status("ConnectionChange", "MTF:0011\nOEZ:Connect\nNV8:Disconnect"));
+        devices.changeReceived(connection("ConnectionChange", "MTF:0011\nOEZ:Connect\nNV8:Disconnect"));
         QCOMPARE(std::exchange(events, {}), QStringList({"mtf~", "oez+", "NV8-", "changed"}));
         QVERIFY(devices.isSVConnected());
         // A full status without a line for something means it is gone.
-        devices.statusReceived(status("ConnectionStatus", "OEZ:Connect"));
+        devices.statusReceived(connection("ConnectionStatus", "OEZ:Connect"));
         QCOMPARE(std::exchange(events, {}), QStringList({"mtf-", "sv-", "changed"}));
-        devices.statusReceived(status("ConnectionStatus", "OEZ:Connect"));
+        devices.statusReceived(connection("ConnectionStatus", "OEZ:Connect"));
         QCOMPARE(events, QStringList());
     }
 
