@@ -11,10 +11,7 @@
 #include <memory>
 
 // A unit attached to the bus, talking to a fake unit over loopback UDP.
-
-namespace {
-const QHostAddress UnitIp(QStringLiteral("127.0.0.2"));
-} // namespace
+static const QHostAddress UnitIp(QStringLiteral("127.0.0.2"));
 
 class TestRondelUnit : public QObject
 {
