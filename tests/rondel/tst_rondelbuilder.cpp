@@ -1,5 +1,4 @@
 #include "rondel/rondel.h"
-#include "rondel/rondelserver.h"
 #include "support/logcapture.h"
 #include "support/unitbus.h"
 

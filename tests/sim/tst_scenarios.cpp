@@ -191,8 +191,7 @@ private:
     void step(const QString& step);
     bool seen(const QString& pattern) const;
     bool received(const QString& topic, const QString& payload);
-    // Waits for found; when it does not come, prints what happened since the
-    // last command (the test log would cut it short).
+    // Waits for found, or prints what happened since the last command (the log would cut it short).
     bool awaited(const std::function<bool()>& found) const;
 
     // One scenario's world; the daemon goes first.

@@ -272,8 +272,7 @@ private slots:
         QTEST(rig.sent, "replies");
     }
 
-    // Lines after a "wait" run once it has passed; a bad line in between is
-    // reported and the rest still runs.
+    // Lines after a "wait" run once it has passed; a bad line between is reported, the rest runs.
     void waitHoldsLaterLines()
     {
         Rig rig;

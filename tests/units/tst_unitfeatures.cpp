@@ -3,7 +3,6 @@
 #include "units/features/buzzer.h"
 #include "units/features/configcontrol.h"
 #include "units/features/connecteddevices.h"
-#include "units/settings/corvisettings.h"
 #include "units/features/fmcontroler.h"
 #include "units/features/light.h"
 #include "units/settings/nvsettings.h"
@@ -262,8 +261,7 @@ private slots:
         FMControler* fm = corvi.fmControler();
         corvi.startStatusRetrieval();
         corvi.receivedCommand(parsedCommand("BasicInfo", "AcronymPU:Corvi"));
-        // Having read no calls, its last step drops late answers to earlier
-        // requests rather than replaying them after the refresh.
+        // Having read no calls, its last step drops late answers instead of replaying them.
         corvi.receivedCommand(parsedCommand("FM1Status", "Input:FM\nFreq:90.0"));
         corvi.receivedCommand(parsedCommand("Config", "RadioChannels:0"));
         corvi.receivedCommand(parsedCommand("PresenceStatus", "PS:1"));
@@ -358,8 +356,7 @@ private slots:
         QCOMPARE(lumo.unitInfo().presenceIcon, QLatin1Char('L'));
         QCOMPARE(lumo.presences()->reload(QVariantMap{{"pp", true}, {"pl", true}}), 0);
 
-        // A model that reports no presence status has its presences from the
-        // configuration only: a stray report registers nobody.
+        // Presences from the configuration only: a stray report registers nobody.
         QSignalSpy lumoPS(lumo.presences(), &Presences::registeredPS);
         lumo.presences()->statusReceived(parsedCommand("PresenceStatus", "PS:1\nPP:1"));
         QCOMPARE(lumoPS.count(), 0);

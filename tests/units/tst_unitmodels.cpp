@@ -193,8 +193,7 @@ private slots:
                                                            << QStringList{"end outgoing PA", ownPA};
     }
 
-    // Each request of the unit, in each state that matters, becomes a request to
-    // the core, a command back, or a warning.
+    // Each request, in each state that matters: a request to the core, a command back, or a warning.
     void requests()
     {
         QFETCH(QString, state);
@@ -246,9 +245,8 @@ private slots:
         QTEST(outcome, "outcome");
     }
 
-    // A unit that reports its identity unasked, or a new call of its own
-    // during a talk, has restarted: it falls out of step and nothing else is
-    // made of the identity; the device codes of the report still count.
+    // A unit reporting its identity unasked, or a new own call during a talk, has restarted: out
+    // of step, nothing is made of the identity; the device codes of the report still count.
     void fallsOutOfSync()
     {
         Tolva unit(Ip);
@@ -277,10 +275,9 @@ private slots:
         QVERIFY(unit.calls()->ownCall().isVK());
     }
 
-    // A unit read while it goes on reporting: a call change during the reading
-    // is dropped (the call status read next covers it); one after the reading
-    // waits until the state is applied and is then replayed, unless the unit
-    // is read afresh first.
+    // A unit read while it goes on reporting: a call change during the reading is dropped (the
+    // call status read next covers it); one after it waits for the state to be applied and is
+    // then replayed, unless the unit is read afresh first.
     void retrievalQueuesAndReplaysCommands()
     {
         Tolva unit(Ip);
@@ -323,9 +320,8 @@ private slots:
                               "GetStatus|Config", "PMBGetStatus|Info",
                               "Buzz|Target:Base\nToneType:Ringing\nVolume:Day"}));
 
-        // Read, then the device call is reported cancelled while the state
-        // waits to be applied; the unit is read again (it fell out of step)
-        // after the patient called once more: what waited is stale.
+        // Read, and a cancellation waits for the state to be applied; the unit, out of step, is read
+        // again after the patient called once more: the cancellation is stale.
         unit.startStatusRetrieval();
         answerRetrieval(unit, "AcronymPU:Tolva", "NV1:1");
         deliver(unit, "CallChange", "NV1:0");
@@ -334,8 +330,7 @@ private slots:
         QVERIFY(unit.calls()->hasNVCall("NV1"));
     }
 
-    // A unit flooding the bus holds a bounded number of waiting commands and
-    // device calls, and the warning names it.
+    // A flooding unit holds a bounded number of waiting commands and device calls; the warning names it.
     void floodsAreBounded()
     {
         LogCapture log;
@@ -563,8 +558,7 @@ private slots:
     }
 
 private:
-    // Attaches the unit to the recording server (once), completes a retrieval
-    // from the given answers and applies it.
+    // Attaches the unit (once), then completes a retrieval from the given answers and applies it.
     void bringUp(RondelUnit& unit, const QString& basicInfo, const QString& callStatus = QString())
     {
         unit.attach(m_server.get());
