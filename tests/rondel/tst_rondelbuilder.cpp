@@ -1,5 +1,4 @@
 #include "rondel/rondel.h"
-#include "rondel/rondelserver.h"
 #include "support/logcapture.h"
 #include "support/unitbus.h"
 
@@ -154,11 +153,9 @@ private slots:
         const auto entry = [](const QString& ward, const QString& client) {
             return Build([=](Rondel& r) { r.displayCalls({call('A', ward, "1", "", "", client)}); });
         };
-        QTest::newRow("line breaks in values")
-            << entry("Ward\nNotFinished", "Novak\r\nPetr")
+        QTest::newRow("line breaks in values") << entry("Ward\nNotFinished", "Novak\r\nPetr")
             << QStringList{"DisplayCalls|Icon:A\nWard:Ward NotFinished\nRoomNo:1\nClient:Novak  Petr"} << "displayCalls";
-        QTest::newRow("checksum marker in values")
-            << entry("CRC:", "Novak CRC:0 CRC:")
+        QTest::newRow("checksum marker in values") << entry("CRC:", "Novak CRC:0 CRC:")
             << QStringList{"DisplayCalls|Icon:A\nWard:CRC :\nRoomNo:1\nClient:Novak CRC :0 CRC :"} << "displayCalls";
         QTest::newRow("marker after a break") << entry("W", "Novak\nCRC:beef")
             << QStringList{"DisplayCalls|Icon:A\nWard:W\nRoomNo:1\nClient:Novak CRC :beef"} << "displayCalls";

@@ -6,8 +6,7 @@
 
 #include <QtTest>
 
-// Parsers get the whole datagram with line ends normalised; header lines are
-// part of what they see.
+// Parsers get the whole datagram, line ends normalised, header lines included.
 static QByteArray datagram(const QByteArray& cmd, const QByteArray& payload, int msgNo = 1)
 {
     return "MsgNo:" + QByteArray::number(msgNo) + "\nCmd:" + cmd + "\n" + payload + "CRC:0000";
@@ -136,8 +135,7 @@ private slots:
             << "sv=1,oez=0,mtf=0|NV1=0,NV2=0,NV3=0,NV4=0,NV5=0,NV6=0,NV7=0,NV8=0|";
         QTest::newRow("connections, no handset") << "ConnectionStatus" << "SV:Disconnect\n"
             << "sv=0,oez=0,mtf=-1|NV1=0,NV2=0,NV3=0,NV4=0,NV5=0,NV6=0,NV7=0,NV8=0|";
-        // What a change does not mention is not set, so that it can be told
-        // from a reported disconnection.
+        // A change leaves unset what it does not mention, unlike a reported disconnection.
         QTest::newRow("connection change") << "ConnectionChange" << "NV8:Connect\n"
             << "sv=-1,oez=-1,mtf=-1|NV1=-1,NV2=-1,NV3=-1,NV4=-1,NV5=-1,NV6=-1,NV7=-1,NV8=1|";
         QTest::newRow("dial") << "DialCall" << "Dial:1234\nDestination:mtf\n" << "1234||2";
@@ -215,8 +213,7 @@ private slots:
 
     void reader_data()
     {
-        // Each datagram is checksummed, but for those marked "!" which go as
-        // they are.
+        // Each datagram is checksummed, but for those marked "!" which go as they are.
         QTest::addColumn<QStringList>("datagrams");
         QTest::addColumn<QStringList>("journal");
         const QString presence = QStringLiteral("MsgNo:9\nCmd:PresenceStatus\nPS:1\n");

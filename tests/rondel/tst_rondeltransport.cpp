@@ -96,8 +96,7 @@ private slots:
         const QString in = "in 127.0.0.2 " + SimWire::command(3, "PresenceStatus", "PS:1\nPP:0");
         QCOMPARE(m_logger->entries, QStringList({ack, in, ack, in}));
 
-        // The same number with another name is another command; a probe is
-        // answered, and is no command.
+        // Same number, another name: another command. A probe is answered, and is no command.
         m_unit->sendCommand(3, "Requests", "OpenEZ");
         m_unit->sendPing();
         QVERIFY(m_unit->waitForDatagrams(4));
@@ -225,8 +224,7 @@ private slots:
         QVERIFY(m_unit->waitForPings(2, 1000));
         QVERIFY(m_listener.events.isEmpty());
 
-        // A probe falling due while a command waits for its acknowledgement
-        // follows the acknowledgement at once.
+        // A probe due while a command awaits its acknowledgement follows that at once.
         m_unit->setAutoAcknowledge(false);
         m_unit->setAnswerPing(true);
         QTest::qWait(20);
@@ -304,8 +302,7 @@ private slots:
         QCOMPARE(m_listener.commands.size(), 200);
         QCOMPARE(m_listener.commands.last().msgNo, 199);
 
-        // Far more than a default socket buffer holds arrives before the core
-        // reads anything, as when every unit answers at once after a power cut.
+        // More than a socket buffer holds arrives before the core reads, as after a power cut.
         QList<FakeUnit*> units;
         for (int i = 0; i < 20; ++i) {
             units << m_bus->addUnit(QHostAddress(QStringLiteral("127.0.0.%1").arg(10 + i)));

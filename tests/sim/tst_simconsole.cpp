@@ -130,8 +130,7 @@ private slots:
         QTest::newRow("night") << "" << "mode 127.0.0.14 Night" << QStringList{"Requests|ModeNight"} << "";
         QTest::newRow("day") << "" << "mode 127.0.0.14 day" << QStringList{"Requests|ModeDay"} << "";
         QTest::newRow("no mode") << "" << "mode 127.0.0.14 dusk" << QStringList() << "usage: mode IP day|night";
-        QTest::newRow("restart")
-            << "" << "restart 127.0.0.11"
+        QTest::newRow("restart") << "" << "restart 127.0.0.11"
             << QStringList{"BasicInfo|AcronymPU:Tolva\nNamePU:Tolva bedside unit\nProductCodePU:TV-220\n"
                            "TypePU:Tolva\nFWVersionPU:02.17\nTypeGT:Rasto II\nFWVersionGT:02.17\n"
                            "MAC Address:02:00:7F:00:00:0B"}
@@ -273,8 +272,7 @@ private slots:
         QTEST(rig.sent, "replies");
     }
 
-    // Lines after a "wait" run once it has passed; a bad line in between is
-    // reported and the rest still runs.
+    // Lines after a "wait" run once it has passed; a bad line between is reported, the rest runs.
     void waitHoldsLaterLines()
     {
         Rig rig;

@@ -72,9 +72,8 @@ private slots:
         QTEST(got, "delivered");
     }
 
-    // A command goes out again, unchanged, until its acknowledgement arrives;
-    // after five unanswered transmissions it is dropped and the next one follows
-    // with the next number.
+    // A command goes out again, unchanged, until acknowledged; after five unanswered transmissions
+    // it is dropped and the next one follows with the next number.
     void linkRetransmitsUntilAcknowledged()
     {
         SimLink link;

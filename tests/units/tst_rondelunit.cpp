@@ -11,10 +11,7 @@
 #include <memory>
 
 // A unit attached to the bus, talking to a fake unit over loopback UDP.
-
-namespace {
-const QHostAddress UnitIp(QStringLiteral("127.0.0.2"));
-} // namespace
+static const QHostAddress UnitIp(QStringLiteral("127.0.0.2"));
 
 class TestRondelUnit : public QObject
 {
@@ -44,8 +41,7 @@ private slots:
                                                              "DisplayTalk|Clear", "DisplayWards|Clear"};
         const QStringList lumoScreen = screen + QStringList{callsClear};
         const QStringList fullRetrieval{"BasicInfo", "Presence", "Call", "Notifications"};
-        // The one-line screen shows date and time for the own call, chosen
-        // again for the (empty) muted list.
+        // The one-line screen shows date and time for the own call, again for the empty muted list.
 
         QTest::newRow("Fenno") << fullRetrieval
                                << fennoScreen + QStringList{setMode, endCall} + fennoScreen
@@ -72,10 +68,9 @@ private slots:
                                << QStringList{clock, clock} << 1;
     }
 
-    // A configured unit of each model on the bus: it is read by its status
-    // retrieval, starts its screen, turns the unit's reports and requests into
-    // calls and requests, and drives its buzzer and screen. The lights, and how
-    // each screen shows a received call, are checked with the features.
+    // A configured unit of each model on the bus: read by its status retrieval, it starts its
+    // screen, turns the unit's reports into calls and requests, and drives buzzer and screen.
+    // Lights, and how each screen shows a received call, are checked with the features.
     void everyModelOverLoopback()
     {
         const QString model = QString::fromLatin1(QTest::currentDataTag());

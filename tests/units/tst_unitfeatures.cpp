@@ -1,10 +1,8 @@
-#include "calls/call.h"
 #include "calls/calls.h"
 #include "support/unitbus.h"
 #include "units/features/buzzer.h"
 #include "units/features/configcontrol.h"
 #include "units/features/connecteddevices.h"
-#include "units/settings/corvisettings.h"
 #include "units/features/fmcontroler.h"
 #include "units/features/light.h"
 #include "units/settings/nvsettings.h"
@@ -29,6 +27,12 @@ Call ringingCall(CallType type, const QString& code, CallCapable* source)
     Call call(type, code, source);
     call.setRinging();
     return call;
+}
+
+// The connection record a unit's report carries.
+ConnectionStatus connection(const QString& name, const QString& payload)
+{
+    return parsedCommand(name, payload).record<ConnectionStatus>();
 }
 
 } // namespace
@@ -137,8 +141,7 @@ private slots:
         light->setLights(state);
         QCOMPARE(m_server->take(Ip), QStringList());
 
-        unit.connectedDevices()->statusReceived(parsedCommand("ConnectionStatus", "SV:Connect")
-                                                    .record<ConnectionStatus>());
+        unit.connectedDevices()->statusReceived(connection("ConnectionStatus", "SV:Connect"));
         QVERIFY(light->isActive());
         QCOMPARE(m_server->take(Ip), QStringList({"Lights|PP:1\nVS:1"}));
         light->setLights(state);
@@ -151,11 +154,9 @@ private slots:
         QCOMPARE(m_server->take(Ip), QStringList());
 
         // An NV plug event leaves the light module connected.
-        unit.connectedDevices()->changeReceived(
-            parsedCommand("ConnectionChange", "NV3:Connect").record<ConnectionStatus>());
+        unit.connectedDevices()->changeReceived(connection("ConnectionChange", "NV3:Connect"));
         QVERIFY(light->isActive());
-        unit.connectedDevices()->changeReceived(
-            parsedCommand("ConnectionChange", "SV:Disconnect").record<ConnectionStatus>());
+        unit.connectedDevices()->changeReceived(connection("ConnectionChange", "SV:Disconnect"));
         QVERIFY(!light->isActive());
         state.al = true;
         light->setLights(state);
@@ -178,24 +179,21 @@ private slots:
         connect(&devices, &ConnectedDevices::connectionChanged, this, [&] { events << "changed"; });
         connect(&devices, &ConnectedDevices::requestConnectionStatus, this, [&] { events << "ask"; });
 
-        const auto status = [](const QString& name, const QString& payload) {
-            return parsedCommand(name, payload).record<ConnectionStatus>();
-        };
         // After a reset even a full status does not end the wait: the first
         // change asks again and signals nothing; the next full status does.
         devices.reset();
-        devices.statusReceived(status("ConnectionStatus", "SV:Connect"));
-        devices.changeReceived(status("ConnectionChange", "MTF:0010"));
+        devices.statusReceived(connection("ConnectionStatus", "SV:Connect"));
+        devices.changeReceived(connection("ConnectionChange", "MTF:0010"));
         QCOMPARE(std::exchange(events, {}), QStringList({"sv+", "changed", "ask"}));
-        devices.statusReceived(status("ConnectionStatus", "SV:Connect\nNV8:Connect VS:Disconnect\nMTF:0010"));
+        devices.statusReceived(connection("ConnectionStatus", "SV:Connect\nNV8:Connect VS:Disconnect\nMTF:0010"));
         QCOMPARE(std::exchange(events, {}), QStringList({"mtf+", "NV8+", "changed"}));
-        devices.changeReceived(status("ConnectionChange", "MTF:0011\nOEZ:Connect\nNV8:Disconnect"));
+        devices.changeReceived(connection("ConnectionChange", "MTF:0011\nOEZ:Connect\nNV8:Disconnect"));
         QCOMPARE(std::exchange(events, {}), QStringList({"mtf~", "oez+", "NV8-", "changed"}));
         QVERIFY(devices.isSVConnected());
         // A full status without a line for something means it is gone.
-        devices.statusReceived(status("ConnectionStatus", "OEZ:Connect"));
+        devices.statusReceived(connection("ConnectionStatus", "OEZ:Connect"));
         QCOMPARE(std::exchange(events, {}), QStringList({"mtf-", "sv-", "changed"}));
-        devices.statusReceived(status("ConnectionStatus", "OEZ:Connect"));
+        devices.statusReceived(connection("ConnectionStatus", "OEZ:Connect"));
         QCOMPARE(events, QStringList());
     }
 
@@ -263,8 +261,7 @@ private slots:
         FMControler* fm = corvi.fmControler();
         corvi.startStatusRetrieval();
         corvi.receivedCommand(parsedCommand("BasicInfo", "AcronymPU:Corvi"));
-        // Having read no calls, its last step drops late answers to earlier
-        // requests rather than replaying them after the refresh.
+        // Having read no calls, its last step drops late answers instead of replaying them.
         corvi.receivedCommand(parsedCommand("FM1Status", "Input:FM\nFreq:90.0"));
         corvi.receivedCommand(parsedCommand("Config", "RadioChannels:0"));
         corvi.receivedCommand(parsedCommand("PresenceStatus", "PS:1"));
@@ -359,8 +356,7 @@ private slots:
         QCOMPARE(lumo.unitInfo().presenceIcon, QLatin1Char('L'));
         QCOMPARE(lumo.presences()->reload(QVariantMap{{"pp", true}, {"pl", true}}), 0);
 
-        // A model that reports no presence status has its presences from the
-        // configuration only: a stray report registers nobody.
+        // Presences from the configuration only: a stray report registers nobody.
         QSignalSpy lumoPS(lumo.presences(), &Presences::registeredPS);
         lumo.presences()->statusReceived(parsedCommand("PresenceStatus", "PS:1\nPP:1"));
         QCOMPARE(lumoPS.count(), 0);

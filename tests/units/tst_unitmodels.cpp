@@ -1,4 +1,3 @@
-#include "calls/call.h"
 #include "calls/calls.h"
 #include "support/logcapture.h"
 #include "support/unitbus.h"
@@ -6,7 +5,6 @@
 #include "units/displays/displays.h"
 #include "units/settings/nvsettings.h"
 #include "units/features/presences.h"
-#include "units/rondelunitstatusretrieval.h"
 #include "units/firmwareversion.h"
 #include "units/unconfiguredunit.h"
 #include "units/models/unitmodels.h"
@@ -40,19 +38,10 @@ void answerRetrieval(RondelUnit& unit, const QString& basicInfo, const QString& 
     unit.receivedCommand(parsedCommand("Notifications", "CallStatus NOT_CONNECTED"));
 }
 
-// Completes a retrieval from the given answers and applies it.
-void bringUp(RondelUnit& unit, const QString& basicInfo, const QString& callStatus = QString())
-{
-    unit.startStatusRetrieval();
-    answerRetrieval(unit, basicInfo, callStatus);
-    unit.initialiseFromBasicInfo();
-    unit.applyRetrievedState();
-}
-
 // What a display shows for a call: icon|ward|room|room number|bed|client.
-QString shown(const Call& call)
+QString shown(CallType type, const QString& code, CallCapable* source)
 {
-    const CallDisplayInfo info = call.displayInfo();
+    const CallDisplayInfo info = Call(type, code, source).displayInfo();
     return QStringList({info.icon, info.ward, info.room, info.roomNo, info.bedNo, info.client})
         .join(QLatin1Char('|'));
 }
@@ -141,7 +130,6 @@ private slots:
         for (int i = 0; i < 9; ++i)
             nv.append(QVariantMap{{"name", ""}, {"bed", 0}, {"cancelByAnswering", i == 3}});
         unit->loadSettings({{"nv", nv}});
-        unit->attach(m_server.get());
         Calls* calls = unit->calls();
         QStringList trace;
         connect(calls, &Calls::callNew, this, [&](const Call& c) { trace << "new " + c.code(); });
@@ -186,8 +174,7 @@ private slots:
                                                << QStringList{"answer VS at mode 2"};
         QTest::newRow("answer while talking") << "incoming talk" << "CallAnswerBase"
                                               << QStringList{noRinging};
-        QTest::newRow("cancel, no talk")
-            << "idle" << "TalkCancelRqst"
+        QTest::newRow("cancel, no talk") << "idle" << "TalkCancelRqst"
             << QStringList{"VoIP|EndCall", "Warning \"127.0.0.2 TalkCancel request withouth talking\""};
         QTest::newRow("cancel incoming talk") << "incoming talk" << "TalkCancelRqst"
                                               << QStringList{"end incoming VS"};
@@ -206,8 +193,7 @@ private slots:
                                                            << QStringList{"end outgoing PA", ownPA};
     }
 
-    // Each request of the unit, in each state that matters, becomes a request to
-    // the core, a command back, or a warning.
+    // Each request, in each state that matters: a request to the core, a command back, or a warning.
     void requests()
     {
         QFETCH(QString, state);
@@ -215,7 +201,6 @@ private slots:
         Tolva unit(Ip);
         Brisa other(OtherIp);
         unit.setLocation(Location{m_room.get(), 0});
-        unit.attach(m_server.get());
         bringUp(unit, "AcronymPU:Tolva");
         Calls* calls = unit.calls();
         Call received(CallType::VS, QStringLiteral("VS"), &other);
@@ -224,8 +209,8 @@ private slots:
             calls->addReceivedCall(received);
         if (state == "incoming talk")
             calls->setTalk(received);
-        Call own(state.startsWith("own PA") ? CallType::PA : CallType::VS,
-                 state.startsWith("own PA") ? "PA" : "VS", &unit);
+        const bool pa = state.startsWith("own PA");
+        Call own(pa ? CallType::PA : CallType::VS, pa ? "PA" : "VS", &unit);
         own.setSourceMode(1);
         if (state.startsWith("own"))
             calls->setCall(own);
@@ -260,14 +245,12 @@ private slots:
         QTEST(outcome, "outcome");
     }
 
-    // A unit that reports its identity unasked, or a new call of its own
-    // during a talk, has restarted: it falls out of step and nothing else is
-    // made of the identity; the device codes of the report still count.
+    // A unit reporting its identity unasked, or a new own call during a talk, has restarted: out
+    // of step, nothing is made of the identity; the device codes of the report still count.
     void fallsOutOfSync()
     {
         Tolva unit(Ip);
         Brisa other(OtherIp);
-        unit.attach(m_server.get());
         bringUp(unit, "AcronymPU:Tolva");
         m_server->clear();
         QSignalSpy outOfSync(&unit, &RondelUnit::outOfSync);
@@ -292,10 +275,9 @@ private slots:
         QVERIFY(unit.calls()->ownCall().isVK());
     }
 
-    // A unit read while it goes on reporting: a call change during the reading
-    // is dropped (the call status read next covers it); one after the reading
-    // waits until the state is applied and is then replayed, unless the unit
-    // is read afresh first.
+    // A unit read while it goes on reporting: a call change during the reading is dropped (the
+    // call status read next covers it); one after it waits for the state to be applied and is
+    // then replayed, unless the unit is read afresh first.
     void retrievalQueuesAndReplaysCommands()
     {
         Tolva unit(Ip);
@@ -338,28 +320,21 @@ private slots:
                               "GetStatus|Config", "PMBGetStatus|Info",
                               "Buzz|Target:Base\nToneType:Ringing\nVolume:Day"}));
 
-        // Read, then the device call is reported cancelled while the state
-        // waits to be applied; the unit is read again (it fell out of step)
-        // after the patient called once more: what waited is stale.
+        // Read, and a cancellation waits for the state to be applied; the unit, out of step, is read
+        // again after the patient called once more: the cancellation is stale.
         unit.startStatusRetrieval();
         answerRetrieval(unit, "AcronymPU:Tolva", "NV1:1");
         deliver(unit, "CallChange", "NV1:0");
         QCOMPARE(unit.pendingCommandCount(), 1);
-        unit.startStatusRetrieval();
-        QCOMPARE(unit.pendingCommandCount(), 0);
-        answerRetrieval(unit, "AcronymPU:Tolva", "NV1:1");
-        unit.initialiseFromBasicInfo();
-        unit.applyRetrievedState();
+        bringUp(unit, "AcronymPU:Tolva", "NV1:1");
         QVERIFY(unit.calls()->hasNVCall("NV1"));
     }
 
-    // A unit flooding the bus holds a bounded number of waiting commands and
-    // device calls, and the warning names it.
+    // A flooding unit holds a bounded number of waiting commands and device calls; the warning names it.
     void floodsAreBounded()
     {
         LogCapture log;
         Tolva unit(Ip);
-        unit.attach(m_server.get());
         for (int i = 0; i < 202; ++i) // not in step yet: everything waits
             unit.receivedCommand(parsedCommand("CallChange", "VS:0"));
         QCOMPARE(unit.pendingCommandCount(), 200);
@@ -378,7 +353,6 @@ private slots:
     {
         Tolva unit(Ip);
         Tolva other(OtherIp);
-        unit.attach(m_server.get());
         bringUp(unit, "AcronymPU:Tolva");
         Calls* calls = unit.calls();
 
@@ -426,15 +400,11 @@ private slots:
         unit.loadSettings({{"clientName", "Jan"}, {"phone", "12"}, {"bed", 2}, {"nv", nv}});
 
         // A door-lock unit shows "V"; an NV input with its own name and bed shows them.
-        QCOMPARE(shown(Call(CallType::VS, QStringLiteral("VS"), &unit)),
-                 QStringLiteral("V|Interna|Pokoj|12|2|Jan"));
-        QCOMPARE(shown(Call(CallType::NV, QStringLiteral("NV1"), &unit)),
-                 QStringLiteral("V|Interna|Pokoj|12|3|Window bed"));
-        QCOMPARE(shown(Call(CallType::NV, QStringLiteral("NV2"), &unit)),
-                 QStringLiteral("V|Interna|Pokoj|12|2|Jan"));
         Tolva tolva(OtherIp);
-        QCOMPARE(shown(Call(CallType::AL, QStringLiteral("AL"), &tolva)),
-                 QStringLiteral("A|Unknown ward|Unknown room|||"));
+        const QStringList calls{shown(CallType::VS, "VS", &unit), shown(CallType::NV, "NV1", &unit),
+                                shown(CallType::NV, "NV2", &unit), shown(CallType::AL, "AL", &tolva)};
+        QCOMPARE(calls, QStringList({"V|Interna|Pokoj|12|2|Jan", "V|Interna|Pokoj|12|3|Window bed",
+                                     "V|Interna|Pokoj|12|2|Jan", "A|Unknown ward|Unknown room|||"}));
 
         QVERIFY(unit.unitInfo() == (UnitInfo{QLatin1Char(' '), "Interna", "12", "2", "Pokoj", "Jan", "12"}));
         unit.reloadSettings({{"clientName", "Jan"}, {"phone", "12"}, {"nv", nv}},
@@ -485,7 +455,6 @@ private slots:
         for (const auto& version : versions) {
             Tolva unit(Ip);
             unit.loadSettings(config);
-            unit.attach(m_server.get());
             bringUp(unit, "AcronymPU:Tolva\nFWVersionPU:" + version.first);
             QCOMPARE(unit.usesPresenceMode(), version.second);
             QCOMPARE(m_server->take(Ip).filter("SetMode"),
@@ -501,7 +470,6 @@ private slots:
     void pardoFollowsItsHandset()
     {
         Pardo pardo(Ip);
-        pardo.attach(m_server.get());
         bringUp(pardo, "AcronymPU:Pardo\nTypeGT:rasto");
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(pardo.display()->metaObject(), &Display::staticMetaObject);
@@ -590,6 +558,16 @@ private slots:
     }
 
 private:
+    // Attaches the unit (once), then completes a retrieval from the given answers and applies it.
+    void bringUp(RondelUnit& unit, const QString& basicInfo, const QString& callStatus = QString())
+    {
+        unit.attach(m_server.get());
+        unit.startStatusRetrieval();
+        answerRetrieval(unit, basicInfo, callStatus);
+        unit.initialiseFromBasicInfo();
+        unit.applyRetrievedState();
+    }
+
     std::unique_ptr<RecordingServer> m_server;
     std::unique_ptr<NVSettings> m_nv;
     std::unique_ptr<Ward> m_ward;

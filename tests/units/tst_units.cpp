@@ -6,7 +6,6 @@
 #include "units/registry/units.h"
 #include "units/registry/unitsinitializer.h"
 #include "units/registry/unitsrepository.h"
-#include "units/unconfiguredunit.h"
 #include "units/unit.h"
 #include "wards/wards.h"
 
@@ -35,8 +34,7 @@ QStringList ipsOf(const QVector<CallCapable*>& units)
 
 } // namespace
 
-// The registry as the running core uses it: units from the configuration,
-// answered over loopback by fake units.
+// The registry as the running core uses it, its units answered over loopback by fake units.
 
 class TestUnits : public QObject
 {
@@ -162,8 +160,7 @@ private slots:
         QSignalSpy lost(units, &Units::lostCommunication);
         QSignalSpy restored(units, &Units::stateRestored);
         QSignalSpy late(core.core().unitsInitializer(), &UnitsInitializer::unitInitializedLate);
-        // .2 leaves, .3 changes room, .4 stays as it was, .5 (unconfigured) and
-        // .6 join, .7 is another model now.
+        // .2 leaves, .3 changes room, .4 stays, .5 (unconfigured) and .6 join, .7 changes model.
         core.writeConfig(CoreFixture::config({"127.0.0.3 Brisa r2", "127.0.0.4 Deska", "127.0.0.5 Tolva",
                                               "127.0.0.6 Pardo r3", "127.0.0.7 Fenno"}));
         for (const char* ip : {"127.0.0.2", "127.0.0.3", "127.0.0.4"})

@@ -114,8 +114,7 @@ private slots:
         settings.loadUnit(UnitB, noFlag);
         QCOMPARE(text(settings.entry(UnitB, "NV1")), QStringLiteral("NV1 Bed bed 2 @127.0.0.12"));
 
-        // Reloaded, names count 1, a changed flag 2; entries that disappear
-        // count as a change to empty ones.
+        // Reloaded: names count 1, a changed flag 2; vanished entries count as changed to empty ones.
         settings.loadUnit(UnitA, nineNV());
         QVariantList renamed = nineNV();
         renamed[2] = nv("Renamed", 2);
@@ -189,8 +188,7 @@ private slots:
         QCOMPARE(log.linesStartingWith("Warning"),
                  QStringList({"Warning \"Config file - radio 3 ip 10.10.0.300 is not an address\"",
                               "Warning \"Config file - radio 3 port 65536 is out of range, 0 used\""}));
-        // The units are given the controller's own address; only a missing
-        // address is the controller's own.
+        // The units get the controller's address; only a missing radio address defaults to it too.
         const QString own = runtimeOptions().rondelAddress.toString();
         QCOMPARE(radios.channels().size(), 3);
         QCOMPARE(text(radios.channels().at(0)), "10.10.0.7:5012 for " + own + ":5012");
