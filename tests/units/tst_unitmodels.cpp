@@ -365,6 +365,12 @@ private slots:
         calls->terminateCall(ringing, EndType::TargetBusy);
         QCOMPARE(m_server->take(Ip).filter("DialProgress"),
                  QStringList({"DialProgress|State:Ringing", "DialProgress|State:Busy"}));
+        // Any other end of a dial, such as a number nobody has, is a failure.
+        deliver(unit, "DialCall", "Dial:205\nDestination:Base");
+        const Call unreachable = calls->ownCall();
+        m_server->clear();
+        calls->terminateCall(unreachable, EndType::NoValidTargets);
+        QCOMPARE(m_server->take(Ip).filter("DialProgress"), QStringList({"DialProgress|State:Failed"}));
 
         deliver(unit, "CallChange", "VS:1");
         Call own = calls->ownCall();
