@@ -103,9 +103,11 @@ void Calls::removeCall(const Call& call)
 
 void Calls::terminateCall(const Call& call, EndType endType)
 {
-    if (removeWithoutSignal(call))
+    // The caller may hand us our own stored call, which the removal resets.
+    const Call ended = call;
+    if (removeWithoutSignal(ended))
         emit callsChanged();
-    emit callTerminated(call, endType);
+    emit callTerminated(ended, endType);
 }
 
 void Calls::addReceivedCall(const Call& call)
