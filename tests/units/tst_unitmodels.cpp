@@ -367,9 +367,8 @@ private slots:
                  QStringList({"DialProgress|State:Ringing", "DialProgress|State:Busy"}));
         // Any other end of a dial, such as a number nobody has, is a failure.
         deliver(unit, "DialCall", "Dial:205\nDestination:Base");
-        const Call unreachable = calls->ownCall();
         m_server->clear();
-        calls->terminateCall(unreachable, EndType::NoValidTargets);
+        calls->terminateCall(calls->ownCall(), EndType::NoValidTargets);
         QCOMPARE(m_server->take(Ip).filter("DialProgress"), QStringList({"DialProgress|State:Failed"}));
 
         deliver(unit, "CallChange", "VS:1");
