@@ -31,6 +31,8 @@
 #include "units/registry/unitsrepository.h"
 #include "units/unit.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <memory>
 
@@ -156,6 +158,7 @@ void fuzzOne(const uint8_t* data, size_t size)
         QList<qint64> expected = existed ? World::queuedIds(listeners.built->queue) : QList<qint64>();
         Fuzz::published().clear();
         listeners.hear(message);
+        QCoreApplication::sendPostedEvents(); // the unit states, published after each pass
 
         for (const MqttMessage& answer : qAsConst(Fuzz::published())) {
             Fuzz::check(answer.payload.isEmpty() || Fuzz::isJsonObject(answer.payload),

@@ -12,11 +12,15 @@
 #include "units/registry/units.h"
 #include "units/registry/unitsinitializer.h"
 #include "units/registry/unitsrepository.h"
+#include "units/unconfiguredunit.h"
 #include "units/unit.h"
 #include "calls/calls.h"
 
+#include <QSet>
 #include <QVariantList>
 #include <QVariantMap>
+
+#include <utility>
 
 namespace {
 
@@ -182,10 +186,40 @@ UnitStatusMqttReporter::UnitStatusMqttReporter(MqttPublisher* publisher, Units* 
             [this, repository] { reportAll(repository->configuredUnits()); });
     connect(units->initializer(), &UnitsInitializer::unitInitializedLate, this,
             &UnitStatusMqttReporter::report);
+    m_isCurrent = [repository](const Unit* unit) {
+        const QHostAddress ip = unit->ip();
+        return repository->configuredUnit(ip) == unit
+               || static_cast<const Unit*>(repository->unconfiguredUnit(ip)) == unit;
+    };
     for (auto signal : {&Units::newUnit, &Units::rondelErrorChanged, &Units::mtfChanged,
                         &Units::callsChanged, &Units::talkChanged, &Units::registeredPP,
                         &Units::unregisteredPP, &Units::registeredPS, &Units::unregisteredPS})
-        connect(units, signal, this, &UnitStatusMqttReporter::report);
+        connect(units, signal, this, &UnitStatusMqttReporter::reportSoon);
+}
+
+void UnitStatusMqttReporter::reportSoon(Unit* unit)
+{
+    // A call changes the state of every unit it rings at, and the start-up
+    // reading changes each unit several times over. Publishing waits until
+    // the datagrams of this pass are out, so the call rings first, and each
+    // unit is published once, as it stands by then.
+    if (m_pending.isEmpty())
+        QMetaObject::invokeMethod(this, &UnitStatusMqttReporter::reportPending, Qt::QueuedConnection);
+    m_pending.append(unit);
+}
+
+void UnitStatusMqttReporter::reportPending()
+{
+    const QVector<QPointer<Unit>> pending = std::exchange(m_pending, {});
+    QSet<const Unit*> done;
+    for (Unit* unit : pending) {
+        // A unit taken out of the registry meanwhile has had its topic
+        // cleared, or will have: its state must not come back.
+        if (!unit || done.contains(unit) || (m_isCurrent && !m_isCurrent(unit)))
+            continue;
+        done.insert(unit);
+        report(unit);
+    }
 }
 
 void UnitStatusMqttReporter::report(Unit* unit)

@@ -9,7 +9,11 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QVector>
+
+#include <functional>
 
 class CallLimitsSettings;
 class ErrorEvents;
@@ -101,6 +105,15 @@ public:
 
     void report(Unit* unit);
     void reportAll(const QVector<Unit*>& units);
+    // Reports the unit once the current pass of the event loop is through,
+    // with its state as it stands then, however often it changed meanwhile.
+    void reportSoon(Unit* unit);
+
+private:
+    void reportPending();
+
+    std::function<bool(const Unit*)> m_isCurrent; // still the registry's unit at its address
+    QVector<QPointer<Unit>> m_pending;
 };
 
 // "bts/<bt>/version": the firmware of a wireless button module.

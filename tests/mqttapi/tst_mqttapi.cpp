@@ -15,6 +15,7 @@
 #include "units/features/presences.h"
 #include "units/registry/units.h"
 #include "units/registry/unitsinitializer.h"
+#include "units/registry/unitsrepository.h"
 #include "units/settings/calllimitssettings.h"
 #include "units/settings/languagesettings.h"
 #include "units/unit.h"
@@ -290,6 +291,27 @@ private slots:
         m_rig->core.fake("127.0.0.2")->sendCommand("CallChange", "VS:1");
         QTRY_COMPARE(last("units/127.0.0.2/state"),
                      QByteArray(idle).replace("\"vsOut\":false", "\"vsOut\":true"));
+
+        // Changes within one pass of the event loop are published once; a
+        // unit taken out of the registry meanwhile is not published again.
+        Units* units = m_rig->core.core().units();
+        Unit* unit = m_rig->core.configured("127.0.0.2");
+        QVERIFY(m_rig->core.settle());
+        m_rig->watcher.clear();
+        const auto states = [&] {
+            QTest::qWait(300);
+            QByteArrayList payloads;
+            for (const BrokerMessage& message : m_rig->watcher.messages("units/127.0.0.2/state"))
+                payloads << message.payload;
+            return payloads;
+        };
+        emit units->callsChanged(unit);
+        emit units->registeredPS(unit);
+        QCOMPARE(states().size(), 1);
+        m_rig->watcher.clear();
+        emit units->callsChanged(unit);
+        m_rig->core.core().unitsRepository()->remove(unit->ip());
+        QCOMPARE(states(), QByteArrayList());
     }
 
     void reloadAnnouncementsAndScannerAnswers()
