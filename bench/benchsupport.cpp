@@ -3,18 +3,27 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
 #include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <cstdio>
 #include <ctime>
 #include <pwd.h>
 #include <unistd.h>
+
+void waitInEventLoop(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 qint64 monotonicNs()
 {
@@ -196,7 +205,7 @@ int DaemonRun::waitForLine(const QByteArray& text, int timeoutMs)
         }
         if (deadline.hasExpired() || !m_process || m_process->state() == QProcess::NotRunning)
             return -1;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        waitInEventLoop(10);
         if (m_logToFile)
             QThread::msleep(10);
     }

@@ -77,6 +77,11 @@ private:
 
 qint64 monotonicNs();
 
+// Runs the event loop for ms, asleep between events: processEvents() with a
+// time limit polls without waiting, and a bench spinning on one of two
+// cores would leave the daemon and the broker half the machine.
+void waitInEventLoop(int ms);
+
 // Reads /proc: user+system CPU ticks and resident kilobytes of a process.
 struct ProcessUsage
 {
