@@ -66,6 +66,7 @@ const QString NotSetText = QStringLiteral("NotSet");
 Rondel::Rondel(RondelServer* server, const QHostAddress& ip, QObject* parent)
     : QObject(parent)
     , m_ip(ip)
+    , m_logStart(QLatin1Char('"') + ip.toString() + QLatin1Char(' '))
     , m_server(server)
 {
 }
@@ -106,7 +107,10 @@ QString Rondel::callHandleActionText(int action)
 
 void Rondel::log(const char* operation) const
 {
-    qDebug() << QString(m_ip.toString() + QLatin1Char(' ') + QLatin1String(operation));
+    // The line QDebug writes for the quoted text "<ip> <operation>", put
+    // together directly: every command logs one, a call sends dozens, and
+    // neither the address nor an operation's name has anything to escape.
+    qDebug().noquote() << (m_logStart + QLatin1String(operation) + QLatin1Char('"'));
 }
 
 void Rondel::sendCommand(const QString& name, const QString& payload)

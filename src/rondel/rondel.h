@@ -77,5 +77,6 @@ private:
     void sendList(const QString& name, const QStringList& payloads);
 
     QHostAddress m_ip;
+    QString m_logStart; // the quote and the address every line of log() starts with
     RondelServer* m_server;
 };
