@@ -206,8 +206,6 @@ int DaemonRun::waitForLine(const QByteArray& text, int timeoutMs)
         if (deadline.hasExpired() || !m_process || m_process->state() == QProcess::NotRunning)
             return -1;
         waitInEventLoop(10);
-        if (m_logToFile)
-            QThread::msleep(10);
     }
 }
 

@@ -186,11 +186,7 @@ UnitStatusMqttReporter::UnitStatusMqttReporter(MqttPublisher* publisher, Units* 
             [this, repository] { reportAll(repository->configuredUnits()); });
     connect(units->initializer(), &UnitsInitializer::unitInitializedLate, this,
             &UnitStatusMqttReporter::report);
-    m_isCurrent = [repository](const Unit* unit) {
-        const QHostAddress ip = unit->ip();
-        return repository->configuredUnit(ip) == unit
-               || static_cast<const Unit*>(repository->unconfiguredUnit(ip)) == unit;
-    };
+    m_repository = repository;
     for (auto signal : {&Units::newUnit, &Units::rondelErrorChanged, &Units::mtfChanged,
                         &Units::callsChanged, &Units::talkChanged, &Units::registeredPP,
                         &Units::unregisteredPP, &Units::registeredPS, &Units::unregisteredPS})
@@ -208,6 +204,15 @@ void UnitStatusMqttReporter::reportSoon(Unit* unit)
     m_pending.append(unit);
 }
 
+bool UnitStatusMqttReporter::isCurrent(const Unit* unit) const
+{
+    if (!m_repository)
+        return true;
+    const QHostAddress ip = unit->ip();
+    return m_repository->configuredUnit(ip) == unit
+           || static_cast<const Unit*>(m_repository->unconfiguredUnit(ip)) == unit;
+}
+
 void UnitStatusMqttReporter::reportPending()
 {
     const QVector<QPointer<Unit>> pending = std::exchange(m_pending, {});
@@ -215,7 +220,7 @@ void UnitStatusMqttReporter::reportPending()
     for (Unit* unit : pending) {
         // A unit taken out of the registry meanwhile has had its topic
         // cleared, or will have: its state must not come back.
-        if (!unit || done.contains(unit) || (m_isCurrent && !m_isCurrent(unit)))
+        if (!unit || done.contains(unit) || !isCurrent(unit))
             continue;
         done.insert(unit);
         report(unit);

@@ -13,14 +13,13 @@
 #include <QString>
 #include <QVector>
 
-#include <functional>
-
 class CallLimitsSettings;
 class ErrorEvents;
 class LanguageSettings;
 class MqttPublisher;
 class Unit;
 class Units;
+class UnitsRepository;
 
 // The reporters turn the live state into retained messages that the other
 // services of the installation read. Every message goes out with QoS 2 and
@@ -112,7 +111,9 @@ public:
 private:
     void reportPending();
 
-    std::function<bool(const Unit*)> m_isCurrent; // still the registry's unit at its address
+    bool isCurrent(const Unit* unit) const; // still the registry's unit at its address
+
+    UnitsRepository* m_repository = nullptr; // none: every unit is current
     QVector<QPointer<Unit>> m_pending;
 };
 
