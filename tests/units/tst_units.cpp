@@ -24,11 +24,23 @@ QStringList ipsOf(const QSignalSpy& spy)
     return ips;
 }
 
-QStringList ipsOf(const QVector<CallCapable*>& units)
+template <typename UnitPointer>
+QStringList ipsOf(const QVector<UnitPointer>& units)
 {
     QStringList ips;
     for (const CallCapable* unit : units)
         ips.append(unit->ip().toString());
+    return ips;
+}
+
+// The active units of the room, in the order of the active list.
+QStringList activeInRoom(const UnitsRepository* repository, const Room* room)
+{
+    QStringList ips;
+    for (const Unit* unit : repository->activeUnits()) {
+        if (unit->location().room == room)
+            ips.append(unit->ip().toString());
+    }
     return ips;
 }
 
@@ -176,7 +188,14 @@ private slots:
         QCOMPARE(core.fake("127.0.0.3")->statusRequests("BasicInfo"), 1);
         QCOMPARE(core.fake("127.0.0.4")->statusRequests("BasicInfo"), 0);
         QCOMPARE(core.configured("127.0.0.7")->type(), int(Unit::FennoType));
-        QVERIFY(!core.core().unitsRepository()->containsUnconfigured(QHostAddress("127.0.0.5")));
+        UnitsRepository* repository = core.core().unitsRepository();
+        QVERIFY(!repository->containsUnconfigured(QHostAddress("127.0.0.5")));
+        // The rooms follow: .3 moved to r2, .2 left r1, the new ones joined it.
+        QCOMPARE(ipsOf(repository->unitsOfRoom(core.configured("127.0.0.3")->location().room)),
+                 QStringList{"127.0.0.3"});
+        const Room* r1 = core.configured("127.0.0.4")->location().room;
+        QCOMPARE(ipsOf(repository->unitsOfRoom(r1)).size(), 3);
+        QCOMPARE(ipsOf(repository->unitsOfRoom(r1)), activeInRoom(repository, r1));
 
         // The removed unit is no longer probed.
         RespondingUnit* gone = core.fake("127.0.0.2");
@@ -250,11 +269,18 @@ private slots:
         // .2 raises it, .4 is in a ward not connected with r1's, .3 is late.
         const Call call(CallType::VS, QStringLiteral("VS"), core.configured("127.0.0.2"));
         QCOMPARE(ipsOf(repository->receiversOf(call)), QStringList({"127.0.0.5", "127.0.0.6"}));
+        const Room* r1 = core.configured("127.0.0.2")->location().room;
+        QCOMPARE(ipsOf(repository->unitsOfRoom(r1)).size(), 2);
+        QCOMPARE(ipsOf(repository->unitsOfRoom(r1)), activeInRoom(repository, r1));
 
         QSignalSpy late(core.core().unitsInitializer(), &UnitsInitializer::unitInitializedLate);
         core.fake("127.0.0.3")->setStatusAnswers(true);
         QVERIFY(late.wait(2000));
         QCOMPARE(ipsOf(repository->receiversOf(call)), QStringList({"127.0.0.5", "127.0.0.6", "127.0.0.3"}));
+        QCOMPARE(ipsOf(repository->unitsOfRoom(r1)).last(), QStringLiteral("127.0.0.3"));
+        QCOMPARE(ipsOf(repository->unitsOfRoom(r1)), activeInRoom(repository, r1));
+        QCOMPARE(ipsOf(repository->unitsOfRoom(core.configured("127.0.0.6")->location().room)),
+                 QStringList{"127.0.0.6"});
     }
 };
 

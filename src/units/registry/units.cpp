@@ -262,8 +262,10 @@ void Units::unitDiscovered(const QHostAddress& ip)
 int Units::reloadUnit(Unit* unit, const QVariantMap& config)
 {
     Location location = unit->location();
+    const Room* before = location.room;
     location.room = m_rooms->room(config.value(RoomKey).toString().trimmed());
     int level = unit->reloadSettings(config, location);
+    m_repository->relocate(unit, before);
     // Which calls the unit receives is part of its configuration too; the
     // calls it holds were delivered by the old rule.
     if (receiveModeChanged(unit, config)) {

@@ -6,6 +6,8 @@
 #include "units/unconfiguredunit.h"
 #include "wards/room.h"
 
+#include <algorithm>
+
 namespace {
 
 // A RondelUnit pointer as the lists hold it, for a query by Unit.
@@ -28,10 +30,11 @@ void UnitsRepository::addConfigured(Unit* unit)
     unit->setParent(this);
     m_configured.insert(unit->ip(), unit);
     m_configuredOrder.append(unit);
+    m_configuredByRoom[unit->location().room].append(unit);
     if (auto* rondelUnit = qobject_cast<RondelUnit*>(unit))
         m_pending.append(rondelUnit);
     else
-        m_active.append(unit);
+        activate(unit);
 }
 
 void UnitsRepository::addUnconfigured(UnconfiguredUnit* unit)
@@ -56,13 +59,32 @@ void UnitsRepository::remove(const QHostAddress& ip)
         return;
     }
     m_configuredOrder.removeOne(unit);
-    m_active.removeOne(unit);
+    leaveRoom(unit, unit->location().room);
+    deactivate(unit);
     if (RondelUnit* rondelUnit = asRondel(unit)) {
         m_pending.removeOne(rondelUnit);
         m_lost.removeOne(rondelUnit);
         m_late.removeOne(rondelUnit);
     }
     takeOut(unit);
+}
+
+void UnitsRepository::relocate(Unit* unit, const Room* from)
+{
+    if (!unit || m_configured.value(unit->ip()) != unit || from == unit->location().room)
+        return;
+    leaveRoom(unit, from);
+    m_configuredByRoom[unit->location().room].append(unit);
+}
+
+void UnitsRepository::leaveRoom(Unit* unit, const Room* room)
+{
+    const auto it = m_configuredByRoom.find(room);
+    if (it == m_configuredByRoom.end())
+        return;
+    it->removeOne(unit);
+    if (it->isEmpty())
+        m_configuredByRoom.erase(it);
 }
 
 void UnitsRepository::takeOut(Unit* unit)
@@ -90,27 +112,41 @@ bool UnitsRepository::isLost(const Unit* unit) const
 
 bool UnitsRepository::isActive(const Unit* unit) const
 {
-    return m_active.contains(const_cast<Unit*>(unit));
+    return m_activeSince.contains(unit);
+}
+
+void UnitsRepository::activate(Unit* unit)
+{
+    m_active.append(unit);
+    m_activeSince.insert(unit, ++m_activations);
+}
+
+bool UnitsRepository::deactivate(Unit* unit)
+{
+    if (!m_activeSince.remove(unit))
+        return false;
+    m_active.removeOne(unit);
+    return true;
 }
 
 void UnitsRepository::markLost(RondelUnit* unit)
 {
     if (m_pending.removeOne(unit))
         m_late.append(unit);
-    else if (m_active.removeOne(unit))
+    else if (deactivate(unit))
         m_lost.append(unit);
 }
 
 void UnitsRepository::markRestored(RondelUnit* unit)
 {
     if (m_lost.removeOne(unit))
-        m_active.append(unit);
+        activate(unit);
 }
 
 void UnitsRepository::markInitialised(RondelUnit* unit)
 {
     if (m_pending.removeOne(unit) || m_late.removeOne(unit))
-        m_active.append(unit);
+        activate(unit);
 }
 
 void UnitsRepository::finishInitialisation()
@@ -132,10 +168,13 @@ QVector<RondelUnit*> UnitsRepository::rondelUnits() const
 QVector<Unit*> UnitsRepository::unitsOfRoom(const Room* room) const
 {
     QVector<Unit*> result;
-    for (Unit* unit : m_active) {
-        if (unit->location().room == room)
+    for (Unit* unit : m_configuredByRoom.value(room)) {
+        if (isActive(unit))
             result.append(unit);
     }
+    std::sort(result.begin(), result.end(), [this](const Unit* a, const Unit* b) {
+        return m_activeSince.value(a) < m_activeSince.value(b);
+    });
     return result;
 }
 

@@ -48,6 +48,9 @@ public:
     bool isLost(const Unit* unit) const;
     bool isActive(const Unit* unit) const;
 
+    // The unit's configured room changed from `from` to where it is now.
+    void relocate(Unit* unit, const Room* from);
+
     // Pending becomes late; active becomes lost; late and lost stay.
     void markLost(RondelUnit* unit);
     // Lost becomes active.
@@ -73,11 +76,22 @@ public:
 
 private:
     void takeOut(Unit* unit);
+    void leaveRoom(Unit* unit, const Room* room);
+    // m_active is changed only through these, which keep its index in step.
+    void activate(Unit* unit);
+    bool deactivate(Unit* unit);
 
     QHash<QHostAddress, Unit*> m_configured;
     QVector<Unit*> m_configuredOrder;
     QHash<QHostAddress, UnconfiguredUnit*> m_unconfigured;
     QVector<Unit*> m_active;
+    // The lights of a room are worked out on every change of a call, and a
+    // walk over every active unit costs more than the rest of the call: the
+    // configured units by room, and when each active unit became active,
+    // which is its place in m_active.
+    QHash<const Room*, QVector<Unit*>> m_configuredByRoom;
+    QHash<const Unit*, quint64> m_activeSince;
+    quint64 m_activations = 0;
     QVector<RondelUnit*> m_pending;
     QVector<RondelUnit*> m_lost;
     QVector<RondelUnit*> m_late;
