@@ -28,10 +28,6 @@ inline const QString NamedaysFileSuffix = QStringLiteral("_nameday.conf");
 inline const QString MulticastGroupPattern = QStringLiteral("239.254.%1");
 
 namespace Cmd {
-// Keys of an outgoing command map.
-inline const QString Cmd = QStringLiteral("Cmd");
-inline const QString Msg = QStringLiteral("Msg");
-
 // Sent to units.
 inline const QString Buzz = QStringLiteral("Buzz");
 inline const QString CallHandle = QStringLiteral("CallHandle");

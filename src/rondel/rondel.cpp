@@ -115,10 +115,7 @@ void Rondel::log(const char* operation) const
 
 void Rondel::sendCommand(const QString& name, const QString& payload)
 {
-    QVariantMap command;
-    command.insert(Constants::Cmd::Cmd, name);
-    command.insert(Constants::Cmd::Msg, payload);
-    m_server->send(command, m_ip);
+    m_server->send({name, payload}, m_ip);
 }
 
 void Rondel::sendList(const QString& name, const QStringList& payloads)

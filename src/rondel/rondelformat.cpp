@@ -1,7 +1,5 @@
 #include "rondel/rondelformat.h"
 
-#include "core/constants.h"
-
 #include <QList>
 #include <QStringBuilder>
 
@@ -73,11 +71,11 @@ QByteArray acknowledgement(int ackNo, int error)
     return bytes;
 }
 
-QByteArray commandDatagram(const QVariantMap& command, int msgNo)
+QByteArray commandDatagram(const OutgoingCommand& command, int msgNo)
 {
     const QString text = QLatin1String("MsgNo:") % QString::number(msgNo) % QLatin1String("\nCmd:")
-                         % command.value(Constants::Cmd::Cmd).toString() % QLatin1Char('\n')
-                         % command.value(Constants::Cmd::Msg).toString().trimmed() % QLatin1Char('\n');
+                         % command.name % QLatin1Char('\n') % command.payload.trimmed()
+                         % QLatin1Char('\n');
     return finish(text);
 }
 

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QVariantMap>
 
 // Error numbers carried in the "Error:" line of an acknowledgement.
 // 0 means the datagram was accepted.
@@ -25,6 +24,13 @@ struct DatagramHeader
     QString cmd;             // command name, or "Ping", "OK", "AckNo"
     int error = RondelNoError;
     bool notFinished = false;
+};
+
+// A command for a unit: its name and the lines that follow it.
+struct OutgoingCommand
+{
+    QString name;
+    QString payload;
 };
 
 namespace RondelFormat {
@@ -52,9 +58,8 @@ QByteArray finish(const QString& text);
 // The acknowledgement of a received datagram.
 QByteArray acknowledgement(int ackNo, int error);
 
-// The datagram of an outgoing command map ("Cmd", "Msg") with the given
-// message number.
-QByteArray commandDatagram(const QVariantMap& command, int msgNo);
+// The datagram of an outgoing command with the given message number.
+QByteArray commandDatagram(const OutgoingCommand& command, int msgNo);
 
 // Line ends "\r\n" and lone "\r" turned into "\n".
 QByteArray normalizeLineEnds(const QByteArray& datagram);

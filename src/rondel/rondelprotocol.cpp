@@ -52,7 +52,7 @@ void RondelProtocol::receive(const QByteArray& datagram)
     m_parser->parseDatagram(datagram);
 }
 
-void RondelProtocol::send(const QVariantMap& command)
+void RondelProtocol::send(const OutgoingCommand& command)
 {
     noteActivity();
     m_sender->send(command);

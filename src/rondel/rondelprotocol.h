@@ -7,7 +7,6 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QTimer>
-#include <QVariantMap>
 
 class RondelCommandParser;
 
@@ -22,7 +21,7 @@ public:
 
     void receive(const QByteArray& datagram);
     // Queues a command with the sender.
-    void send(const QVariantMap& command);
+    void send(const OutgoingCommand& command);
 
     QHostAddress ip() const { return m_ip; }
     RondelCommandParser* parser() const { return m_parser; }

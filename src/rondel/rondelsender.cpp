@@ -28,11 +28,11 @@ RondelSender::RondelSender(const RondelTimings& timings, QObject* parent)
     QTimer::singleShot(startDelay, this, [this] { m_keepAliveTimer.start(); });
 }
 
-void RondelSender::send(const QVariantMap& command)
+void RondelSender::send(const OutgoingCommand& command)
 {
     if (m_notResponding)
         return;
-    m_queue.append(command);
+    m_queue.push_back(command);
     if (m_state == Idle)
         tryToSend();
 }
@@ -62,7 +62,7 @@ void RondelSender::receivedAck(int ackNo)
 {
     if (m_state != WaitingForAck || ackNo != m_msgNo)
         return;
-    m_queue.removeFirst();
+    m_queue.pop_front();
     disarmRetry();
     m_attempt = 1;
     m_state = Idle;
@@ -74,7 +74,7 @@ void RondelSender::tryToSend()
 {
     if (m_state != Idle)
         return;
-    if (!m_queue.isEmpty()) {
+    if (!m_queue.empty()) {
         m_state = WaitingForAck;
         sendNext();
     } else if (m_notResponding || m_keepAlivePending) {
@@ -84,7 +84,7 @@ void RondelSender::tryToSend()
 
 void RondelSender::sendNext()
 {
-    emit datagramToSend(RondelFormat::commandDatagram(m_queue.first(), m_msgNo));
+    emit datagramToSend(RondelFormat::commandDatagram(m_queue.front(), m_msgNo));
     armRetry();
 }
 
@@ -136,7 +136,7 @@ void RondelSender::onAckTimeout()
         sendNext();
         return;
     }
-    m_queue.removeFirst();
+    m_queue.pop_front();
     disarmRetry();
     m_attempt = 1;
     m_state = Idle;

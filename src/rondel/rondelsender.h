@@ -1,10 +1,12 @@
 #pragma once
 
+#include "rondel/rondelformat.h"
+
 #include <QByteArray>
-#include <QList>
 #include <QObject>
 #include <QTimer>
-#include <QVariantMap>
+
+#include <deque>
 
 // Timer intervals of the transport. The defaults are the values the units
 // are built for; tests shorten them.
@@ -30,9 +32,8 @@ public:
     explicit RondelSender(const RondelTimings& timings = RondelTimings(),
                           QObject* parent = nullptr);
 
-    // Queues a command map ("Cmd", "Msg"); discarded while the unit does not
-    // respond.
-    void send(const QVariantMap& command);
+    // Queues a command; discarded while the unit does not respond.
+    void send(const OutgoingCommand& command);
     // Acknowledgements bypass the queue, the state and the timers.
     void sendAck(int ackNo, int error);
     // The unit answered a probe.
@@ -43,7 +44,7 @@ public:
     int state() const { return m_state; }
     bool isNotResponding() const { return m_notResponding; }
     int msgNo() const { return m_msgNo; }
-    int queueSize() const { return m_queue.size(); }
+    int queueSize() const { return int(m_queue.size()); }
 
 signals:
     void datagramToSend(const QByteArray& datagram);
@@ -65,7 +66,7 @@ private:
     // listener has meanwhile started a transmission.
     bool giveUp();
 
-    QList<QVariantMap> m_queue;
+    std::deque<OutgoingCommand> m_queue;
     int m_state = Idle;
     bool m_notResponding = false;
     int m_msgNo = 0;

@@ -58,7 +58,7 @@ void RondelServer::removeStatusListener(RondelStatusListener* listener, const QH
     watchQuiet(ip);
 }
 
-void RondelServer::send(const QVariantMap& command, const QHostAddress& ip)
+void RondelServer::send(const OutgoingCommand& command, const QHostAddress& ip)
 {
     protocolFor(ip)->send(command);
 }

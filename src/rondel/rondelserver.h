@@ -6,7 +6,6 @@
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
-#include <QVariantMap>
 
 class PublicRondelListener;
 class RondelCmdListener;
@@ -54,8 +53,8 @@ public:
         return m_statusListeners.value(ip);
     }
 
-    // Queues a command map ("Cmd", "Msg") for the unit at ip.
-    virtual void send(const QVariantMap& command, const QHostAddress& ip);
+    // Queues a command for the unit at ip.
+    virtual void send(const OutgoingCommand& command, const QHostAddress& ip);
 
     // The protocol of ip, created on first use.
     RondelProtocol* protocolFor(const QHostAddress& ip);

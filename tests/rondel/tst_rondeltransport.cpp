@@ -42,9 +42,9 @@ public:
     QStringList events;
 };
 
-QVariantMap command(const QString& name, const QString& payload)
+OutgoingCommand command(const QString& name, const QString& payload)
 {
-    return {{QStringLiteral("Cmd"), name}, {QStringLiteral("Msg"), payload}};
+    return {name, payload};
 }
 
 QVector<QByteArray> bytesOf(const QList<FakeUnit::Datagram>& datagrams)

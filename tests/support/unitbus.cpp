@@ -30,10 +30,9 @@ RecordingServer::RecordingServer()
 {
 }
 
-void RecordingServer::send(const QVariantMap& command, const QHostAddress& ip)
+void RecordingServer::send(const OutgoingCommand& command, const QHostAddress& ip)
 {
-    m_sent.append({ip, commandText(command.value(Constants::Cmd::Cmd).toString(),
-                                   command.value(Constants::Cmd::Msg).toString())});
+    m_sent.append({ip, commandText(command.name, command.payload)});
 }
 
 QStringList RecordingServer::sent(const QHostAddress& ip) const

@@ -21,7 +21,7 @@ class RecordingServer : public RondelServer
 public:
     RecordingServer();
 
-    void send(const QVariantMap& command, const QHostAddress& ip) override;
+    void send(const OutgoingCommand& command, const QHostAddress& ip) override;
 
     QStringList sent(const QHostAddress& ip) const;
     QStringList take(const QHostAddress& ip);
