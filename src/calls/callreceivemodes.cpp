@@ -67,11 +67,19 @@ bool ConnectedWardsMode::accepts(const Call& call) const
 
 bool ConnectedWardsMode::inReach(const Call& call) const
 {
-    const Ward* own = m_unit->location().ward();
-    const Ward* source = call.source()->location().ward();
+    return reaches(m_wards, ownWard(), call.source()->location().ward());
+}
+
+bool ConnectedWardsMode::reaches(const Wards* wards, const Ward* own, const Ward* source)
+{
     if (own == source)
         return true;
-    return m_wards && m_wards->areConnected(own, source);
+    return wards && wards->areConnected(own, source);
+}
+
+const Ward* ConnectedWardsMode::ownWard() const
+{
+    return m_unit->location().ward();
 }
 
 CollectingUnitMode::CollectingUnitMode(CallCapable* unit, const QStringList& wardIds,

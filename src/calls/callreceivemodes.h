@@ -5,6 +5,7 @@
 
 class Call;
 class CallCapable;
+class Ward;
 class Wards;
 
 // Decides whether one unit receives (shows, rings for, may answer) a call
@@ -34,6 +35,12 @@ public:
     ConnectedWardsMode(CallCapable* unit, Wards* wards, QObject* parent = nullptr);
 
     bool accepts(const Call& call) const override;
+
+    // Whether a unit of ward `own` is in reach of a call raised in ward
+    // `source`: the same ward, or one connected with it.
+    static bool reaches(const Wards* wards, const Ward* own, const Ward* source);
+    const Ward* ownWard() const;
+    const Wards* wards() const { return m_wards; }
 
 protected:
     bool inReach(const Call& call) const override;

@@ -35,7 +35,7 @@ QVariantList CoreFixture::config(const QStringList& units)
     return list;
 }
 
-void CoreFixture::writeConfig(const QVariantList& units)
+void CoreFixture::writeConfig(const QVariantList& units, const QVariantList& rooms)
 {
     QVariantMap config = QJsonDocument::fromJson(R"({
         "wards": [{"_id": "w1", "name": "W1", "group": "g"}, {"_id": "w2", "name": "W2", "group": "g"}],
@@ -43,6 +43,8 @@ void CoreFixture::writeConfig(const QVariantList& units)
                   {"_id": "r2", "name": "r2", "number": 2, "ward": "w1"},
                   {"_id": "r3", "name": "r3", "number": 3, "ward": "w2"}]})").toVariant().toMap();
     config.insert("units", units);
+    if (!rooms.isEmpty())
+        config.insert("rooms", rooms);
     m_root.write(QStringLiteral("/opt/adminapp/etc/config.json"),
                  QJsonDocument::fromVariant(config).toJson());
 }

@@ -28,7 +28,8 @@ public:
     CoreFixture();
 
     static QVariantList config(const QStringList& units);
-    void writeConfig(const QVariantList& units);
+    // Rooms other than the three above when rooms is not empty.
+    void writeConfig(const QVariantList& units, const QVariantList& rooms = {});
     // An answering fake unit of the model on ip; owned by the fixture.
     RespondingUnit* addUnit(const QString& unit);
     RespondingUnit* fake(const QString& ip) const;

@@ -1,4 +1,5 @@
 #include "calls/call.h"
+#include "calls/callreceivemodes.h"
 #include "config/configloader.h"
 #include "errors/errorevents.h"
 #include "rondel/publicrondellistener.h"
@@ -31,6 +32,36 @@ QStringList ipsOf(const QVector<UnitPointer>& units)
     for (const CallCapable* unit : units)
         ips.append(unit->ip().toString());
     return ips;
+}
+
+// The active units whose receive mode accepts the call, asked one by one.
+QStringList acceptingUnits(const UnitsRepository* repository, const Call& call)
+{
+    QStringList ips;
+    for (const Unit* unit : repository->activeUnits()) {
+        if (unit->callReceiveMode()->accepts(call))
+            ips.append(unit->ip().toString());
+    }
+    return ips;
+}
+
+// The units as CoreFixture::config() writes them, one of them collecting a ward's calls.
+QVariantList withCollector(const QStringList& units, const QString& collector, const QString& ward)
+{
+    QVariantList list = CoreFixture::config(units);
+    for (QVariant& entry : list) {
+        QVariantMap map = entry.toMap();
+        if (map.value("_id").toString() == collector)
+            map.insert("collector", QVariantMap{{"isCollector", true}, {"wards", QVariantList{ward}}});
+        entry = map;
+    }
+    return list;
+}
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
 }
 
 // The active units of the room, in the order of the active list.
@@ -247,6 +278,62 @@ private slots:
         QTRY_VERIFY(scanned->statusRequests("Presence") == 1);
         QCOMPARE(ipsOf(newUnit), QStringList({"127.0.0.5", "127.0.0.8"}));
         QVERIFY(!repository->containsUnconfigured(QHostAddress("127.0.0.2")));
+    }
+
+    // Whatever a reload or a connection of wards changes, a call reaches
+    // exactly the units whose receive mode accepts it.
+    void receiversFollowWardsRoomsAndModes()
+    {
+        CoreFixture core;
+        const QStringList units{"127.0.0.2 Tolva r1", "127.0.0.3 Tolva r2", "127.0.0.4 Tolva r3",
+                                "127.0.0.5 Tolva r3", "127.0.0.6 Tolva r1"};
+        core.writeConfig(withCollector(units, "127.0.0.5", "w1"));
+        for (const QString& unit : units)
+            core.addUnit(unit)->setPresenceStatus("PS:1\nPP:0");
+        core.initialize();
+        UnitsRepository* repository = core.core().unitsRepository();
+        QTRY_COMPARE_WITH_TIMEOUT(repository->activeUnits().size(), 5, 3000);
+        const auto receivers = [&](const char* source) {
+            return sorted(ipsOf(repository->receiversOf(
+                Call(CallType::VS, QStringLiteral("VS"), core.configured(source)))));
+        };
+        const auto sameAsAskingEveryUnit = [&] {
+            for (Unit* source : repository->activeUnits()) {
+                for (const Call& call : {Call(CallType::VS, QStringLiteral("VS"), source),
+                                         Call(CallType::PA, QStringLiteral("PA"), source)}) {
+                    if (ipsOf(repository->receiversOf(call)) != acceptingUnits(repository, call))
+                        return false;
+                }
+            }
+            return true;
+        };
+
+        QCOMPARE(receivers("127.0.0.2"), QStringList({"127.0.0.3", "127.0.0.5", "127.0.0.6"}));
+        QVERIFY(sameAsAskingEveryUnit());
+        // A unit that falls silent rings for nothing until it is back.
+        core.fake("127.0.0.6")->setSilent(true);
+        QTRY_COMPARE_WITH_TIMEOUT(repository->activeUnits().size(), 4, 3000);
+        QCOMPARE(receivers("127.0.0.2"), QStringList({"127.0.0.3", "127.0.0.5"}));
+        QVERIFY(sameAsAskingEveryUnit());
+        core.fake("127.0.0.6")->setSilent(false);
+        QTRY_COMPARE_WITH_TIMEOUT(repository->activeUnits().size(), 5, 3000);
+
+        core.core().wards()->connectWard("w1");
+        core.core().wards()->connectWard("w2");
+        QCOMPARE(receivers("127.0.0.2"), QStringList({"127.0.0.3", "127.0.0.4", "127.0.0.5", "127.0.0.6"}));
+        QVERIFY(sameAsAskingEveryUnit());
+        core.core().wards()->disconnectWard("w1");
+
+        // r2 goes to w2 and r3 to w1; .5 is a normal unit now, .2 collects w2.
+        const QVariantList rooms{QVariantMap{{"_id", "r1"}, {"name", "r1"}, {"number", 1}, {"ward", "w1"}},
+                                 QVariantMap{{"_id", "r2"}, {"name", "r2"}, {"number", 2}, {"ward", "w2"}},
+                                 QVariantMap{{"_id", "r3"}, {"name", "r3"}, {"number", 3}, {"ward", "w1"}}};
+        core.writeConfig(withCollector(units, "127.0.0.2", "w2"), rooms);
+        core.core().configLoader()->reload();
+        QTRY_COMPARE_WITH_TIMEOUT(repository->activeUnits().size(), 5, 3000);
+        QCOMPARE(receivers("127.0.0.3"), QStringList{"127.0.0.2"});
+        QCOMPARE(receivers("127.0.0.6"), QStringList({"127.0.0.4", "127.0.0.5"}));
+        QVERIFY(sameAsAskingEveryUnit());
     }
 
     void receiversAreTheActiveUnitsInOrder()

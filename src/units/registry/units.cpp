@@ -112,6 +112,7 @@ void Units::setReceiveMode(Unit* unit, const QVariantMap& config) const
         unit->setCallReceiveMode(new CallReceiveMode);
     else
         unit->setCallReceiveMode(new ConnectedWardsMode(unit, m_wards));
+    m_repository->receiveRulesChanged();
 }
 
 bool Units::receiveModeChanged(const Unit* unit, const QVariantMap& config) const
@@ -280,6 +281,9 @@ void Units::reloadUnits(const QVariant& units)
     m_restartList.clear();
     m_replacements.clear();
     m_removalCandidates = m_repository->configuredUnits();
+    // The wards and rooms were reloaded just before: a room may now belong
+    // to another ward.
+    m_repository->receiveRulesChanged();
 
     const QVariantList list = units.toList();
     for (const QVariant& element : list) {

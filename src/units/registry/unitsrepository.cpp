@@ -75,6 +75,7 @@ void UnitsRepository::relocate(Unit* unit, const Room* from)
         return;
     leaveRoom(unit, from);
     m_configuredByRoom[unit->location().room].append(unit);
+    m_reachIndexStale = true;
 }
 
 void UnitsRepository::leaveRoom(Unit* unit, const Room* room)
@@ -119,6 +120,7 @@ void UnitsRepository::activate(Unit* unit)
 {
     m_active.append(unit);
     m_activeSince.insert(unit, ++m_activations);
+    m_reachIndexStale = true;
 }
 
 bool UnitsRepository::deactivate(Unit* unit)
@@ -126,6 +128,7 @@ bool UnitsRepository::deactivate(Unit* unit)
     if (!m_activeSince.remove(unit))
         return false;
     m_active.removeOne(unit);
+    m_reachIndexStale = true;
     return true;
 }
 
@@ -197,10 +200,55 @@ QVector<Unit*> UnitsRepository::unitsOfWard(
 
 QVector<CallCapable*> UnitsRepository::receiversOf(const Call& call) const
 {
+    // A dial call goes by number, to whichever ward.
+    if (call.isDC() || !call.source())
+        return receiversAmong(m_active, call);
+    const ReachIndex& index = reachIndex();
+    const Ward* source = call.source()->location().ward();
+    QVector<Unit*> candidates = index.others;
+    for (const ReachGroup& group : index.groups) {
+        if (ConnectedWardsMode::reaches(group.wards, group.ward, source))
+            candidates += group.units;
+    }
+    std::sort(candidates.begin(), candidates.end(), [this](const Unit* a, const Unit* b) {
+        return m_activeSince.value(a) < m_activeSince.value(b);
+    });
+    return receiversAmong(candidates, call);
+}
+
+QVector<CallCapable*> UnitsRepository::receiversAmong(const QVector<Unit*>& units,
+                                                      const Call& call) const
+{
     QVector<CallCapable*> result;
-    for (Unit* unit : m_active) {
+    for (Unit* unit : units) {
         if (unit->callReceiveMode()->accepts(call))
             result.append(unit);
     }
     return result;
+}
+
+const UnitsRepository::ReachIndex& UnitsRepository::reachIndex() const
+{
+    if (!m_reachIndexStale)
+        return m_reachIndex;
+    m_reachIndex = ReachIndex();
+    QHash<QPair<const Ward*, const Wards*>, int> groupOf;
+    for (Unit* unit : m_active) {
+        const CallReceiveMode* mode = unit->callReceiveMode();
+        // Exactly the normal mode: a mode derived from it may reach further.
+        if (mode->metaObject() != &ConnectedWardsMode::staticMetaObject) {
+            m_reachIndex.others.append(unit);
+            continue;
+        }
+        const auto* normal = static_cast<const ConnectedWardsMode*>(mode);
+        const QPair<const Ward*, const Wards*> key(normal->ownWard(), normal->wards());
+        auto it = groupOf.find(key);
+        if (it == groupOf.end()) {
+            it = groupOf.insert(key, m_reachIndex.groups.size());
+            m_reachIndex.groups.append({key.first, key.second, {}});
+        }
+        m_reachIndex.groups[it.value()].units.append(unit);
+    }
+    m_reachIndexStale = false;
+    return m_reachIndex;
 }

@@ -14,6 +14,7 @@ class Room;
 class UnconfiguredUnit;
 class Unit;
 class Ward;
+class Wards;
 
 // The installation's units by address, and where each bus unit stands:
 // pending (start-up reading not done), active (takes part in calls), lost
@@ -50,6 +51,9 @@ public:
 
     // The unit's configured room changed from `from` to where it is now.
     void relocate(Unit* unit, const Room* from);
+    // Rooms, wards or a unit's receive mode may have changed: the next call
+    // works out afresh which units it can reach.
+    void receiveRulesChanged() { m_reachIndexStale = true; }
 
     // Pending becomes late; active becomes lost; late and lost stay.
     void markLost(RondelUnit* unit);
@@ -75,6 +79,26 @@ public:
     QVector<CallCapable*> receiversOf(const Call& call) const override;
 
 private:
+    // Who may receive a call other than a dial call. A unit of the normal
+    // mode takes only calls from wards in reach of its own, so those units
+    // are grouped by ward and a group out of reach is passed over whole;
+    // units of any other mode are asked every time. Asking each of a
+    // thousand units was most of the time a call took to ring, because
+    // after a quiet spell every unit asked is a fetch from main memory.
+    struct ReachGroup
+    {
+        const Ward* ward;
+        const Wards* wards;
+        QVector<Unit*> units;
+    };
+    struct ReachIndex
+    {
+        QVector<ReachGroup> groups;
+        QVector<Unit*> others;
+    };
+    const ReachIndex& reachIndex() const;
+    QVector<CallCapable*> receiversAmong(const QVector<Unit*>& units, const Call& call) const;
+
     void takeOut(Unit* unit);
     void leaveRoom(Unit* unit, const Room* room);
     // m_active is changed only through these, which keep its index in step.
@@ -92,6 +116,8 @@ private:
     QHash<const Room*, QVector<Unit*>> m_configuredByRoom;
     QHash<const Unit*, quint64> m_activeSince;
     quint64 m_activations = 0;
+    mutable ReachIndex m_reachIndex;
+    mutable bool m_reachIndexStale = true;
     QVector<RondelUnit*> m_pending;
     QVector<RondelUnit*> m_lost;
     QVector<RondelUnit*> m_late;
