@@ -216,10 +216,13 @@ void MqttClient::flush()
     const int rc = mosquitto_loop_write(m_mosq, 1);
     if (fd >= 0 && mosquitto_socket(m_mosq) == fd)
         setsockopt(fd, IPPROTO_TCP, TCP_CORK, &off, sizeof off);
-    if (rc != MOSQ_ERR_SUCCESS)
+    if (rc != MOSQ_ERR_SUCCESS) {
         connectionLost(rc);
-    else
-        updateWriteNotifier();
+        return;
+    }
+    updateWriteNotifier();
+    if (!mosquitto_want_write(m_mosq))
+        emit drained();
 }
 
 void MqttClient::housekeeping()

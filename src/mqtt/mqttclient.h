@@ -52,6 +52,8 @@ signals:
     void received(const MqttMessage& message);
     // The broker acknowledged a subscription to the topic.
     void subscribed(const QString& topic);
+    // Everything handed to the library has been written to the socket.
+    void drained();
 
 private:
     enum class State { Idle, Connecting, Connected };

@@ -7,6 +7,7 @@ MqttPublisher::MqttPublisher(const QString& host, quint16 port, QObject* parent)
 {
     connect(this, &MqttClient::connected, this, [this] {
         m_connected = true;
+        m_handedOver = 0;
         if (m_dropped > 0) {
             qWarning() << QStringLiteral("MqttPublisher dropped %1 diagnostic messages while the broker was unreachable")
                               .arg(m_dropped);
@@ -16,6 +17,7 @@ MqttPublisher::MqttPublisher(const QString& host, quint16 port, QObject* parent)
     });
     connect(this, &MqttClient::disconnected, this, [this] { m_connected = false; });
     connect(this, &MqttClient::error, this, &MqttPublisher::onError);
+    connect(this, &MqttClient::drained, this, &MqttPublisher::onDrained);
 }
 
 void MqttPublisher::publishRetained(const MqttMessage& message)
@@ -36,18 +38,24 @@ void MqttPublisher::setDiagnosticsLimit(int limit)
     m_diagnosticsLimit = qMax(0, limit);
 }
 
+void MqttPublisher::setHandOverWindow(int window)
+{
+    m_handOverWindow = qMax(1, window);
+}
+
 void MqttPublisher::enqueue(const MqttMessage& message)
 {
     // Retained messages are the installation's state and must all arrive;
     // QoS 0 diagnostics are worth little after a long outage and must not
-    // exhaust the controller's memory.
+    // exhaust the controller's memory. While connected they wait only for a
+    // broker slower than the bus, and none is dropped.
     const bool diagnostic = message.qos == 0 && !message.retain;
     if (!diagnostic) {
-        m_kept.push_back({m_sequence++, message});
+        m_kept.push(m_sequence++, message);
     } else {
-        m_diagnostics.push_back({m_sequence++, message});
-        while (int(m_diagnostics.size()) > m_diagnosticsLimit) {
-            m_diagnostics.pop_front();
+        m_diagnostics.push(m_sequence++, message);
+        while (!m_connected && m_diagnostics.size() > m_diagnosticsLimit) {
+            m_diagnostics.dropFront();
             ++m_dropped;
         }
     }
@@ -56,21 +64,29 @@ void MqttPublisher::enqueue(const MqttMessage& message)
 
 void MqttPublisher::sendQueue()
 {
-    while (m_connected && (!m_kept.empty() || !m_diagnostics.empty())) {
-        std::deque<Queued>* from = &m_kept;
-        if (m_kept.empty()
-            || (!m_diagnostics.empty() && m_diagnostics.front().sequence < m_kept.front().sequence))
-            from = &m_diagnostics;
-        MqttMessage message = from->front().message;
-        from->pop_front();
+    while (m_connected && m_handedOver < m_handOverWindow && (!m_kept.isEmpty() || !m_diagnostics.isEmpty())) {
+        MessageSpool& from = m_kept.isEmpty()
+                || (!m_diagnostics.isEmpty() && m_diagnostics.frontSequence() < m_kept.frontSequence())
+            ? m_diagnostics
+            : m_kept;
+        MqttMessage message = from.takeFront();
         message.id = m_nextMessageId++;
         // The library refuses, for instance, a topic with a wildcard in it;
-        // such a message is lost, and the log must say which one.
+        // such a message is lost, and the log must say which one. It is not
+        // counted: only what the library holds is written and drained.
         const int rc = MqttClient::publish(message);
-        if (rc != 0)
+        if (rc == 0)
+            ++m_handedOver;
+        else
             qWarning() << (QStringLiteral("MqttPublisher could not send a message on ")
                            + message.topic + QStringLiteral(", error ") + QString::number(rc));
     }
+}
+
+void MqttPublisher::onDrained()
+{
+    m_handedOver = 0;
+    sendQueue();
 }
 
 void MqttPublisher::onError(int code)

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "mqtt/messagespool.h"
 #include "mqtt/mqttclient.h"
-
-#include <deque>
 
 // The connection everything the core publishes goes through. Messages are
 // queued and sent in order as soon as, and as long as, the broker is
-// reachable.
+// reachable, a window at a time: the library keeps each message it is given
+// in an allocation of its own until the broker has read it, so what the
+// broker has not taken yet waits here instead.
 class MqttPublisher : public MqttClient
 {
     Q_OBJECT
@@ -14,6 +15,8 @@ public:
     // Non-retained QoS 0 messages (error lines, bus traffic) kept while the
     // broker is unreachable; older ones are dropped first.
     static constexpr int DefaultDiagnosticsLimit = 1000;
+    // Messages handed to the library until it has written them all.
+    static constexpr int DefaultHandOverWindow = 512;
 
     MqttPublisher(const QString& host, quint16 port, QObject* parent = nullptr);
 
@@ -23,29 +26,28 @@ public:
     void publish(const MqttMessage& message);
 
     quint16 nextMessageId() const { return m_nextMessageId; }
-    int queuedCount() const { return int(m_kept.size() + m_diagnostics.size()); }
+    int queuedCount() const { return m_kept.size() + m_diagnostics.size(); }
 
     int diagnosticsLimit() const { return m_diagnosticsLimit; }
     void setDiagnosticsLimit(int limit);
+    int handOverWindow() const { return m_handOverWindow; }
+    void setHandOverWindow(int window);
 
 private:
-    struct Queued
-    {
-        quint64 sequence;
-        MqttMessage message;
-    };
-
     void enqueue(const MqttMessage& message);
     void sendQueue();
+    void onDrained();
     void onError(int code);
 
     quint16 m_nextMessageId = 0;
     bool m_connected = false;
     // Two queues merged by sequence number on sending, so that dropping the
     // oldest diagnostic never touches a state message and order is kept.
-    std::deque<Queued> m_kept;
-    std::deque<Queued> m_diagnostics;
+    MessageSpool m_kept;
+    MessageSpool m_diagnostics;
     quint64 m_sequence = 0;
     int m_diagnosticsLimit = DefaultDiagnosticsLimit;
+    int m_handOverWindow = DefaultHandOverWindow;
+    int m_handedOver = 0; // since the library last wrote everything
     int m_dropped = 0;
 };
