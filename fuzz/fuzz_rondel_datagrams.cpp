@@ -109,12 +109,8 @@ void fuzzOne(const uint8_t* data, size_t size)
         unit->startStatusRetrieval();
     }
     // Commands in flight, so that acknowledgements have something to match.
-    server.send({{QStringLiteral("Cmd"), QStringLiteral("GetStatus")},
-                 {QStringLiteral("Msg"), QStringLiteral("All")}},
-                UnitIp);
-    server.send({{QStringLiteral("Cmd"), QStringLiteral("Lights")},
-                 {QStringLiteral("Msg"), QStringLiteral("PS:1")}},
-                UnitIp);
+    server.send({QStringLiteral("GetStatus"), QStringLiteral("All")}, UnitIp);
+    server.send({QStringLiteral("Lights"), QStringLiteral("PS:1")}, UnitIp);
 
     const QByteArray input = Fuzz::bytes(data + 1, size - 1);
     const QList<QByteArray> datagrams = input.split(Separator);
