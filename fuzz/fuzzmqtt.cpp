@@ -6,6 +6,8 @@
 
 #include <mosquitto.h>
 
+#include <limits>
+
 // The broker library's publish call, defined in the fuzz binary itself: the
 // linker binds the core's calls here rather than to the shared library, so a
 // published message is recorded instead of written to a connection.
@@ -42,7 +44,9 @@ MqttPublisher* recordingPublisher()
 {
     static MqttPublisher* publisher = [] {
         auto* created = new MqttPublisher(QStringLiteral("127.0.0.1"), 0);
-        // Never connects: the connection's signal alone opens the queue.
+        // Never connects: the connection's signal alone opens the queue. What
+        // it hands over is recorded at once, so it never waits for a write.
+        created->setHandOverWindow(std::numeric_limits<int>::max());
         emit created->connected();
         return created;
     }();
