@@ -132,6 +132,13 @@ bool UnitsRepository::deactivate(Unit* unit)
     return true;
 }
 
+void UnitsRepository::sortInActiveOrder(QVector<Unit*>& units) const
+{
+    std::sort(units.begin(), units.end(), [this](const Unit* a, const Unit* b) {
+        return m_activeSince.value(a) < m_activeSince.value(b);
+    });
+}
+
 void UnitsRepository::markLost(RondelUnit* unit)
 {
     if (m_pending.removeOne(unit))
@@ -175,9 +182,7 @@ QVector<Unit*> UnitsRepository::unitsOfRoom(const Room* room) const
         if (isActive(unit))
             result.append(unit);
     }
-    std::sort(result.begin(), result.end(), [this](const Unit* a, const Unit* b) {
-        return m_activeSince.value(a) < m_activeSince.value(b);
-    });
+    sortInActiveOrder(result);
     return result;
 }
 
@@ -210,9 +215,7 @@ QVector<CallCapable*> UnitsRepository::receiversOf(const Call& call) const
         if (ConnectedWardsMode::reaches(group.wards, group.ward, source))
             candidates += group.units;
     }
-    std::sort(candidates.begin(), candidates.end(), [this](const Unit* a, const Unit* b) {
-        return m_activeSince.value(a) < m_activeSince.value(b);
-    });
+    sortInActiveOrder(candidates);
     return receiversAmong(candidates, call);
 }
 

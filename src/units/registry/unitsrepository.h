@@ -104,6 +104,8 @@ private:
     // m_active is changed only through these, which keep its index in step.
     void activate(Unit* unit);
     bool deactivate(Unit* unit);
+    // Active units only.
+    void sortInActiveOrder(QVector<Unit*>& units) const;
 
     QHash<QHostAddress, Unit*> m_configured;
     QVector<Unit*> m_configuredOrder;
