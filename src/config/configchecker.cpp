@@ -15,7 +15,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QHostAddress>
-#include <QJsonDocument>
 #include <QJsonParseError>
 #include <QRegularExpression>
 #include <QSet>
@@ -54,8 +53,7 @@ QString notValidLine(const QByteArray& content)
 {
     if (content.trimmed().isEmpty())
         return QStringLiteral("Config file is not valid: the file is empty.");
-    QJsonParseError error;
-    QJsonDocument::fromJson(content, &error);
+    const QJsonParseError error = jsonParseError(content);
     // The parser reports the offset just past the character it stopped at.
     const int at = qMax(0, error.offset - 1);
     const QByteArray before = content.left(at);

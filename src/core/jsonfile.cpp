@@ -54,6 +54,29 @@ public:
         return cut(0, m_json.size(), 0);
     }
 
+    // The text with the same members overwritten by spaces, so that the
+    // parser's error offsets still point into the original. A member that is
+    // not JSON on its own stays: the parser stops in it before reaching the
+    // member that replaces it, and reports it.
+    QByteArray blanked()
+    {
+        if (m_json.startsWith("\xef\xbb\xbf"))
+            m_at = 3;
+        value(0);
+        QByteArray result = m_json;
+        // Spans nest or are apart; from the last, inner ones go first.
+        std::sort(m_spans.begin(), m_spans.end());
+        for (int i = m_spans.size() - 1; i >= 0; --i) {
+            const auto& span = m_spans.at(i);
+            QJsonParseError error;
+            QJsonDocument::fromJson('{' + result.mid(span.first, span.second - span.first - 1) + '}',
+                                    &error);
+            if (error.error == QJsonParseError::NoError)
+                std::fill(result.begin() + span.first, result.begin() + span.second, ' ');
+        }
+        return result;
+    }
+
 private:
     // The text from begin to end without the members cut inside it; spans
     // from index first on are sorted, and those inside begin..end come first.
@@ -249,6 +272,13 @@ QVariant fromJson(const QByteArray& original)
     if (wrappedError.error == QJsonParseError::NoError && wrapped.array().size() == 1)
         return wrapped.array().first().toVariant();
     throw static_cast<int>(error.error);
+}
+
+QJsonParseError jsonParseError(const QByteArray& bytes)
+{
+    QJsonParseError error;
+    QJsonDocument::fromJson(OverriddenMembers(bytes).blanked(), &error);
+    return error;
 }
 
 QByteArray toJson(const QVariant& value)

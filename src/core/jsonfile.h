@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonParseError>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -19,6 +20,10 @@ bool writeFile(const QString& path, const QByteArray& bytes);
 // Parses a JSON document. Throws the parser's error code (an int,
 // QJsonParseError::ParseError) when the bytes are not valid JSON.
 QVariant fromJson(const QByteArray& bytes);
+
+// What the parser finds wrong with a JSON document, with the offset into
+// these bytes; no error when they are an object or an array.
+QJsonParseError jsonParseError(const QByteArray& bytes);
 
 // Compact JSON of the variant.
 QByteArray toJson(const QVariant& value);

@@ -32,6 +32,8 @@ private slots:
         row("type in any case", R"("type": "Brisa", "room": "r-102")", R"("type": "bRISA", "room": "r-102")", {});
         row("empty file", "", " \n", {"Config file is not valid: the file is empty."});
         row("broken", "", "{\n  \"wards\": [1,,2]\n}", {"Config file is not valid: illegal value at line 2, column 15."});
+        row("broken after a repeated key", "", "{\n  \"wards\": {\"a\": [1], \"a\": [2]},\n  \"rooms\": [,]\n}", {"Config file is not valid: illegal value at line 3, column 13."});
+        row("broken inside a repeated key", "", "{\n  \"wards\": {\"b\": tru, \"b\": 2},\n  \"wards\": 1\n}", {"Config file is not valid: illegal value at line 2, column 21."});
         row("array", "", "[1]", {"Config file is not a JSON object; the daemon reads no section of it."});
         row("no sections", "", "{}", {"Config file - settings missing.", "Config file - language missing.", "Config file - synthesizer missing.", "Config file - volumes missing.", "Config file - callqueue missing.", "Config file - backlight missing.", "Config file - wards missing.", "Config file - rooms missing.", "Config file - units missing.", "Config file - buttons missing.", "Config file - radios missing."});
         row("list of another kind", R"("radios": [)", R"("radios": {}, "x": [)", {"radios is not a list; the daemon reads it as empty"});
