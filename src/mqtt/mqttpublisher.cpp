@@ -38,6 +38,11 @@ void MqttPublisher::setDiagnosticsLimit(int limit)
     m_diagnosticsLimit = qMax(0, limit);
 }
 
+void MqttPublisher::setBacklogLimit(int limit)
+{
+    m_backlogLimit = qMax(0, limit);
+}
+
 void MqttPublisher::setHandOverWindow(int window)
 {
     m_handOverWindow = qMax(1, window);
@@ -47,19 +52,31 @@ void MqttPublisher::enqueue(const MqttMessage& message)
 {
     // Retained messages are the installation's state and must all arrive;
     // QoS 0 diagnostics are worth little after a long outage and must not
-    // exhaust the controller's memory. While connected they wait only for a
-    // broker slower than the bus, and none is dropped.
+    // exhaust the controller's memory. While connected they wait for a
+    // broker slower than the bus, up to a far larger bound.
     const bool diagnostic = message.qos == 0 && !message.retain;
     if (!diagnostic) {
         m_kept.push(m_sequence++, message);
     } else {
         m_diagnostics.push(m_sequence++, message);
-        while (!m_connected && m_diagnostics.size() > m_diagnosticsLimit) {
-            m_diagnostics.dropFront();
-            ++m_dropped;
-        }
+        while (m_diagnostics.size() > (m_connected ? m_backlogLimit : m_diagnosticsLimit))
+            dropOldestDiagnostic();
     }
     sendQueue();
+}
+
+void MqttPublisher::dropOldestDiagnostic()
+{
+    m_diagnostics.dropFront();
+    if (!m_connected) {
+        ++m_dropped;
+        return;
+    }
+    // Said at once, since the broker may not catch up for minutes; the
+    // count follows once it has.
+    if (m_droppedBehind++ == 0)
+        qWarning() << QStringLiteral("MqttPublisher drops the oldest diagnostic messages: the broker is %1 messages behind")
+                          .arg(m_backlogLimit);
 }
 
 void MqttPublisher::sendQueue()
@@ -87,6 +104,11 @@ void MqttPublisher::onDrained()
 {
     m_handedOver = 0;
     sendQueue();
+    if (m_droppedBehind > 0 && m_diagnostics.isEmpty()) {
+        qWarning() << QStringLiteral("MqttPublisher dropped %1 diagnostic messages while the broker was behind")
+                          .arg(m_droppedBehind);
+        m_droppedBehind = 0;
+    }
 }
 
 void MqttPublisher::onError(int code)

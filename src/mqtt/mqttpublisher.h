@@ -15,6 +15,11 @@ public:
     // Non-retained QoS 0 messages (error lines, bus traffic) kept while the
     // broker is unreachable; older ones are dropped first.
     static constexpr int DefaultDiagnosticsLimit = 1000;
+    // Diagnostics kept while a connected broker falls behind: several times
+    // what the start-up burst of a large installation leaves waiting (some
+    // 90 000 for 2000 units), yet a bound on what a broker that stops reading
+    // without dropping the connection can make us hold (about 75 MB).
+    static constexpr int DefaultBacklogLimit = 500000;
     // Messages handed to the library until it has written them all.
     static constexpr int DefaultHandOverWindow = 512;
 
@@ -30,11 +35,14 @@ public:
 
     int diagnosticsLimit() const { return m_diagnosticsLimit; }
     void setDiagnosticsLimit(int limit);
+    int backlogLimit() const { return m_backlogLimit; }
+    void setBacklogLimit(int limit);
     int handOverWindow() const { return m_handOverWindow; }
     void setHandOverWindow(int window);
 
 private:
     void enqueue(const MqttMessage& message);
+    void dropOldestDiagnostic();
     void sendQueue();
     void onDrained();
     void onError(int code);
@@ -47,7 +55,9 @@ private:
     MessageSpool m_diagnostics;
     quint64 m_sequence = 0;
     int m_diagnosticsLimit = DefaultDiagnosticsLimit;
+    int m_backlogLimit = DefaultBacklogLimit;
     int m_handOverWindow = DefaultHandOverWindow;
     int m_handedOver = 0; // since the library last wrote everything
-    int m_dropped = 0;
+    int m_dropped = 0; // while unreachable
+    int m_droppedBehind = 0; // while connected, since the backlog last emptied
 };

@@ -97,17 +97,42 @@ private slots:
         QCOMPARE(log.linesStartingWith("Warning").size(), 61);
         log.clear();
 
+        // A broker that falls far behind costs the oldest diagnostics past
+        // the backlog bound, never a state message; the log says so at once
+        // and again, with the count, once the broker has caught up.
+        watcher.clear();
+        publisher.setBacklogLimit(20);
+        live.clear();
+        for (int i = 0; i < 100; ++i) {
+            publisher.publish(MqttMessage(0, QStringLiteral("rondel/127.0.0.2/out"), "b" + QByteArray::number(i)));
+            if (i < 50 || i >= 80)
+                live << traffic + 'b' + QString::number(i);
+            if (i == 60)
+                publisher.publishRetained(MqttMessage(0, QStringLiteral("units/127.0.0.3/state"), "s4"));
+        }
+        QCOMPARE(publisher.queuedCount(), 21);
+        const QString behind = QStringLiteral("Warning \"MqttPublisher drops the oldest diagnostic messages: "
+                                              "the broker is 20 messages behind\"");
+        QCOMPARE(log.linesStartingWith("Warning"), QStringList({behind}));
+        QVERIFY(watcher.waitForMessages(71));
+        QCOMPARE(watcher.summaries(0), live);
+        QCOMPARE(watcher.summaries(2), QStringList({"units/127.0.0.3/state q2 s4"}));
+        QTRY_COMPARE(log.linesStartingWith("Warning"),
+                     QStringList({behind, "Warning \"MqttPublisher dropped 30 diagnostic messages while the broker was behind\""}));
+        log.clear();
+
         // Only retained messages reach a subscriber that comes later, with the
         // QoS they were stored with: publishRetained forces QoS 2.
         BrokerClient late(broker);
         QVERIFY(late.watch({"#"}));
-        QVERIFY(late.waitForMessages(3));
+        QVERIFY(late.waitForMessages(4));
         QTest::qWait(100);
         QStringList retained = late.summaries();
         retained.sort();
         QCOMPARE(retained, QStringList({"calls/1700000000000 q2 retained c",
                                         "units/127.0.0.2/info q0 retained s2",
-                                        "units/127.0.0.2/state q2 retained s1"}));
+                                        "units/127.0.0.2/state q2 retained s1",
+                                        "units/127.0.0.3/state q2 retained s4"}));
 
         // The count starts again with every outage.
         QSignalSpy disconnected(&publisher, &MqttClient::disconnected);
