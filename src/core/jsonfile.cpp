@@ -35,12 +35,9 @@ public:
     // The text without every member that a later one of its object replaces.
     QByteArray removed()
     {
-        if (m_json.startsWith("\xef\xbb\xbf"))
-            m_at = 3;
-        value(0);
+        scan();
         if (m_spans.isEmpty())
             return m_json;
-        std::sort(m_spans.begin(), m_spans.end());
         // The parser never sees a cut member, yet a document with a broken
         // member is broken whole: each must be JSON on its own.
         for (int i = 0; i < m_spans.size(); ++i) {
@@ -60,12 +57,9 @@ public:
     // member that replaces it, and reports it.
     QByteArray blanked()
     {
-        if (m_json.startsWith("\xef\xbb\xbf"))
-            m_at = 3;
-        value(0);
+        scan();
         QByteArray result = m_json;
         // Spans nest or are apart; from the last, inner ones go first.
-        std::sort(m_spans.begin(), m_spans.end());
         for (int i = m_spans.size() - 1; i >= 0; --i) {
             const auto& span = m_spans.at(i);
             QJsonParseError error;
@@ -78,6 +72,15 @@ public:
     }
 
 private:
+    // Finds the replaced members' spans, sorted.
+    void scan()
+    {
+        if (m_json.startsWith("\xef\xbb\xbf"))
+            m_at = 3;
+        value(0);
+        std::sort(m_spans.begin(), m_spans.end());
+    }
+
     // The text from begin to end without the members cut inside it; spans
     // from index first on are sorted, and those inside begin..end come first.
     QByteArray cut(int begin, int end, int first) const

@@ -35,7 +35,6 @@ public:
 
     int diagnosticsLimit() const { return m_diagnosticsLimit; }
     void setDiagnosticsLimit(int limit);
-    int backlogLimit() const { return m_backlogLimit; }
     void setBacklogLimit(int limit);
     int handOverWindow() const { return m_handOverWindow; }
     void setHandOverWindow(int window);
